@@ -7,6 +7,8 @@ namespace zelsh {
 
 namespace {
 
+constexpr int kMaxNesting = 200;
+
 ExprPtr makeExpr(Expr::Kind kind, const Token& at) {
   auto e = std::make_unique<Expr>();
   e->kind = kind;
@@ -81,6 +83,7 @@ StmtPtr Parser::next() {
     return statement();
   } catch (const SyntaxError&) {
     matrixDepth_ = 0;
+    nesting_ = 0;
     if (pos_ == start) take();
     // A broken function definition is skipped whole, up to its "end".
     if (tokens_[start].kind == Tok::kKeyword && tokens_[start].text == "function") {
@@ -170,17 +173,33 @@ StmtPtr Parser::functionDefinition() {
   return s;
 }
 
-ExprPtr Parser::expression() { return comparison(); }
+ExprPtr Parser::expression() {
+  if (nesting_ >= kMaxNesting) fail("Expression is nested too deeply", peek());
+  ++nesting_;
+  struct Unnest {
+    int& n;
+    ~Unnest() { --n; }
+  } unnest{nesting_};
+  return comparison();
+}
+
+// A chain "a + b + c ..." builds a tree as deep as it is long; bound it like
+// nesting.
+void Parser::checkChain(int ops) const {
+  if (nesting_ + ops > kMaxNesting) fail("Expression is nested too deeply", peek());
+}
 
 ExprPtr Parser::comparison() {
+  int ops = 0;
   ExprPtr left = additive();
-  static const char* const ops[] = {"==", "!=", "<", "<=", ">", ">="};
+  static const char* const kCompareOps[] = {"==", "!=", "<", "<=", ">", ">="};
   for (;;) {
     const char* found = nullptr;
-    for (const char* op : ops) {
+    for (const char* op : kCompareOps) {
       if (isOp(op)) found = op;
     }
     if (found == nullptr || elementEnds()) return left;
+    checkChain(++ops);
     const Token& t = take();
     ExprPtr e = makeExpr(Expr::kBinary, t);
     e->text = found;
@@ -201,8 +220,10 @@ bool Parser::elementEnds() const {
 }
 
 ExprPtr Parser::additive() {
+  int ops = 0;
   ExprPtr left = multiplicative();
   while ((isOp("+") || isOp("-")) && !elementEnds()) {
+    checkChain(++ops);
     const Token& t = take();
     ExprPtr e = makeExpr(Expr::kBinary, t);
     e->text = t.text;
@@ -214,8 +235,10 @@ ExprPtr Parser::additive() {
 }
 
 ExprPtr Parser::multiplicative() {
+  int ops = 0;
   ExprPtr left = unary();
   while (isOp("*") || isOp("/")) {
+    checkChain(++ops);
     const Token& t = take();
     ExprPtr e = makeExpr(Expr::kBinary, t);
     e->text = t.text;
@@ -228,6 +251,12 @@ ExprPtr Parser::multiplicative() {
 
 ExprPtr Parser::unary() {
   if (isOp("-") || isOp("+")) {
+    if (nesting_ >= kMaxNesting) fail("Expression is nested too deeply", peek());
+    ++nesting_;
+    struct Unnest {
+      int& n;
+      ~Unnest() { --n; }
+    } unnest{nesting_};
     const Token& t = take();
     ExprPtr e = makeExpr(Expr::kUnary, t);
     e->text = t.text;
@@ -238,9 +267,11 @@ ExprPtr Parser::unary() {
 }
 
 ExprPtr Parser::postfix() {
+  int ops = 0;
   ExprPtr e = primary();
   for (;;) {
     if (isOp(".") && !(matrixDepth_ > 0 && peek().spaceBefore)) {
+      checkChain(++ops);
       const Token& dot = take();
       if (peek().kind != Tok::kIdent && peek().kind != Tok::kKeyword) {
         fail("Expected a field name after '.'", peek());

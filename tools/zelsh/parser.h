@@ -46,10 +46,12 @@ class Parser {
   ExprPtr primary();
   ExprPtr literalRows(const char* close, Expr::Kind kind);
   bool elementEnds() const;
+  void checkChain(int ops) const;
 
   std::vector<Token> tokens_;
   std::size_t pos_ = 0;
   int matrixDepth_ = 0;  // inside [] or {} (and not inside parentheses there)
+  int nesting_ = 0;      // expression depth, bounded so hostile text cannot exhaust the stack
   bool endedInsideFunction_ = false;
 };
 
