@@ -93,10 +93,10 @@ class XMLPropReader {
   // Searches from the current node through its following siblings for an element
   // named `elementName` (ignoring case) whose attribute `attrName`, if given, equals
   // `attrValue` ignoring case. A match that has children wins over earlier matches
-  // without; a childless match is taken only when no later match has children. A
-  // later same-named sibling whose attribute differs cancels the success, though
-  // the cursor still moves to the first childless match. Names and values are
-  // compared on their first 255 characters. Returns whether a match was found.
+  // without and ends the search; otherwise the cursor moves to the first childless
+  // match. A same-named sibling whose attribute differs clears the success of the
+  // matches before it (the cursor still moves). Names and values are compared on
+  // their first 255 characters. Returns whether a match was found.
   bool findSiblingElement(const char* elementName, const char* attrName = nullptr,
                           const char* attrValue = nullptr);
 

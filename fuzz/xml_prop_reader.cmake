@@ -1,0 +1,7 @@
+# The XML property reader over arbitrary bytes. It compiles the reader's source
+# directly so that it depends on Xerces alone, not on the whole library.
+zel_add_fuzzer(xml_prop_reader_fuzz
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/xml_prop_reader_fuzz.cpp
+          ${CMAKE_SOURCE_DIR}/src/definition/xml_prop_reader.cpp
+  LIBS XercesC::XercesC
+  CORPUS ${CMAKE_CURRENT_SOURCE_DIR}/corpus/xml)

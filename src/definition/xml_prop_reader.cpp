@@ -1,0 +1,379 @@
+// XMLPropReader: parsing an XML property file with Xerces-C and moving a cursor over it.
+#include "zelobjsys/xml_prop_reader.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/parsers/XercesDOMParser.hpp>
+#include <xercesc/sax/ErrorHandler.hpp>
+#include <xercesc/sax/SAXException.hpp>
+#include <xercesc/sax/SAXParseException.hpp>
+#include <xercesc/util/OutOfMemoryException.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/SecurityManager.hpp>
+#include <xercesc/util/XMLEntityResolver.hpp>
+#include <xercesc/util/XMLException.hpp>
+#include <xercesc/util/XMLString.hpp>
+
+namespace zelobjsys {
+namespace {
+
+namespace xc = xercesc;
+
+// Names and values in element searches and attribute look-ups are compared on this
+// many characters, the size of the fixed buffers that property files were written for.
+constexpr std::size_t kCompareChars = 255;
+
+// Property files have no use for many entity references; a hostile file with nested
+// entities is refused after this many expansions instead of costing seconds.
+constexpr XMLSize_t kEntityExpansionLimit = 1000;
+
+// Runs `step`, answering false if Xerces reported a failure by exception. Other
+// exceptions (std::bad_alloc) pass through.
+template <typename Step>
+bool runXerces(Step step) {
+  try {
+    step();
+    return true;
+  } catch (const xc::XMLException&) {
+  } catch (const xc::DOMException&) {
+  } catch (const xc::SAXException&) {
+  } catch (const xc::OutOfMemoryException&) {
+  }
+  return false;
+}
+
+// Releases a string that XMLString::transcode allocated.
+struct TranscodedRelease {
+  void operator()(char* p) const { xc::XMLString::release(&p); }
+  void operator()(XMLCh* p) const { xc::XMLString::release(&p); }
+};
+using LocalChars = std::unique_ptr<char, TranscodedRelease>;
+using XmlChars = std::unique_ptr<XMLCh, TranscodedRelease>;
+
+// `text` from the local code page, cut to `maxChars` UTF-16 units; empty when it
+// cannot be transcoded.
+std::u16string toXml(const char* text, std::size_t maxChars = std::u16string::npos) {
+  std::u16string out;
+  runXerces([&] {
+    XmlChars chars(xc::XMLString::transcode(text));
+    if (chars) out.assign(chars.get());
+  });
+  if (out.size() > maxChars) out.resize(maxChars);
+  return out;
+}
+
+std::u16string xmlString(const XMLCh* text, std::size_t maxChars = std::u16string::npos) {
+  std::u16string out = text ? std::u16string(text) : std::u16string();
+  if (out.size() > maxChars) out.resize(maxChars);
+  return out;
+}
+
+bool equalsIgnoringCase(const std::u16string& a, const std::u16string& b) {
+  return xc::XMLString::compareIString(a.c_str(), b.c_str()) == 0;
+}
+
+// The first `count` units of `text`, one less when that would split a surrogate pair.
+std::u16string prefixOf(const std::u16string& text, std::size_t count) {
+  if (count > 0 && count < text.size() && text[count - 1] >= 0xD800 && text[count - 1] <= 0xDBFF) {
+    --count;
+  }
+  return text.substr(0, count);
+}
+
+// `text` in the local code page; false when it cannot be transcoded.
+bool toLocal(const std::u16string& text, std::string* out) {
+  return runXerces([&] {
+    LocalChars chars(xc::XMLString::transcode(text.c_str()));
+    out->assign(chars ? chars.get() : "");
+  });
+}
+
+// Stores `text` in the local code page into `buf` of `len` bytes: the longest prefix
+// of whole characters that fits in len - 1 bytes, then a zero byte. Multi-byte code
+// pages can make a character longer than one byte, so the cut is searched for
+// rather than computed.
+void writeLocal(const XMLCh* text, char* buf, int len) {
+  buf[0] = '\0';
+  const std::size_t room = static_cast<std::size_t>(len) - 1;
+  const std::u16string whole = prefixOf(xmlString(text), room);
+  std::string local;
+  if (!toLocal(whole, &local)) return;
+  if (local.size() > room) {
+    std::size_t fits = 0, tooLong = whole.size();
+    std::string candidate;
+    while (tooLong - fits > 1) {
+      const std::size_t mid = fits + (tooLong - fits) / 2;
+      if (toLocal(prefixOf(whole, mid), &candidate) && candidate.size() <= room) {
+        fits = mid;
+      } else {
+        tooLong = mid;
+      }
+    }
+    if (!toLocal(prefixOf(whole, fits), &local) || local.size() > room) local.clear();
+  }
+  std::memcpy(buf, local.data(), local.size());
+  buf[local.size()] = '\0';
+}
+
+// Keeps the XML platform initialised while it lives. Xerces counts Initialize and
+// Terminate calls, so every reader holds one pair of its own.
+class PlatformGuard {
+ public:
+  PlatformGuard() {
+    if (!runXerces([] { xc::XMLPlatformUtils::Initialize(); })) {
+      throw new XMLPropException(XMLPropException::kPlatformFailed);
+    }
+  }
+  ~PlatformGuard() { xc::XMLPlatformUtils::Terminate(); }
+  PlatformGuard(const PlatformGuard&) = delete;
+  PlatformGuard& operator=(const PlatformGuard&) = delete;
+};
+
+// Counts errors instead of leaving their reporting to how Xerces was built, and
+// stops the parse at the first fatal one: the document is refused anyway, and some
+// fatal errors (too many entity expansions) would otherwise let the scan go on.
+class ErrorCounter : public xc::ErrorHandler {
+ public:
+  void warning(const xc::SAXParseException&) override {}
+  void error(const xc::SAXParseException&) override { ++count_; }
+  void fatalError(const xc::SAXParseException& e) override {
+    ++count_;
+    throw e;
+  }
+  void resetErrors() override { count_ = 0; }
+  int count() const { return count_; }
+
+ private:
+  int count_ = 0;
+};
+
+// Answers every request for an external entity or DTD with an empty one, so that a
+// property file can neither read other files nor reach the network.
+class RefuseExternalEntities : public xc::XMLEntityResolver {
+ public:
+  xc::InputSource* resolveEntity(xc::XMLResourceIdentifier*) override {
+    static const XMLByte kNothing[] = {0};
+    return new xc::MemBufInputSource(kNothing, 0, u"refused");
+  }
+};
+
+// The whole content of the file `fileName`. The reader reads files itself rather
+// than through Xerces, whose file reader leaks when a read fails (a directory, say).
+std::string readFile(const char* fileName) {
+  struct Closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+  std::unique_ptr<std::FILE, Closer> file(fileName ? std::fopen(fileName, "rb") : nullptr);
+  if (!file) throw new XMLPropException(XMLPropException::kParseFailed);
+  std::string content;
+  char chunk[8192];
+  std::size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) content.append(chunk, got);
+  if (std::ferror(file.get())) throw new XMLPropException(XMLPropException::kParseFailed);
+  return content;
+}
+
+}  // namespace
+
+class XMLPropReader::Impl {
+ public:
+  explicit Impl(const std::string& text) {
+    makeParser();
+    std::unique_ptr<xc::InputSource> source;
+    if (!runXerces([&] {
+          source.reset(new xc::MemBufInputSource(reinterpret_cast<const XMLByte*>(text.data()),
+                                                 text.size(), u""));
+        })) {
+      throw new XMLPropException(XMLPropException::kParseFailed);
+    }
+    parse(*source);
+  }
+
+  xc::DOMNode* document() const { return parser_->getDocument(); }
+
+  // Members are public inside the implementation class: XMLPropReader is its only user.
+  xc::DOMNode* current = nullptr;
+  xc::DOMNode* root = nullptr;
+  xc::DOMNode* deviceRoot = nullptr;
+  xc::DOMNode* helpRoot = nullptr;
+  std::vector<xc::DOMNode*> saved;
+
+ private:
+  void makeParser() {
+    const bool made = runXerces([&] {
+      security_.reset(new xc::SecurityManager());
+      security_->setEntityExpansionLimit(kEntityExpansionLimit);
+      parser_.reset(new xc::XercesDOMParser(nullptr, xc::XMLPlatformUtils::fgMemoryManager));
+    });
+    if (!made) throw new XMLPropException(XMLPropException::kPlatformFailed);
+    parser_->setValidationScheme(xc::XercesDOMParser::Val_Never);
+    parser_->setDoNamespaces(false);
+    parser_->setDoSchema(false);
+    parser_->setDoXInclude(false);
+    // Entity text joins the surrounding text, so that getText reads a help text with
+    // an entity in it whole instead of stopping at the entity.
+    parser_->setCreateEntityReferenceNodes(false);
+    parser_->setLoadExternalDTD(false);
+    parser_->setDisableDefaultEntityResolution(true);
+    parser_->setXMLEntityResolver(&resolver_);
+    parser_->setSecurityManager(security_.get());
+    parser_->setErrorHandler(&errors_);
+  }
+
+  void parse(const xc::InputSource& source) {
+    const bool parsed = runXerces([&] { parser_->parse(source); });
+    if (!parsed || errors_.count() > 0 || parser_->getErrorCount() > 0 || !document() ||
+        !document()->getFirstChild()) {
+      throw new XMLPropException(XMLPropException::kParseFailed);
+    }
+    current = root = deviceRoot = helpRoot = document()->getFirstChild();
+  }
+
+  // Destroyed in reverse order: the parser and its document first, the platform last.
+  PlatformGuard platform_;
+  ErrorCounter errors_;
+  RefuseExternalEntities resolver_;
+  std::unique_ptr<xc::SecurityManager> security_;
+  std::unique_ptr<xc::XercesDOMParser> parser_;
+};
+
+XMLPropReader::XMLPropReader(const char* fileName)
+    : impl_(std::make_unique<Impl>(readFile(fileName))) {}
+
+XMLPropReader::XMLPropReader(std::string xmlText) : impl_(std::make_unique<Impl>(xmlText)) {}
+
+XMLPropReader::~XMLPropReader() = default;
+
+void XMLPropReader::gotoFirstChild() {
+  if (impl_->current) impl_->current = impl_->current->getFirstChild();
+}
+
+void XMLPropReader::gotoLastChild() {
+  if (impl_->current) impl_->current = impl_->current->getLastChild();
+}
+
+void XMLPropReader::gotoNextSibling() {
+  if (impl_->current) impl_->current = impl_->current->getNextSibling();
+}
+
+void XMLPropReader::gotoPreviousSibling() {
+  if (impl_->current) impl_->current = impl_->current->getPreviousSibling();
+}
+
+void XMLPropReader::gotoParent() {
+  if (impl_->current) impl_->current = impl_->current->getParentNode();
+}
+
+void XMLPropReader::gotoTop() { impl_->current = impl_->document(); }
+void XMLPropReader::gotoRoot() { impl_->current = impl_->root; }
+void XMLPropReader::gotoDeviceRoot() { impl_->current = impl_->deviceRoot; }
+void XMLPropReader::gotoHelpRoot() { impl_->current = impl_->helpRoot; }
+
+void XMLPropReader::markRoot() { impl_->root = impl_->current; }
+void XMLPropReader::markDeviceRoot() { impl_->deviceRoot = impl_->current; }
+void XMLPropReader::markHelpRoot() { impl_->helpRoot = impl_->current; }
+
+void XMLPropReader::pushPosition() { impl_->saved.push_back(impl_->current); }
+
+void XMLPropReader::popPosition() {
+  if (impl_->saved.empty()) return;
+  impl_->current = impl_->saved.back();
+  impl_->saved.pop_back();
+}
+
+bool XMLPropReader::isPositionValid() const { return impl_->current != nullptr; }
+
+bool XMLPropReader::hasChildNodes() const {
+  return impl_->current && impl_->current->hasChildNodes();
+}
+
+short XMLPropReader::getNodeType() const {
+  return impl_->current ? static_cast<short>(impl_->current->getNodeType()) : 0;
+}
+
+bool XMLPropReader::isNodeName(const char* name) const {
+  if (!name || !impl_->current) return false;
+  return equalsIgnoringCase(toXml(name), xmlString(impl_->current->getNodeName()));
+}
+
+void XMLPropReader::getNodeName(char* buf, int len) const {
+  if (!buf || len < 1) return;
+  writeLocal(impl_->current ? impl_->current->getNodeName() : nullptr, buf, len);
+}
+
+void XMLPropReader::getNodeValue(char* buf, int len) const {
+  if (!buf || len < 1) return;
+  writeLocal(impl_->current ? impl_->current->getNodeValue() : nullptr, buf, len);
+}
+
+void XMLPropReader::getAttribute(const char* name, char* buf, int len) const {
+  if (!impl_->current || !name || !buf || len < 1) return;
+  if (impl_->current->getNodeType() != xc::DOMNode::ELEMENT_NODE) {
+    buf[0] = '\0';
+    return;
+  }
+  const auto* element = static_cast<const xc::DOMElement*>(impl_->current);
+  writeLocal(element->getAttribute(toXml(name, kCompareChars).c_str()), buf, len);
+}
+
+void XMLPropReader::getText(char* buf, int len) {
+  if (!impl_->current || !buf || len < 1) return;
+  buf[0] = '\0';
+  xc::DOMNode* const start = impl_->current;
+  impl_->current = start->getFirstChild();
+  if (findSiblingElement("#text")) writeLocal(impl_->current->getNodeValue(), buf, len);
+  impl_->current = start;
+}
+
+namespace {
+
+// The attribute `name` of `node` as compared in searches; empty for a non-element.
+std::u16string comparedAttribute(const xc::DOMNode* node, const std::u16string& name) {
+  if (node->getNodeType() != xc::DOMNode::ELEMENT_NODE) return std::u16string();
+  const auto* element = static_cast<const xc::DOMElement*>(node);
+  return xmlString(element->getAttribute(name.c_str()), kCompareChars);
+}
+
+}  // namespace
+
+bool XMLPropReader::findSiblingElement(const char* elementName, const char* attrName,
+                                       const char* attrValue) {
+  if (!impl_->current || !elementName || (attrName && !attrValue)) return false;
+  const std::u16string wanted = toXml(elementName, kCompareChars);
+  const std::u16string attr = attrName ? toXml(attrName, kCompareChars) : std::u16string();
+  const std::u16string value = attrName ? toXml(attrValue, kCompareChars) : std::u16string();
+
+  bool found = false;
+  bool withChildren = false;
+  xc::DOMNode* first = nullptr;
+  xc::DOMNode* node = impl_->current;
+  for (; node; node = node->getNextSibling()) {
+    if (equalsIgnoringCase(wanted, xmlString(node->getNodeName(), kCompareChars))) {
+      found = true;
+      withChildren = node->getFirstChild() != nullptr;
+      if (attrName && !equalsIgnoringCase(comparedAttribute(node, attr), value)) {
+        found = withChildren = false;
+        continue;
+      }
+    } else if (!found) {
+      continue;
+    }
+    if (withChildren) break;
+    if (!first) first = node;
+  }
+  // withChildren is only ever set together with found, and the walk stops there.
+  if (found && withChildren) {
+    impl_->current = node;
+  } else if (first) {
+    impl_->current = first;
+  }
+  return found;
+}
+
+}  // namespace zelobjsys

@@ -1,0 +1,262 @@
+// Tests of XMLPropReader: construction failures, the cursor, text out and element search.
+#include "zelobjsys/xml_prop_reader.h"
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace zelobjsys {
+namespace {
+
+const std::string kDataDir = std::string(ZEL_TEST_DATA_DIR) + "/data/";
+
+// The code of the XMLPropException that `make` throws, or -1 when it throws none.
+int failureCode(const std::function<void()>& make) {
+  try {
+    make();
+  } catch (XMLPropException* e) {
+    std::unique_ptr<XMLPropException> owned(e);
+    return owned->getCode();
+  }
+  return -1;
+}
+
+// Runs a text-out operation into a buffer of `len` bytes that starts as "?".
+std::string textOut(const std::function<void(char*, int)>& out, int len = 256) {
+  std::string buf(std::max(len, 2), '\0');
+  buf[0] = '?';
+  out(&buf[0], len);
+  return std::string(buf.c_str());
+}
+
+std::string nodeName(const XMLPropReader& r) {
+  return textOut([&](char* b, int n) { r.getNodeName(b, n); });
+}
+std::string attribute(const XMLPropReader& r, const char* name, int len = 256) {
+  return textOut([&](char* b, int n) { r.getAttribute(name, b, n); }, len);
+}
+std::string text(XMLPropReader& r) {
+  return textOut([&](char* b, int n) { r.getText(b, n); });
+}
+
+TEST(XMLPropReaderTest, MarksStartOnTheFirstTopLevelNodeEvenAComment) {
+  XMLPropReader reader((kDataDir + "xml_comment_first.xml").c_str());
+  for (auto go :
+       {&XMLPropReader::gotoRoot, &XMLPropReader::gotoDeviceRoot, &XMLPropReader::gotoHelpRoot}) {
+    reader.gotoTop();
+    (reader.*go)();
+    EXPECT_EQ(reader.getNodeType(), 8);
+  }
+  reader.gotoNextSibling();
+  EXPECT_TRUE(reader.isNodeName("simmeter"));
+  reader.markDeviceRoot();
+  reader.gotoTop();
+  EXPECT_EQ(reader.getNodeType(), 9);
+  reader.gotoDeviceRoot();
+  EXPECT_EQ(nodeName(reader), "SimMeter");
+}
+
+TEST(XMLPropReaderTest, UnreadableOrMalformedInputFailsWithCodeOne) {
+  const std::string bomb =
+      "<!DOCTYPE x [<!ENTITY a '0123456789'><!ENTITY b '&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;'>"
+      "<!ENTITY c '&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;'><!ENTITY d '&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;'>"
+      "<!ENTITY e '&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;'><!ENTITY f '&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;'>"
+      "]><x>&f;&f;</x>";
+  const struct {
+    const char* what;
+    std::function<void()> make;
+  } cases[] = {
+      {"missing file", [] { XMLPropReader r((kDataDir + "no_such_file.xml").c_str()); }},
+      {"directory", [] { XMLPropReader r(kDataDir.c_str()); }},
+      {"malformed file", [] { XMLPropReader r((kDataDir + "xml_malformed.xml").c_str()); }},
+      {"null file name", [] { XMLPropReader r(static_cast<const char*>(nullptr)); }},
+      {"empty file name", [] { XMLPropReader r(""); }},
+      {"empty text", [] { XMLPropReader r{std::string()}; }},
+      {"not XML", [] { XMLPropReader r(std::string("Timeout = 5")); }},
+      {"unclosed element", [] { XMLPropReader r(std::string("<a><b></a>")); }},
+      {"two roots", [] { XMLPropReader r(std::string("<a/><b/>")); }},
+      {"prolog only", [] { XMLPropReader r(std::string("<?xml version='1.0'?>")); }},
+      {"entity bomb", [&] { XMLPropReader r(bomb); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(failureCode(c.make), XMLPropException::kParseFailed);
+  }
+  // A failed construction leaves the XML platform usable.
+  XMLPropReader reader(std::string("<a>x</a>"));
+  EXPECT_EQ(text(reader), "x");
+}
+
+TEST(XMLPropReaderTest, SeveralReadersLiveAtOnce) {
+  auto first = std::make_unique<XMLPropReader>(std::string("<first a='1'/>"));
+  {
+    XMLPropReader second(std::string("<second/>"));
+    EXPECT_EQ(failureCode([] { XMLPropReader r(std::string("<broken")); }), 1);
+    EXPECT_EQ(nodeName(second), "second");
+  }
+  EXPECT_EQ(attribute(*first, "a"), "1");
+  first.reset();
+  XMLPropReader again(std::string("<again/>"));
+  EXPECT_EQ(nodeName(again), "again");
+}
+
+TEST(XMLPropReaderTest, ExternalEntitiesAndDtdsAreNotRead) {
+  const std::string secret = kDataDir + "xml_outside_secret.txt";
+  XMLPropReader reader("<!DOCTYPE p [<!ENTITY s SYSTEM 'file://" + secret + "'>]><p>[&s;]</p>");
+  reader.gotoNextSibling();
+  std::string all;
+  for (reader.gotoFirstChild(); reader.isPositionValid(); reader.gotoNextSibling()) {
+    all += textOut([&](char* b, int n) { reader.getNodeValue(b, n); }) + text(reader);
+  }
+  EXPECT_EQ(all.find("outside-secret"), std::string::npos) << all;
+
+  XMLPropReader internal(std::string("<!DOCTYPE p [<!ENTITY u 'volts'>]><p>in &u; &amp; &u;</p>"));
+  internal.gotoNextSibling();
+  EXPECT_EQ(text(internal), "in volts & volts");
+
+  XMLPropReader dtd("<!DOCTYPE p SYSTEM 'file://" + secret + "'><p/>");
+  dtd.gotoNextSibling();
+  EXPECT_TRUE(dtd.isNodeName("p"));
+}
+
+TEST(XMLPropReaderTest, GetAttributeStoresAtMostLenMinusOneCharacters) {
+  const std::string forty(40, 'v');
+  XMLPropReader reader("<property name='" + forty + "' Type='int'>text</property>");
+  EXPECT_EQ(attribute(reader, "name", 1), "");
+  EXPECT_EQ(attribute(reader, "name", 32), forty.substr(0, 31));
+  EXPECT_EQ(attribute(reader, "name", 41), forty);
+  EXPECT_EQ(attribute(reader, "type"), "") << "attribute names are exact";
+  EXPECT_EQ(attribute(reader, "Type"), "int");
+  EXPECT_EQ(attribute(reader, nullptr), "?") << "a null name writes nothing";
+  EXPECT_EQ(attribute(reader, "name", 0), "?");
+  reader.getAttribute("name", nullptr, 10);
+
+  EXPECT_EQ(textOut([&](char* b, int n) { reader.getNodeName(b, n); }, 5), "prop");
+  EXPECT_EQ(textOut([&](char* b, int n) { reader.getNodeValue(b, n); }), "");
+  reader.gotoFirstChild();
+  EXPECT_EQ(attribute(reader, "name"), "") << "a text node has no attributes";
+  EXPECT_EQ(textOut([&](char* b, int n) { reader.getNodeValue(b, n); }, 3), "te");
+}
+
+TEST(XMLPropReaderTest, TextOutNeverSplitsAMultiByteCharacter) {
+  XMLPropReader reader(std::string("<p v='a\xC3\xA9\xE2\x82\xAC\xF0\x9D\x84\x9E'/>"));
+  const std::string full = attribute(reader, "v");
+  ASSERT_FALSE(full.empty());
+  for (int len = 1; len <= static_cast<int>(full.size()) + 1; ++len) {
+    SCOPED_TRACE(len);
+    const std::string cut = attribute(reader, "v", len);
+    EXPECT_LE(cut.size(), static_cast<std::size_t>(len - 1));
+    EXPECT_EQ(full.compare(0, cut.size(), cut), 0);
+    if (full == "a\xC3\xA9\xE2\x82\xAC\xF0\x9D\x84\x9E" && cut.size() < full.size()) {
+      EXPECT_NE(full[cut.size()] & 0xC0, 0x80) << "cut inside a UTF-8 sequence";
+      EXPECT_GE(cut.size() + 4, static_cast<std::size_t>(len)) << "cut more than one character";
+    }
+  }
+}
+
+TEST(XMLPropReaderTest, IsNodeNameIgnoresCase) {
+  const std::string longName(70, 'n');
+  XMLPropReader reader("<property><" + longName + "/></property>");
+  EXPECT_TRUE(reader.isNodeName("PROPERTY"));
+  EXPECT_TRUE(reader.isNodeName("Property"));
+  EXPECT_FALSE(reader.isNodeName("propert"));
+  EXPECT_FALSE(reader.isNodeName(nullptr));
+  reader.gotoFirstChild();
+  EXPECT_TRUE(reader.isNodeName(longName.c_str()));
+  EXPECT_FALSE(reader.isNodeName(longName.substr(0, 63).c_str()));
+  reader.gotoNextSibling();
+  EXPECT_FALSE(reader.isNodeName("property"));
+}
+
+TEST(XMLPropReaderTest, GetTextGivesTheFirstTextChildOnly) {
+  XMLPropReader reader(
+      std::string("<p><help>  a <b>inner</b> more</help><empty/><cdata><![CDATA[raw]]></cdata>"
+                  "<late><!--c--><x/>tail</late></p>"));
+  reader.gotoFirstChild();
+  EXPECT_EQ(text(reader), "  a ");
+  EXPECT_TRUE(reader.isNodeName("help")) << "getText restores the position";
+  const char* const others[][2] = {{"empty", ""}, {"cdata", ""}, {"late", "tail"}};
+  for (const auto& o : others) {
+    SCOPED_TRACE(o[0]);
+    reader.gotoNextSibling();
+    EXPECT_TRUE(reader.isNodeName(o[0]));
+    EXPECT_EQ(text(reader), o[1]);
+  }
+  reader.gotoNextSibling();
+  EXPECT_EQ(text(reader), "?") << "an invalid position writes nothing";
+}
+
+TEST(XMLPropReaderTest, FindSiblingElementPrefersMatchesWithChildren) {
+  const struct {
+    const char* xml;
+    const char* element;
+    const char* attr;
+    const char* value;
+    bool found;
+    const char* endsOn;  // "id" of the node the cursor ends on
+  } cases[] = {
+      {"<Section id='1' name='B'/><Section id='2' name='B'><p/></Section>", "section", "name", "b",
+       true, "2"},
+      {"<Section id='1' name='B'/>", "Section", "name", "B", true, "1"},
+      {"<Section id='1' name='B'/><Section id='2' name='D'><p/></Section>", "Section", "name", "B",
+       false, "1"},
+      {"<x id='0'/><Section id='1' name='B'/><Section id='2' name='B'/>", "Section", "name", "B",
+       true, "1"},
+      {"<x id='0'/><Section id='1'><p/></Section><Section id='2'><p/></Section>", "SECTION",
+       nullptr, nullptr, true, "1"},
+      {"<x id='0'/><y id='1'/>", "Section", nullptr, nullptr, false, "0"},
+      {"<x id='0'/><Section id='1' name='B'/>", "Section", "name", nullptr, false, "0"},
+      {"<x id='0'/>", nullptr, nullptr, nullptr, false, "0"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.xml);
+    XMLPropReader reader(std::string("<root>") + c.xml + "</root>");
+    reader.gotoFirstChild();
+    EXPECT_EQ(reader.findSiblingElement(c.element, c.attr, c.value), c.found);
+    EXPECT_EQ(attribute(reader, "id"), c.endsOn);
+  }
+}
+
+TEST(XMLPropReaderTest, MovesAndStackAtAnInvalidPositionAreHarmless) {
+  XMLPropReader reader(std::string("<a><b/>t<c/></a>"));
+  reader.popPosition();
+  EXPECT_TRUE(reader.isNodeName("a")) << "popping an empty stack does nothing";
+  reader.pushPosition();
+  reader.gotoLastChild();
+  EXPECT_TRUE(reader.isNodeName("c"));
+  reader.gotoPreviousSibling();
+  EXPECT_EQ(reader.getNodeType(), 3);
+  reader.gotoParent();
+  reader.gotoParent();
+  EXPECT_EQ(reader.getNodeType(), 9);
+  reader.gotoParent();
+  ASSERT_FALSE(reader.isPositionValid());
+  reader.pushPosition();
+
+  for (auto move : {&XMLPropReader::gotoFirstChild, &XMLPropReader::gotoLastChild,
+                    &XMLPropReader::gotoNextSibling, &XMLPropReader::gotoPreviousSibling,
+                    &XMLPropReader::gotoParent}) {
+    (reader.*move)();
+    EXPECT_FALSE(reader.isPositionValid());
+  }
+  EXPECT_FALSE(reader.hasChildNodes());
+  EXPECT_EQ(reader.getNodeType(), 0);
+  EXPECT_EQ(nodeName(reader), "");
+  EXPECT_EQ(textOut([&](char* b, int n) { reader.getNodeValue(b, n); }), "");
+  EXPECT_FALSE(reader.findSiblingElement("a"));
+
+  reader.gotoRoot();
+  reader.popPosition();
+  EXPECT_FALSE(reader.isPositionValid()) << "an invalid position is saved too";
+  reader.popPosition();
+  EXPECT_TRUE(reader.isNodeName("a"));
+  EXPECT_TRUE(reader.hasChildNodes());
+  reader.popPosition();
+  EXPECT_TRUE(reader.isNodeName("a"));
+}
+
+}  // namespace
+}  // namespace zelobjsys
