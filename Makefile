@@ -60,7 +60,7 @@ test-tsan: deps
 
 test-fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DZEL_FUZZ=ON -DZEL_BENCH=OFF -DZEL_FUZZ_SECONDS=$(FUZZ_SECONDS)
+	  -DZEL_FUZZ=ON -DZEL_SANITIZE=ON -DZEL_BENCH=OFF -DZEL_FUZZ_SECONDS=$(FUZZ_SECONDS)
 	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzzers
 	cd $(FUZZ_BUILD) && ctest --output-on-failure -L fuzz
 

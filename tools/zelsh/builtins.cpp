@@ -94,7 +94,7 @@ Value drawnow(Interpreter& in, Args& args) {
   return nullptr;
 }
 
-Value pause(Interpreter&, Args& args) {
+Value pause(Interpreter& in, Args& args) {
   needArgs("pause", args, 1, 1);
   if (!hvIsNumeric(args[0]) || hvGetNumberOfElements(args[0]) != 1) {
     throw ShellError{"zelsh:wrongArgumentType",
@@ -104,7 +104,7 @@ Value pause(Interpreter&, Args& args) {
   if (std::isnan(seconds) || seconds < 0) seconds = 0;
   auto end = std::chrono::steady_clock::now() +
              std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                 std::chrono::duration<double>(std::min(seconds, 1e7)));
+                 std::chrono::duration<double>(std::min(seconds, in.pauseLimit())));
   HostInterruptScope interrupts(HostInterruptScope::on);
   do {
     hoxProcessPendingEvents();

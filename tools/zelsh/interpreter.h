@@ -59,6 +59,10 @@ class Interpreter : public HCallbackEvaluator {
 
   static void registerBuiltins(std::map<std::string, Builtin>& table);
 
+  // The longest "pause" allowed (a fuzzer keeps it short).
+  void setPauseLimit(double seconds) { pauseLimit_ = seconds; }
+  double pauseLimit() const { return pauseLimit_; }
+
  private:
   using Frame = std::map<std::string, Value>;
   struct Function {
@@ -91,6 +95,7 @@ class Interpreter : public HCallbackEvaluator {
   int errors_ = 0;
   int depth_ = 0;  // nesting of user function calls and callbacks
   bool inEvents_ = false;
+  double pauseLimit_ = 1e7;
 };
 
 // Converts whatever a host call threw into the error the user sees. Call only
