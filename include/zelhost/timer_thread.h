@@ -119,6 +119,7 @@ class TimerThread : public WorkThread {
   Timestamp getExecutionTime() const;
 
  protected:
+  void starting() override;
   void run() override;
   // One run, on the timer thread. Should not throw: an escaped exception is
   // dropped so that the schedule goes on.
@@ -129,6 +130,9 @@ class TimerThread : public WorkThread {
   void runOnce();
 
   const ExecutionMode mode_;
+  // Set by starting() before the thread is launched; read only by it.
+  std::chrono::steady_clock::time_point origin_;
+  double wallOrigin_ = 0.0;
   std::atomic<double> period_;
   std::atomic<double> executionTime_{0.0};
 };

@@ -160,12 +160,20 @@ double TimerThread::nextDue(double anchor, double ticks, double period, double e
   return due;
 }
 
+void TimerThread::starting() {
+  WorkThread::starting();
+  // The schedule counts from the call of start(), however long the new thread
+  // takes to come up.
+  origin_ = SteadyClock::now();
+  wallOrigin_ = Timestamp().getTime();
+}
+
 void TimerThread::run() {
-  const SteadyClock::time_point origin = SteadyClock::now();
-  const double wallOrigin = Timestamp().getTime();
+  const SteadyClock::time_point origin = origin_;
+  const double wallOrigin = wallOrigin_;
   double period = period_;
   double anchor = 0.0;  // seconds after origin from which ticks are counted
-  double ticks = 0.0;   // runs since the anchor
+  double ticks = 0.0;   // index of the last due time after the anchor
   double lastDue = 0.0;
   for (;;) {
     const double wanted = period_;

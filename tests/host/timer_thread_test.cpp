@@ -78,20 +78,25 @@ void expectOnSchedule(const std::vector<std::pair<double, double>>& runs, double
 
 TEST(TimerThreadTest, TicksOnceAPeriodOnAnAbsoluteSchedule) {
   RecordingTimer timer(TimerThread::executeEveryTick, 0.01);
-  const Timestamp started;
+  const Timestamp beforeStart;
   ASSERT_TRUE(timer.start());
+  const Timestamp afterStart;
   EXPECT_FALSE(timer.start());
   Thread::sleep(0.3);
   timer.stop();
+  const Timestamp stopped;
+  // A loaded machine delays runs (they catch up) but never adds any.
   const int ticks = timer.ticks;
-  EXPECT_GE(ticks, 10);
-  EXPECT_LE(ticks, 31);
+  EXPECT_GE(ticks, 5);
+  EXPECT_LE(ticks, static_cast<int>((stopped - beforeStart) / 0.01) + 1);
   auto runs = timer.dueAndStarted();
   expectOnSchedule(runs, 0.01);
   // Every due time gets a run: consecutive runs are one period apart.
   for (std::size_t i = 1; i < runs.size(); ++i)
     EXPECT_NEAR(runs[i].first - runs[i - 1].first, 0.01, 1e-6);
-  EXPECT_NEAR(runs[0].first - started.getTime(), 0.01, 5e-3);
+  // The first run is due one period after the call of start().
+  EXPECT_GE(runs[0].first, beforeStart.getTime() + 0.01 - 1e-6);
+  EXPECT_LE(runs[0].first, afterStart.getTime() + 0.01 + 1e-6);
 }
 
 TEST(TimerThreadTest, PeriodChangesFromAnotherThreadAndBadPeriodsAreRefused) {
