@@ -2,6 +2,7 @@
 #ifndef ZELHOST_SERVICES_H
 #define ZELHOST_SERVICES_H
 
+#include <atomic>
 #include <functional>
 #include <string>
 
@@ -128,7 +129,9 @@ HCallbackEvaluator* hoxSetCallbackEvaluator(HCallbackEvaluator* evaluator);
 // The value of a callback property: a string, a function handle, or a cell
 // whose first element is one of those followed by extra arguments. Reference
 // counted: created with one use; release(1) drops one use and deletes the
-// object at zero.
+// object at zero. Uses may be added and released from any thread (events are
+// made on timer threads); run, isExecutable and toPulvra belong to the host
+// thread.
 class HCallback {
  public:
   // Copies the value. A value that is not a callback form makes an empty
@@ -152,7 +155,7 @@ class HCallback {
 
  private:
   hvArray* value_;
-  int uses_;
+  std::atomic<int> uses_;
 };
 
 #endif  // ZELHOST_SERVICES_H

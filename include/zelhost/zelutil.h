@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <string>
+#include <type_traits>
 
 namespace zelutil {
 
@@ -78,7 +79,13 @@ std::string truncate(const std::string& s, std::size_t n);
 
 // Appends decimal digits.
 std::string operator+(const std::string& s, int n);
-std::string& operator+=(std::string& s, long n);
+// Appends decimal digits. Only an argument of type long matches: a plain
+// overload would also catch `text += int` inside the standard library (which
+// appends a character there) and make it ambiguous or change its meaning.
+template <typename T, typename std::enable_if<std::is_same<T, long>::value, int>::type = 0>
+std::string& operator+=(std::string& s, T n) {
+  return s.append(std::to_string(n));
+}
 
 namespace zelutil {
 namespace fcns {

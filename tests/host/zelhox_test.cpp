@@ -1,0 +1,106 @@
+// Tests of zelhox: scoped host values, library errors and warnings in the host, host time values.
+#include "zelhost/zelhox.h"
+
+#include <cmath>
+#include <ctime>
+
+#include "host/service_test_support.h"
+
+namespace {
+
+TEST(ZLScopedHvArrayTest, ResetAndReleaseHandOwnershipOn) {
+  hvArray* first = hvCreateDoubleScalar(1);
+  ZLScopedHvArray held(first);
+  EXPECT_EQ(held.get(), first);
+  held.reset(first);  // the same value again: kept, not freed
+  EXPECT_EQ(hvGetScalar(held), 1.0);
+  held.reset(hvCreateDoubleScalar(2));  // frees the first (LeakSanitizer checks)
+  EXPECT_EQ(hvGetScalar(held), 2.0);
+
+  hvArray* given = held.release();
+  EXPECT_EQ(held.get(), nullptr);
+  ZLScopedHvArray taker(given);
+  const hvArray* asConst = taker;
+  EXPECT_EQ(asConst, given);
+}
+
+using ZelhoxErrorsTest = ServiceSinksTest;
+
+struct CustomError {
+  std::string id;
+  std::string message;
+};
+
+void throwCustom(const char* id, const char* message) { throw CustomError{id, message}; }
+
+TEST_F(ZelhoxErrorsTest, GeneralExceptionPostsAsHostError) {
+  ZLGeneralException e("vornix:set:bad", "Value %d is %s.", 5, "too big");
+  ZLGeneralException copy(e);
+  copy.prependMessage("Setting: ");
+  EXPECT_STREQ(e.getMessage(), "Value 5 is too big.");
+  Message posted = catchErrorId([&] { copy.post(); });
+  EXPECT_EQ(posted, Message("vornix:set:bad", "Setting: Value 5 is too big."));
+
+  zelhox::fcns::setErrorExceptionFcn(throwCustom);
+  EXPECT_EQ(hoxGetErrorExceptionFcn(), &throwCustom);
+  try {
+    e.post();
+    ADD_FAILURE() << "post returned";
+  } catch (const CustomError& c) {
+    EXPECT_EQ(c.id, "vornix:set:bad");
+    EXPECT_EQ(c.message, "Value 5 is too big.");
+  }
+  try {
+    zelhox::fcns::error("lib:err", "direct", 0);
+    ADD_FAILURE() << "error returned";
+  } catch (const CustomError& c) {
+    EXPECT_EQ(c.id, "lib:err");
+  }
+}
+
+TEST_F(ZelhoxErrorsTest, WarningsReturnAndStringsAreRead) {
+  zelhox::fcns::warn("lib:warn", "careful", 0);
+  EXPECT_EQ(warnings_, std::vector<Message>{Message("lib:warn", "careful")});
+
+  ZLScopedHvArray text(hvCreateString("hello"));
+  ZLScopedHvArray number(hvCreateDoubleScalar(1));
+  ZLScopedHvArray empty(hvCreateString(""));
+  EXPECT_EQ(zelhox::fcns::getString(text), "hello");
+  EXPECT_EQ(zelhox::fcns::getString(number), "");
+  EXPECT_EQ(zelhox::fcns::getString(empty), "");
+  EXPECT_EQ(zelhox::fcns::getString(nullptr), "");
+}
+
+TEST(TimeArrayTest, LocalCalendarTimeWithFraction) {
+  std::tm when{};
+  when.tm_year = 2021 - 1900;
+  when.tm_mon = 6;  // July
+  when.tm_mday = 14;
+  when.tm_hour = 9;
+  when.tm_min = 5;
+  when.tm_sec = 30;
+  when.tm_isdst = -1;
+  const double seconds = static_cast<double>(std::mktime(&when)) + 0.375;
+  ZLScopedHvArray row(zelhox::fcns::time::createTimeArray(zelutil::Timestamp(seconds)));
+  ASSERT_TRUE(hvIsDouble(row));
+  ASSERT_EQ(hvGetM(row), 1u);
+  ASSERT_EQ(hvGetN(row), 6u);
+  const double expected[] = {2021, 7, 14, 9, 5, 30.375};
+  for (int i = 0; i < 6; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_DOUBLE_EQ(hvGetElementAsDouble(row, i), expected[i]);
+  }
+
+  // Before the epoch the fraction still counts forward from the whole second.
+  ZLScopedHvArray early(zelhox::fcns::time::createTimeArray(zelutil::Timestamp(-0.25)));
+  EXPECT_NEAR(hvGetElementAsDouble(early, 5), 59.75, 1e-9);
+
+  for (double bad : {std::nan(""), HUGE_VAL, 1e300}) {
+    SCOPED_TRACE(bad);
+    ZLScopedHvArray none(zelhox::fcns::time::createTimeArray(zelutil::Timestamp(bad)));
+    ASSERT_EQ(hvGetN(none), 6u);
+    EXPECT_TRUE(std::isnan(hvGetElementAsDouble(none, 0)));
+  }
+}
+
+}  // namespace
