@@ -1,0 +1,114 @@
+// Property: one object's run-time value of one property, with its checks, custom functions and
+// listeners.
+#ifndef ZELOBJSYS_PROPERTY_H
+#define ZELOBJSYS_PROPERTY_H
+
+#include <boost/shared_ptr.hpp>
+#include <memory>
+#include <vector>
+
+#include "zelobjsys/custom_fcns.h"
+#include "zelobjsys/i_prop_check_fcn.h"
+#include "zelobjsys/i_property.h"
+#include "zelobjsys/kti_prop_set_listener.h"
+
+class QxDataType;
+class QxInterface;
+
+namespace zelobjsys {
+
+class PropInfo;
+
+// The value of one property of one object. A set clears the ignore-until-set
+// flag, runs the check functions, the custom set function, stores a copy in
+// the data type's storage, tells the listeners and frees the previous value;
+// a get goes through the custom get function when there is one.
+//
+// Ownership: the entry owns its stored value, its check functions and its
+// listeners; it shares the custom get and set functions with its definition.
+// The object handle and the definition are borrowed and must outlive the
+// entry. Entries are made and owned by a PropertyContainer. Host thread only;
+// no locking.
+class Property : public IProperty {
+ public:
+  // owner and info are borrowed. The data type and the custom functions are
+  // taken from info once, here.
+  Property(QxInterface* owner, const PropInfo* info);
+  ~Property() override;
+  Property(const Property&) = delete;
+  Property& operator=(const Property&) = delete;
+
+  void* getValue() override;
+  // Storage type int: the int; double: the double truncated toward zero and
+  // clamped to the int range (NaN gives INT_MAX, errno EDOM; out of range
+  // errno ERANGE). Anything else, or no value yet: 0.
+  int getValueAsInt() override;
+  double getValueAsDouble() override;
+  void setValue(const void* value, bool runChecks) override;
+
+  const PropInfo* getPropInfo() const { return propInfo_; }
+  QxInterface* getOwner() const { return owner_; }
+  bool isIgnoreUntilSet() const { return ignoreUntilSet_; }
+  void setIgnoreUntilSet(bool ignore) { ignoreUntilSet_ = ignore; }
+
+  // Both take ownership; null is ignored.
+  void addCheckFcn(IPropCheckFcn* fcn);
+  void addListener(KTIPropSetListener* listener);
+  // Takes listener out of the list and hands it back to the caller, who then
+  // owns it; null when the list does not hold it (for instance after a swap).
+  std::unique_ptr<KTIPropSetListener> removeListener(const KTIPropSetListener* listener);
+  // Takes ownership; null removes the custom get function.
+  void setCustomGetFcn(IGetFcn* fcn);
+
+  // Runs the checks without storing; with checkEnumeration, an enumerated
+  // type must also list the value. Throws on refusal (check functions'
+  // exceptions unchanged, else ZLGeneralException "vornix:set:invalidEnumValue").
+  void checkValue(const void* value, bool checkEnumeration);
+  // Tells every listener about the stored value; their errors pass on.
+  void notifyListeners();
+  // Exchanges listener lists with other; both lists are then told about this
+  // entry's value. Null is ignored.
+  void swapListeners(Property* other);
+
+  // Removes the check functions for which pred is true (used when an entry
+  // that a rule refers to goes away).
+  template <class Pred>
+  void removeCheckFcnsIf(Pred pred);
+
+ private:
+  using CheckList = std::vector<std::unique_ptr<IPropCheckFcn>>;
+  using ListenerList = std::vector<std::unique_ptr<KTIPropSetListener>>;
+
+  void runChecks(const void* value);
+  void runCustomSet(const void* value);
+  // Tells the listeners of list; returns normally or throws what they throw.
+  void notify(const ListenerList& list);
+  // Tells the listeners of a set; failures become the "SET could not be
+  // undone." warning.
+  void notifyAfterSet();
+  bool isPermittedEnumValue(const void* value) const;
+  void destroyValue(void* value) const;
+
+  void* value_ = nullptr;
+  bool ignoreUntilSet_ = false;
+  QxInterface* owner_;
+  const PropInfo* propInfo_;
+  QxDataType* dataType_;
+  // Separate objects so that two entries can trade listener lists whole.
+  std::unique_ptr<CheckList> checks_;
+  std::unique_ptr<ListenerList> listeners_;
+  boost::shared_ptr<IGetFcn> getFcn_;
+  boost::shared_ptr<ISetFcn> setFcn_;
+};
+
+template <class Pred>
+void Property::removeCheckFcnsIf(Pred pred) {
+  CheckList& list = *checks_;
+  for (auto it = list.begin(); it != list.end();) {
+    it = pred(it->get()) ? list.erase(it) : it + 1;
+  }
+}
+
+}  // namespace zelobjsys
+
+#endif  // ZELOBJSYS_PROPERTY_H

@@ -1,0 +1,103 @@
+// PropertyContainer: all run-time property entries of one host object, found by exact name.
+#ifndef ZELOBJSYS_PROPERTY_CONTAINER_H
+#define ZELOBJSYS_PROPERTY_CONTAINER_H
+
+#include <functional>
+#include <map>
+#include <string>
+
+#include "zelobjsys/kti_prop_container.h"
+
+class QxInterface;
+
+namespace zelobjsys {
+
+class IPropCheckFcn;
+class InstancePropInfo;
+class PropInfo;
+class Property;
+class PropertyFactory;
+
+// The store of one object's property values: one Property entry per class
+// property and per instance property of the object, kept in byte order of
+// the names. Class properties start without a value; instance properties
+// with init access start with their factory default. Bounded properties get
+// a BoundedConstraintCheck.
+//
+// Ownership: the container owns its entries; the object handle and the
+// definitions are borrowed (the host owns them). Not copyable: entries have
+// one owner. Host thread only; no locking.
+class PropertyContainer : public KTIPropContainer {
+ public:
+  // Creates the entries of every property that the object has now.
+  explicit PropertyContainer(QxInterface* object);
+  ~PropertyContainer() override;
+  PropertyContainer(const PropertyContainer&) = delete;
+  PropertyContainer& operator=(const PropertyContainer&) = delete;
+
+  // KTIPropContainer
+  void setPropValue(const char* name, const void* value, bool runChecks) override;
+  bool checkPropValue(const char* name, const void* value) const override;
+  void* getPropValue(const char* name) const override;
+  int getPropValueAsInt(const char* name) const override;
+  double getPropValueAsDouble(const char* name) const override;
+  bool isPropertyAvailable(const char* name) const override;
+  const KTIPropInfo* getIPropInfo(const char* name) const override;
+  const char* getEnumString(const char* name, const void* value) const override;
+  const char* getEnumString(const char* name) const override;
+  bool setCustomGetFcn(const char* name, IGetFcn* fcn) override;
+  bool addListener(const char* name, KTIPropSetListener* listener) override;
+  void notifyListeners(const char* name) const override;
+  void notifyListeners() const override;
+  int getNumberProps() const override;
+  void getPropNames(const char** names) const override;
+
+  // The entry of exactly that name, or null. Borrowed.
+  Property* getProperty(const char* name) const;
+  // The entry's definition, or null.
+  PropInfo* getPropInfo(const char* name) const;
+  // The definition when it is an instance property's, else null.
+  InstancePropInfo* getInstancePropInfo(const char* name) const;
+  // The stored value for an enumeration name (null name: the current value);
+  // null when there is no entry, the type is no enumeration or the name is
+  // not listed. Borrowed.
+  const void* getEnumID(const char* name, const char* enumString) const;
+  // Takes ownership when the entry exists; otherwise fcn stays the caller's.
+  void addCheckFcn(const char* name, IPropCheckFcn* fcn);
+  void clearIgnoreUntilSet();
+  // Every entry whose read-only rule is readOnlyValue refuses sets while the
+  // entry propName of other (this container or another) holds the
+  // enumeration name propValue. A controlling entry without a value gets its
+  // factory default.
+  void configureReadOnlyCheckFcn(PropertyContainer* other, const char* readOnlyValue,
+                                 const char* propName, const char* propValue);
+  // Removes an instance property from the container and the object; class
+  // properties and unknown names are left alone.
+  void removeInstanceProperty(const char* name);
+  // Trades listener lists with the namesake entries of other.
+  void swapPropListeners(PropertyContainer* other);
+
+ private:
+  friend class PropertyFactory;
+  friend class PropertyContainerTestPeer;  // unit tests
+  // Transparent: lookups by const char* build no std::string.
+  using EntryMap = std::map<std::string, Property*, std::less<>>;
+
+  void createProperties();
+  void createPropertiesFrom(QxInterface* first, bool isInstance);
+  void createProperty(PropInfo* info, bool isInstance);
+  void configureReadOnlyCheckFcn(const char* readOnlyValue, Property* controlling,
+                                 const char* propValue);
+  // The object takes info; the container gives it an entry.
+  void addInstanceProperty(PropInfo* info);
+  void deleteEntries();
+  const EntryMap& getContainerMap() const { return entries_; }
+  QxInterface* getContainerQxI() const { return object_; }
+
+  QxInterface* object_;
+  EntryMap entries_;
+};
+
+}  // namespace zelobjsys
+
+#endif  // ZELOBJSYS_PROPERTY_CONTAINER_H

@@ -1,0 +1,72 @@
+// BoundedConstraintCheck: the [minimum maximum] test of numbers and numeric vectors.
+#include "zelobjsys/bounded_constraint_check.h"
+
+#include <cstdint>
+
+#include "zelhost/data_type.h"
+#include "zelhost/hv_array.h"
+#include "zelhost/zelhox.h"
+#include "zelobjsys/prop_info.h"
+
+namespace zelobjsys {
+
+namespace {
+
+constexpr const char* kBelowId = "vornix:property:belowMinimum";
+constexpr const char* kBelowText =
+    "Property value can not be set below the minimum value constraint. "
+    "See PROPINFO(OBJ,'PROPERTY').";
+constexpr const char* kAboveId = "vornix:property:aboveMaximum";
+constexpr const char* kAboveText =
+    "Property value can not be set above the maximum value constraint. "
+    "See PROPINFO(OBJ,'PROPERTY').";
+
+struct Bounds {
+  double minimum;
+  double maximum;
+  const char* name;
+
+  // Strict comparisons: the bounds themselves pass, and so does NaN.
+  void test(double x) const {
+    if (minimum > x) throw ZLGeneralException(kBelowId, "%s: %s", name, kBelowText);
+    if (x > maximum) throw ZLGeneralException(kAboveId, "%s: %s", name, kAboveText);
+  }
+
+  template <class T>
+  void testVector(const void* value) const {
+    const VectorRecord* record = static_cast<const VectorRecord*>(value);
+    if (record->count <= 0 || record->elements == nullptr) return;
+    const T* elements = static_cast<const T*>(record->elements);
+    for (int32_t i = 0; i < record->count; ++i) test(static_cast<double>(elements[i]));
+  }
+};
+
+}  // namespace
+
+void BoundedConstraintCheck::check(QxInterface* /*object*/, const PropInfo* info,
+                                   const void* value) {
+  if (info == nullptr || value == nullptr) return;
+  const hvArray* limits = info->getPIConstraintValue();
+  if (!hvIsNumeric(limits) || hvGetNumberOfElements(limits) < 2) return;
+  const char* name = info->getName();
+  const Bounds bounds{hvGetElementAsDouble(limits, 0), hvGetElementAsDouble(limits, 1),
+                      name != nullptr ? name : ""};
+  switch (info->getPropertyStorageType()) {
+    case kStorageTypeDouble:
+      bounds.test(*static_cast<const double*>(value));
+      break;
+    case kStorageTypeInt32:
+      bounds.test(*static_cast<const int32_t*>(value));
+      break;
+    case kStorageTypeRealVector:
+      bounds.testVector<double>(value);
+      break;
+    case kStorageTypeIntVector:
+      bounds.testVector<int32_t>(value);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace zelobjsys

@@ -1,0 +1,265 @@
+// PropertyContainer: entry creation, lookups, sets, enumeration names, read-only rules and listener
+// swaps.
+#include "zelobjsys/property_container.h"
+
+#include <memory>
+#include <string_view>
+
+#include "zelhost/data_type.h"
+#include "zelhost/exceptions.h"
+#include "zelhost/qx_class.h"
+#include "zelhost/qx_interface.h"
+#include "zelhost/qx_prop_info.h"
+#include "zelhost/zelutil.h"
+#include "zelobjsys/bounded_constraint_check.h"
+#include "zelobjsys/instance_prop_info.h"
+#include "zelobjsys/prop_info.h"
+#include "zelobjsys/prop_info_manager.h"
+#include "zelobjsys/property.h"
+#include "zelobjsys/read_only_check_fcn.h"
+
+namespace zelobjsys {
+
+namespace {
+
+const EnumerationType* enumerationOf(const Property* entry, const QxInterface* object) {
+  const QxDataType* type = entry->getPropInfo()->getDataType(object);
+  if (type == nullptr || !type->isEnumeration()) return nullptr;
+  return type->getEnumerationType();
+}
+
+}  // namespace
+
+PropertyContainer::PropertyContainer(QxInterface* object) : object_(object) {
+  // The destructor does not run for a constructor that throws (an instance
+  // property's custom set function may refuse its default).
+  try {
+    createProperties();
+  } catch (...) {
+    deleteEntries();
+    throw;
+  }
+}
+
+PropertyContainer::~PropertyContainer() { deleteEntries(); }
+
+void PropertyContainer::deleteEntries() {
+  for (auto& entry : entries_) delete entry.second;
+  entries_.clear();
+}
+
+void PropertyContainer::createProperties() {
+  if (object_ == nullptr) return;
+  if (const QxClass* cls = object_->getDatabaseClass()) {
+    createPropertiesFrom(cls->getProperties(), false);
+  }
+  createPropertiesFrom(object_->getInstanceProperties(), true);
+}
+
+void PropertyContainer::createPropertiesFrom(QxInterface* first, bool isInstance) {
+  QxBreadthOnlyIterator it(first, false);
+  while (it.hasMoreElements()) {
+    QxInterface* descriptorObject = it.nextElement();
+    void* ownPart = descriptorObject != nullptr ? descriptorObject->getObject() : nullptr;
+    // Descriptors that are not the library's records have no entry.
+    auto* info = dynamic_cast<PropInfo*>(static_cast<QxPropInfoTemplate*>(ownPart));
+    if (info != nullptr) createProperty(info, isInstance);
+  }
+}
+
+void PropertyContainer::createProperty(PropInfo* info, bool isInstance) {
+  auto entry = std::make_unique<Property>(object_, info);
+  if (info->getPIConstraint() == kPIConstraintBounded) {
+    entry->addCheckFcn(new BoundedConstraintCheck);
+  }
+  Property* created = entry.get();
+  const char* name = info->getName() != nullptr ? info->getName() : "";
+  auto found = entries_.find(std::string_view(name));
+  if (found != entries_.end()) {
+    // A namesake replaces the earlier entry, which nobody can reach any more.
+    delete found->second;
+    found->second = entry.release();
+  } else {
+    entries_.emplace(name, entry.release());
+  }
+  if (isInstance && info->isInitAccess()) created->setValue(info->getFactoryDefault(), false);
+}
+
+void PropertyContainer::addInstanceProperty(PropInfo* info) {
+  if (info == nullptr || object_ == nullptr) return;
+  object_->addInstanceProperty(info);
+  createProperty(info, true);
+}
+
+void PropertyContainer::removeInstanceProperty(const char* name) {
+  if (name == nullptr || object_ == nullptr) return;
+  auto found = entries_.find(std::string_view(name));
+  QxInterface* hostProperty = object_->getInstanceProperty(name);
+  if (found == entries_.end() || hostProperty == nullptr) return;
+  std::unique_ptr<Property> removed(found->second);
+  entries_.erase(found);
+  // Rules of this container that the removed entry controls would dangle.
+  for (auto& entry : entries_) {
+    entry.second->removeCheckFcnsIf([&removed](const IPropCheckFcn* fcn) {
+      const auto* rule = dynamic_cast<const ReadOnlyCheckFcn*>(fcn);
+      return rule != nullptr && rule->getControllingProperty() == removed.get();
+    });
+  }
+  removed.reset();
+  hostProperty->destroy(QxDatabaseClient::getInternalClient());
+}
+
+Property* PropertyContainer::getProperty(const char* name) const {
+  if (name == nullptr) return nullptr;
+  auto found = entries_.find(std::string_view(name));
+  return found != entries_.end() ? found->second : nullptr;
+}
+
+PropInfo* PropertyContainer::getPropInfo(const char* name) const {
+  const Property* entry = getProperty(name);
+  // The host owns the records and hands them out mutable; the entry only
+  // reads its own, so the container may give back the writable record.
+  return entry != nullptr ? const_cast<PropInfo*>(entry->getPropInfo()) : nullptr;
+}
+
+InstancePropInfo* PropertyContainer::getInstancePropInfo(const char* name) const {
+  return dynamic_cast<InstancePropInfo*>(getPropInfo(name));
+}
+
+void PropertyContainer::setPropValue(const char* name, const void* value, bool runChecks) {
+  if (Property* entry = getProperty(name)) entry->setValue(value, runChecks);
+}
+
+bool PropertyContainer::checkPropValue(const char* name, const void* value) const {
+  Property* entry = getProperty(name);
+  if (entry == nullptr) return false;
+  // Every refusal is "false"; exceptions thrown by pointer are freed here.
+  try {
+    entry->checkValue(value, true);
+    return true;
+  } catch (Exception* e) {
+    delete e;
+  } catch (zelutil::ZLException* e) {
+    delete e;
+  } catch (...) {
+  }
+  return false;
+}
+
+void* PropertyContainer::getPropValue(const char* name) const {
+  Property* entry = getProperty(name);
+  return entry != nullptr ? entry->getValue() : nullptr;
+}
+
+int PropertyContainer::getPropValueAsInt(const char* name) const {
+  Property* entry = getProperty(name);
+  return entry != nullptr ? entry->getValueAsInt() : 0;
+}
+
+double PropertyContainer::getPropValueAsDouble(const char* name) const {
+  Property* entry = getProperty(name);
+  return entry != nullptr ? entry->getValueAsDouble() : 0.0;
+}
+
+bool PropertyContainer::isPropertyAvailable(const char* name) const {
+  return getProperty(name) != nullptr;
+}
+
+const KTIPropInfo* PropertyContainer::getIPropInfo(const char* name) const {
+  const Property* entry = getProperty(name);
+  return entry != nullptr ? entry->getPropInfo() : nullptr;
+}
+
+const char* PropertyContainer::getEnumString(const char* name, const void* value) const {
+  const Property* entry = getProperty(name);
+  if (entry == nullptr) return nullptr;
+  if (value == nullptr) value = getPropValue(name);
+  const EnumerationType* names = enumerationOf(entry, object_);
+  if (names == nullptr || value == nullptr) return nullptr;
+  return names->getEnumString(value);
+}
+
+const char* PropertyContainer::getEnumString(const char* name) const {
+  return getEnumString(name, nullptr);
+}
+
+const void* PropertyContainer::getEnumID(const char* name, const char* enumString) const {
+  const Property* entry = getProperty(name);
+  if (entry == nullptr) return nullptr;
+  if (enumString == nullptr) return getPropValue(name);
+  const EnumerationType* names = enumerationOf(entry, object_);
+  return names != nullptr ? names->getEnumValue(enumString) : nullptr;
+}
+
+bool PropertyContainer::setCustomGetFcn(const char* name, IGetFcn* fcn) {
+  Property* entry = getProperty(name);
+  if (entry == nullptr) return false;
+  entry->setCustomGetFcn(fcn);
+  return true;
+}
+
+bool PropertyContainer::addListener(const char* name, KTIPropSetListener* listener) {
+  Property* entry = getProperty(name);
+  if (entry == nullptr) return false;
+  entry->addListener(listener);
+  return true;
+}
+
+void PropertyContainer::addCheckFcn(const char* name, IPropCheckFcn* fcn) {
+  if (Property* entry = getProperty(name)) entry->addCheckFcn(fcn);
+}
+
+void PropertyContainer::notifyListeners(const char* name) const {
+  if (Property* entry = getProperty(name)) entry->notifyListeners();
+}
+
+void PropertyContainer::notifyListeners() const {
+  for (const auto& entry : entries_) entry.second->notifyListeners();
+}
+
+int PropertyContainer::getNumberProps() const { return static_cast<int>(entries_.size()); }
+
+void PropertyContainer::getPropNames(const char** names) const {
+  if (names == nullptr) return;
+  for (const auto& entry : entries_) *names++ = entry.first.c_str();
+}
+
+void PropertyContainer::clearIgnoreUntilSet() {
+  for (auto& entry : entries_) entry.second->setIgnoreUntilSet(false);
+}
+
+void PropertyContainer::configureReadOnlyCheckFcn(PropertyContainer* other,
+                                                  const char* readOnlyValue, const char* propName,
+                                                  const char* propValue) {
+  Property* controlling = other != nullptr ? other->getProperty(propName) : nullptr;
+  if (controlling == nullptr) return;
+  configureReadOnlyCheckFcn(readOnlyValue, controlling, propValue);
+}
+
+void PropertyContainer::configureReadOnlyCheckFcn(const char* readOnlyValue, Property* controlling,
+                                                  const char* propValue) {
+  const PropInfoManager* manager = PropInfoManager::getInstance();
+  const int rule =
+      manager != nullptr && readOnlyValue != nullptr ? manager->getReadOnlyID(readOnlyValue) : -1;
+  if (rule >= 0) {
+    for (auto& entry : entries_) {
+      if (entry.second->getPropInfo()->getPIReadOnly() == rule) {
+        entry.second->addCheckFcn(new ReadOnlyCheckFcn(controlling, propValue));
+      }
+    }
+  }
+  // The rule needs a value to compare with.
+  if (controlling->getValue() == nullptr) {
+    controlling->setValue(controlling->getPropInfo()->getFactoryDefault(), false);
+  }
+}
+
+void PropertyContainer::swapPropListeners(PropertyContainer* other) {
+  if (other == nullptr) return;
+  for (auto& entry : entries_) {
+    auto namesake = other->entries_.find(entry.first);
+    if (namesake != other->entries_.end()) entry.second->swapListeners(namesake->second);
+  }
+}
+
+}  // namespace zelobjsys

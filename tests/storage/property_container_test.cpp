@@ -1,0 +1,284 @@
+// Tests of the property container: lookups, sets, enumerations, listeners, instance properties,
+// read-only rules.
+#include "zelobjsys/property_container.h"
+
+#include <gtest/gtest.h>
+
+#include <type_traits>
+
+#include "storage/test_storage_fixtures.h"
+#include "zelobjsys/kti_prop_factory.h"
+#include "zelobjsys/prop_info_manager.h"
+#include "zelobjsys/property.h"
+
+namespace zelobjsys {
+namespace storagetest {
+namespace {
+
+static_assert(!std::is_copy_constructible_v<PropertyContainer> &&
+                  !std::is_copy_assignable_v<PropertyContainer>,
+              "entries have one owner");
+static_assert(std::is_abstract_v<KTIPropFactory> && !std::is_destructible_v<KTIPropFactory>,
+              "factories are not deleted through the interface");
+static_assert(sizeof(KTIPropFactory::VisibleAccess) == 4 && KTIPropFactory::kVisibleAll == 2,
+              "setVisible takes a 32-bit access");
+
+class PropertyContainerTest : public StorageTest {
+ protected:
+  // Class properties Gain (double, bounded [0 10]), Offset (double) and Mode
+  // (enumeration auto = 1, Manual = 2), then one device.
+  PropertyContainer& standardDevice() {
+    enumType("ContainerTestMode", {{"auto", 1}, {"Manual", 2}});
+    ZLScopedHvArray bounds(row({0, 10}));
+    cls_->addProperty(record("Gain", "double", nullptr, bounds));
+    cls_->addProperty(record("Offset", "double"));
+    cls_->addProperty(record("Mode", "ContainerTestMode"));
+    device_ = newDevice();
+    return *containerOf(device_);
+  }
+
+  QxInterface* device_ = nullptr;
+};
+
+TEST_F(PropertyContainerTest, LookupIsExactAndNamesComeInByteOrder) {
+  for (const char* name : {"Alpha", "Zeta", "alpha", "Voltage"}) {
+    cls_->addProperty(record(name, "double"));
+  }
+  PropertyContainer& c = *containerOf(newDevice());
+  ASSERT_EQ(c.getNumberProps(), 4);
+  const char* names[4] = {};
+  c.getPropNames(names);
+  EXPECT_STREQ(names[0], "Alpha");
+  EXPECT_STREQ(names[1], "Voltage");
+  EXPECT_STREQ(names[2], "Zeta");
+  EXPECT_STREQ(names[3], "alpha");
+  EXPECT_TRUE(c.isPropertyAvailable("Voltage"));
+  EXPECT_FALSE(c.isPropertyAvailable("voltage"));
+  EXPECT_FALSE(c.isPropertyAvailable("Volt"));
+  EXPECT_STREQ(c.getIPropInfo("Alpha")->getPropertyName(), "Alpha");
+  EXPECT_EQ(c.getPropValue("Alpha"), nullptr);  // class properties start empty
+}
+
+TEST_F(PropertyContainerTest, NamesWithoutAnEntryAnswerNothingAndTakeNothing) {
+  PropertyContainer& c = standardDevice();
+  for (const char* name : {"gain", "Gai", "", static_cast<const char*>(nullptr)}) {
+    SCOPED_TRACE(name != nullptr ? name : "(null)");
+    double v = 5;
+    c.setPropValue(name, &v, true);
+    EXPECT_FALSE(c.checkPropValue(name, &v));
+    EXPECT_EQ(c.getPropValue(name), nullptr);
+    EXPECT_EQ(c.getPropValueAsInt(name), 0);
+    EXPECT_EQ(c.getPropValueAsDouble(name), 0.0);
+    EXPECT_EQ(c.getIPropInfo(name), nullptr);
+    EXPECT_EQ(c.getProperty(name), nullptr);
+    EXPECT_EQ(c.getInstancePropInfo(name), nullptr);
+    EXPECT_EQ(c.getEnumString(name), nullptr);
+    EXPECT_EQ(c.getEnumID(name, "auto"), nullptr);
+    std::unique_ptr<IGetFcn> get(new FnGet([] { return nullptr; }));
+    std::unique_ptr<KTIPropSetListener> listener(new FnListener([](void*) {}));
+    EXPECT_FALSE(c.setCustomGetFcn(name, get.get()));
+    EXPECT_FALSE(c.addListener(name, listener.get()));
+    c.notifyListeners(name);
+    c.removeInstanceProperty(name);
+  }
+  EXPECT_EQ(c.getPropValue("Gain"), nullptr);
+}
+
+TEST_F(PropertyContainerTest, SetsRunTheEntryChecksAndCheckPropValueSaysFalse) {
+  PropertyContainer& c = standardDevice();
+  const double five = 5, twenty = 20;
+  expectHostError([&] { c.setPropValue("Gain", &twenty, true); }, "vornix:property:aboveMaximum",
+                  "Gain: Property value can not be set above the maximum value constraint. "
+                  "See PROPINFO(OBJ,'PROPERTY').");
+  EXPECT_EQ(c.getPropValue("Gain"), nullptr);
+  c.setPropValue("Gain", &twenty, false);
+  EXPECT_EQ(c.getPropValueAsDouble("Gain"), 20);
+  EXPECT_TRUE(c.checkPropValue("Gain", &five));
+  EXPECT_FALSE(c.checkPropValue("Gain", &twenty));
+
+  const int32_t unlisted = 7;
+  EXPECT_FALSE(c.checkPropValue("Mode", &unlisted));
+  c.setPropValue("Mode", &unlisted, true);  // no enumeration test of its own
+  EXPECT_EQ(c.getPropValueAsInt("Mode"), 7);
+
+  // Host errors thrown by pointer turn into false too, and are freed.
+  c.addCheckFcn("Offset", new FnCheck([](const void*) {
+                  throw new ErrorIdException("vornix:test:ptr", "refused");
+                }));
+  EXPECT_FALSE(c.checkPropValue("Offset", &five));
+
+  // The user's road: host lookup and conversion, then the record's value set.
+  ZLScopedHvArray hvTwenty(hvCreateDoubleScalar(20)), hvFour(hvCreateDoubleScalar(4));
+  expectHostError([&] { device_->setPropertyValue("Gain", hvTwenty); },
+                  "vornix:property:aboveMaximum",
+                  "Gain: Property value can not be set above the maximum value constraint. "
+                  "See PROPINFO(OBJ,'PROPERTY').");
+  device_->setPropertyValue("gain", hvFour);
+  EXPECT_EQ(c.getPropValueAsDouble("Gain"), 4);
+  ZLScopedHvArray back(device_->getPropertyValue("Gain"));
+  EXPECT_EQ(hvGetScalar(back), 4);
+}
+
+TEST_F(PropertyContainerTest, EnumerationNamesAndValuesOfAProperty) {
+  PropertyContainer& c = standardDevice();
+  const int32_t manual = 2, autoValue = 1, unnamed = 9;
+  c.setPropValue("Mode", &manual, true);
+  EXPECT_STREQ(c.getEnumString("Mode"), "Manual");
+  EXPECT_STREQ(c.getEnumString("Mode", &autoValue), "auto");
+  EXPECT_EQ(c.getEnumString("Mode", &unnamed), nullptr);
+  const void* id = c.getEnumID("Mode", "MANUAL");
+  ASSERT_NE(id, nullptr);
+  EXPECT_EQ(*static_cast<const int32_t*>(id), 2);
+  EXPECT_EQ(c.getEnumID("Mode", nullptr), c.getPropValue("Mode"));
+  EXPECT_EQ(c.getEnumID("Mode", "none"), nullptr);
+  const double one = 1;
+  c.setPropValue("Offset", &one, true);
+  EXPECT_EQ(c.getEnumString("Offset"), nullptr);
+  EXPECT_EQ(c.getEnumID("Offset", "auto"), nullptr);
+}
+
+TEST_F(PropertyContainerTest, ListenersCustomGetsAndFlagsByName) {
+  PropertyContainer& c = standardDevice();
+  std::vector<std::string> log;
+  EXPECT_TRUE(c.addListener("Offset", new LoggingListener(&log, "o")));
+  EXPECT_TRUE(c.addListener("Gain", new LoggingListener(&log, "g")));
+  const double one = 1, two = 2;
+  c.setPropValue("Gain", &one, true);
+  c.setPropValue("Offset", &two, true);
+  log.clear();
+  c.notifyListeners("Offset");
+  c.notifyListeners();
+  EXPECT_EQ(
+      log, (std::vector<std::string>{"o:Offset=2.000000", "g:Gain=1.000000", "o:Offset=2.000000"}));
+
+  EXPECT_TRUE(c.setCustomGetFcn("Gain", new FnGet([] { return new double(8.5); })));
+  EXPECT_EQ(c.getPropValueAsDouble("Gain"), 8.5);
+  EXPECT_EQ(c.getPropValueAsInt("Gain"), 8);
+
+  for (const char* name : {"Gain", "Offset", "Mode"}) c.getProperty(name)->setIgnoreUntilSet(true);
+  c.clearIgnoreUntilSet();
+  for (const char* name : {"Gain", "Offset", "Mode"}) {
+    EXPECT_FALSE(c.getProperty(name)->isIgnoreUntilSet()) << name;
+  }
+}
+
+TEST_F(PropertyContainerTest, InstancePropertiesAreAddedWithTheirDefaultAndRemoved) {
+  ZLScopedHvArray four(hvCreateDoubleScalar(4)), six(hvCreateDoubleScalar(6));
+  cls_->addProperty(record("Gain", "double", four));
+  cls_->addProperty(record("Level", "double", four));
+  QxInterface* object = hoxCreateObject(cls_, nullptr);
+  object->addBelow(app_->getDefaultDatabase()->getRootObject());
+  object->addInstanceProperty(record<InstancePropInfo>("Trigger", "double", four));
+  object->addInstanceProperty(record<InstancePropInfo>("Level", "double", six));  // a namesake
+  auto* quiet = record<InstancePropInfo>("Quiet", "double", four);
+  quiet->setAccess(kAccessInit, false);
+  object->addInstanceProperty(quiet);
+  {
+    PropertyContainer c(object);
+    EXPECT_EQ(c.getPropValue("Gain"), nullptr);
+    EXPECT_EQ(c.getPropValueAsDouble("Trigger"), 4);
+    EXPECT_EQ(c.getPropValue("Quiet"), nullptr);
+    EXPECT_EQ(c.getPropValueAsDouble("Level"), 6);  // the later namesake's entry
+    EXPECT_NE(c.getInstancePropInfo("Level"), nullptr);
+    EXPECT_EQ(c.getInstancePropInfo("Gain"), nullptr);
+    EXPECT_EQ(c.getPropInfo("Gain")->getName(), std::string("Gain"));
+
+    PropertyContainerTestPeer::addInstanceProperty(c,
+                                                   record<InstancePropInfo>("Late", "double", six));
+    EXPECT_EQ(c.getPropValueAsDouble("Late"), 6);
+    EXPECT_NE(object->getInstanceProperty("Late"), nullptr);
+
+    c.removeInstanceProperty("Gain");  // a class property stays
+    EXPECT_TRUE(c.isPropertyAvailable("Gain"));
+    c.removeInstanceProperty("Trigger");
+    EXPECT_FALSE(c.isPropertyAvailable("Trigger"));
+    EXPECT_EQ(object->getInstanceProperty("Trigger"), nullptr);
+    EXPECT_EQ(c.getNumberProps(), 4);
+  }
+}
+
+TEST_F(PropertyContainerTest, RefusedInstanceDefaultLeavesNoHalfMadeContainer) {
+  QxInterface* object = hoxCreateObject(nullptr, nullptr);
+  object->addBelow(app_->getDefaultDatabase()->getRootObject());
+  ZLScopedHvArray four(hvCreateDoubleScalar(4));
+  object->addInstanceProperty(record<InstancePropInfo>("A", "double", four));
+  auto* refusing = record<InstancePropInfo>("B", "double", four);
+  refusing->setCustomSetFcn(
+      new FnSet([](const void*) { throw ZLGeneralException("vornix:test:set", "no default"); }));
+  object->addInstanceProperty(refusing);
+  expectHostError([&] { PropertyContainer c(object); }, "vornix:test:set", "no default");
+}
+
+TEST_F(PropertyContainerTest, ReadOnlyRulesFollowTheControllingProperty) {
+  const int whileRunning = PropInfoManager::getInstance()->getReadOnlyID("whileRunning");
+  ASSERT_GE(whileRunning, 0);
+  enumType("RunningState", {{"off", 0}, {"on", 1}});
+  ZLScopedHvArray off(hvCreateString("off"));
+  auto* recordMode = record("RecordMode", "double");
+  PropInfoTestPeer::setPIReadOnly(*recordMode, whileRunning);
+  cls_->addProperty(recordMode);
+  cls_->addProperty(record("Gain", "double"));
+  cls_->addProperty(record("Running", "RunningState", off));
+  QxInterface* first = newDevice();
+  QxInterface* second = newDevice();
+  PropertyContainer& c = *containerOf(first);
+  PropertyContainer& other = *containerOf(second);
+
+  c.configureReadOnlyCheckFcn(&c, "whileRunning", "Running", "on");
+  c.configureReadOnlyCheckFcn(&c, "whileRunning", "NoSuchProperty", "on");
+  other.configureReadOnlyCheckFcn(&c, "whileRunning", "Running", "on");  // controlled from c
+  EXPECT_STREQ(c.getEnumString("Running"), "off");  // the factory default, given now
+
+  const double one = 1;
+  c.setPropValue("RecordMode", &one, true);
+  c.setPropValue("Running", c.getEnumID("Running", "on"), true);
+  for (PropertyContainer* target : {&c, &other}) {
+    expectHostError([&] { target->setPropValue("RecordMode", &one, true); },
+                    "vornix:property:readOnly",
+                    "RecordMode: Property can not be set while Running is set to 'on'.");
+    target->setPropValue("Gain", &one, true);
+  }
+  c.setPropValue("Running", c.getEnumID("Running", "off"), true);
+  other.setPropValue("RecordMode", &one, true);
+  EXPECT_EQ(other.getPropValueAsDouble("RecordMode"), 1);
+}
+
+TEST_F(PropertyContainerTest, RemovedControllingInstancePropertyTakesItsRulesAlong) {
+  enumType("RunningState", {{"off", 0}, {"on", 1}});
+  ZLScopedHvArray on(hvCreateString("on"));
+  auto* recordMode = record("RecordMode", "double");
+  PropInfoTestPeer::setPIReadOnly(*recordMode, kPIReadOnlyAlways);
+  cls_->addProperty(recordMode);
+  PropertyContainer& c = *containerOf(newDevice());
+  PropertyContainerTestPeer::addInstanceProperty(
+      c, record<InstancePropInfo>("Running", "RunningState", on));
+  c.configureReadOnlyCheckFcn(&c, "always", "Running", "on");
+  const double one = 1;
+  EXPECT_FALSE(c.checkPropValue("RecordMode", &one));
+  c.removeInstanceProperty("Running");
+  EXPECT_TRUE(c.checkPropValue("RecordMode", &one));
+}
+
+TEST_F(PropertyContainerTest, SwapPropListenersTradesWithNamesakesOnly) {
+  PropertyContainer& a = standardDevice();
+  PropertyContainer& b = *containerOf(newDevice());
+  const double one = 1, two = 2;
+  a.setPropValue("Gain", &one, true);
+  b.setPropValue("Offset", &two, true);
+  std::vector<std::string> log;
+  a.addListener("Gain", new LoggingListener(&log, "aG"));
+  a.addListener("Offset", new LoggingListener(&log, "aO"));
+  b.addListener("Gain", new LoggingListener(&log, "bG"));
+  a.swapPropListeners(&b);
+  EXPECT_EQ(log, (std::vector<std::string>{"aG:Gain=1.000000", "bG:Gain=1.000000",
+                                           "aO:Offset=-1.000000"}));
+  log.clear();
+  b.setPropValue("Offset", &one, true);
+  a.setPropValue("Offset", &one, true);
+  a.setPropValue("Gain", &two, true);
+  EXPECT_EQ(log, (std::vector<std::string>{"aO:Offset=1.000000", "bG:Gain=2.000000"}));
+}
+
+}  // namespace
+}  // namespace storagetest
+}  // namespace zelobjsys
