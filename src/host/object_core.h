@@ -1,0 +1,147 @@
+// Internal record of a host object: counts, tree links, lifecycle, name indexes and the live-object
+// registry.
+#ifndef ZELHOST_SRC_OBJECT_CORE_H
+#define ZELHOST_SRC_OBJECT_CORE_H
+
+#include <exception>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "zelhost/qx_interface.h"
+
+class QxClass;
+class QxPropInfoTemplate;
+class QxObjectCore;
+
+// Index of a list object's children by name: exact names in one map, names
+// folded to lower case in an ordered multimap (for case-insensitive and
+// abbreviation lookups by range). Only children added through
+// QxObjectCore::appendNamed are indexed.
+struct QxNameIndex {
+  std::map<std::string, QxObjectCore*> exact;
+  std::multimap<std::string, QxObjectCore*> folded;
+};
+
+// The record behind every host object. It holds an intrusive count: the live
+// object holds one until destroyed, every reference handle one, every host
+// value of the object one, and owners that keep a pointer to the record
+// (classes, descriptors, applications) one each. The canonical handle is a
+// member, so it lives exactly as long as the record. Host thread only.
+class QxObjectCore {
+ public:
+  // A new live object (state 0) with its own count. Registered as live.
+  static QxObjectCore* create(QxClass* cls, void* ownPart);
+  // The record behind any handle (canonical or reference); null for null.
+  static QxObjectCore* of(const QxInterface* handle);
+
+  QxObjectCore(const QxObjectCore&) = delete;
+  QxObjectCore& operator=(const QxObjectCore&) = delete;
+
+  QxInterface* handle() { return &handle_; }
+  void retain() { ++refs_; }
+  void release();
+
+  // The descriptor whose host object this is (null for other objects).
+  QxPropInfoTemplate* descriptor() const { return descriptor_; }
+  void setDescriptor(QxPropInfoTemplate* d) { descriptor_ = d; }
+  // Forgets the own part (and descriptor) without releasing it.
+  void detachOwnPart();
+
+  void* ownPart() const { return ownPart_; }
+  void setOwnPart(void* p) { ownPart_ = p; }
+  QxClass* cls() const { return cls_; }
+  void setClass(QxClass* cls);
+  int state() const { return state_; }
+  void setState(int s) { state_ = s; }
+  bool alive() const { return state_ < kLifecycleBeingDestroyed; }
+
+  // Destroys the object (see QxInterface::destroy). With release false the
+  // class is not asked to release the own part (the owner frees it itself).
+  // The first exception raised on the way is rethrown at the end.
+  void destroy(bool release = true);
+  // destroy() that never throws: host exceptions are deleted.
+  void destroyQuietly(bool release = true) noexcept;
+
+  // Tree. appendChild unlinks the child from its former parent first.
+  QxObjectCore* parent() const { return parent_; }
+  QxObjectCore* firstChild() const { return firstChild_; }
+  QxObjectCore* next() const { return next_; }
+  void appendChild(QxObjectCore* child);
+  void unlink();
+  bool isAncestorOf(const QxObjectCore* other) const;
+
+  // Named lists: children indexed by a key (descriptor or class names).
+  QxNameIndex* index() const { return index_.get(); }
+  void makeIndexed() { index_.reset(new QxNameIndex); }
+  void appendNamed(QxObjectCore* child, const std::string& key);
+  void renameChild(QxObjectCore* child, const std::string& key);
+  QxObjectCore* findExact(const std::string& key) const;
+  const std::string& key() const { return key_; }
+  unsigned long long serial() const { return serial_; }
+
+  // Named list objects that this object owns and destroys with itself: its
+  // instance properties, and for a class's host object the class's own
+  // properties. Created on first use (only while alive); null when asked
+  // with create false and none exists.
+  enum ListKind { kInstanceList = 0, kClassPropertyList = 1 };
+  QxObjectCore* ownedList(ListKind kind, bool create);
+
+ private:
+  friend class QxInterface;
+  class CanonicalHandle : public QxInterface {
+   public:
+    explicit CanonicalHandle(QxObjectCore* core) : QxInterface(core, false) {}
+  };
+
+  QxObjectCore(QxClass* cls, void* ownPart);
+  ~QxObjectCore();
+  void eraseFromIndex(QxObjectCore* child);
+  void destroyOwnedLists(std::exception_ptr* pending);
+  void destroyChildren(std::exception_ptr* pending);
+
+  CanonicalHandle handle_;
+  int refs_ = 1;
+  int state_ = kLifecycleAlive;
+  void* ownPart_;
+  QxClass* cls_;
+  QxPropInfoTemplate* descriptor_ = nullptr;
+  QxObjectCore* parent_ = nullptr;
+  QxObjectCore* firstChild_ = nullptr;
+  QxObjectCore* lastChild_ = nullptr;
+  QxObjectCore* next_ = nullptr;
+  QxObjectCore* prev_ = nullptr;
+  QxObjectCore* lists_[2] = {nullptr, nullptr};  // counted
+  std::unique_ptr<QxNameIndex> index_;
+  std::string key_;
+  unsigned long long serial_;
+};
+
+// Live-object and class registry of the host.
+namespace hoxreg {
+// Live objects of that class (a copy, each retained: release them).
+std::vector<QxObjectCore*> liveObjectsOf(const QxClass* cls);
+// Every live object (each retained: release them).
+std::vector<QxObjectCore*> allLiveObjects();
+// Detaches a class from every object that still has it; called as the
+// class goes away, so that no object refers to a deleted class.
+void forgetClass(const QxClass* cls);
+}  // namespace hoxreg
+
+// Owns one count of a record for a scope.
+class QxCoreRef {
+ public:
+  explicit QxCoreRef(QxObjectCore* core = nullptr) : core_(core) {}
+  ~QxCoreRef() {
+    if (core_) core_->release();
+  }
+  QxCoreRef(const QxCoreRef&) = delete;
+  QxCoreRef& operator=(const QxCoreRef&) = delete;
+  QxObjectCore* get() const { return core_; }
+
+ private:
+  QxObjectCore* core_;
+};
+
+#endif  // ZELHOST_SRC_OBJECT_CORE_H

@@ -1,0 +1,80 @@
+// Property name lookup: exact by map, then case-insensitive and abbreviation by ranges of folded
+// names.
+#include "property_lookup.h"
+
+#include <cctype>
+#include <string>
+
+#include "object_core.h"
+#include "zelhost/exceptions.h"
+#include "zelhost/qx_class.h"
+
+namespace {
+
+std::string foldCase(const char* s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+bool hasKey(const std::vector<QxObjectCore*>& found, const std::string& key) {
+  for (const QxObjectCore* c : found) {
+    if (c->key() == key) return true;
+  }
+  return false;
+}
+
+// Candidates of one stage: folded names equal to `folded` (prefix false) or
+// starting with it (prefix true).
+std::vector<QxObjectCore*> collect(const std::vector<const QxObjectCore*>& lists,
+                                   const std::string& folded, bool prefix) {
+  std::vector<QxObjectCore*> found;
+  for (const QxObjectCore* list : lists) {
+    const QxNameIndex* index = list ? list->index() : nullptr;
+    if (!index) continue;
+    for (auto it = index->folded.lower_bound(folded); it != index->folded.end(); ++it) {
+      bool fits = prefix ? it->first.compare(0, folded.size(), folded) == 0 : it->first == folded;
+      if (!fits) break;
+      if (!hasKey(found, it->second->key())) found.push_back(it->second);
+    }
+  }
+  return found;
+}
+
+[[noreturn]] void throwAmbiguous(const char* name, const std::vector<QxObjectCore*>& found) {
+  const std::size_t shown = 10;
+  std::string msg = std::string("Ambiguous property name '") + name + "': it could be ";
+  for (std::size_t i = 0; i < found.size() && i < shown; ++i) {
+    if (i) msg += ", ";
+    msg += "'" + found[i]->key() + "'";
+  }
+  if (found.size() > shown) msg += ", ...";
+  msg += ".";
+  throw new AmbiguousPropertyException(msg);
+}
+
+}  // namespace
+
+void hoxAppendClassLists(const QxClass* cls, std::vector<const QxObjectCore*>* lists) {
+  // The depth bound guards against a superclass chain that loops.
+  for (int depth = 0; cls && depth < 256; cls = cls->getSuperClass(), ++depth) {
+    QxObjectCore* host = QxObjectCore::of(cls->getInterface());
+    if (QxObjectCore* list =
+            host ? host->ownedList(QxObjectCore::kClassPropertyList, false) : nullptr)
+      lists->push_back(list);
+  }
+}
+
+QxInterface* hoxLookupProperty(const std::vector<const QxObjectCore*>& lists, const char* name) {
+  if (!name || !*name) return nullptr;
+  for (const QxObjectCore* list : lists) {
+    if (QxObjectCore* hit = list->findExact(name)) return hit->handle();
+  }
+  std::string folded = foldCase(name);
+  for (bool prefix : {false, true}) {
+    std::vector<QxObjectCore*> found = collect(lists, folded, prefix);
+    if (found.size() == 1) return found.front()->handle();
+    if (found.size() > 1) throwAmbiguous(name, found);
+  }
+  return nullptr;
+}
