@@ -1,0 +1,46 @@
+// Tests of "getInspectorToolbarObjectName" called through the host.
+#include "zelobjsys/inspector_toolbar_name_mi.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "introspection/introspection_fixture.h"
+
+namespace zelobjsys {
+namespace {
+
+using InspectorToolbarNameMITest = IntrospectionTest;
+
+TEST_F(InspectorToolbarNameMITest, EveryObjectGetsItsSchemasName) {
+  EXPECT_EQ(invokeError("getInspectorToolbarObjectName", {handle_}).rfind("PULVRA:method:", 0), 0u);
+  schema_->addGenericMethod("GetToolbarName");
+  ZLScopedHvArray second(hvCreateObjectHandle(schema_->createInstance(nullptr, nullptr, 0)));
+  for (const hvArray* object : {handle_.get(), second.get()}) {
+    ZLScopedHvArray name(invoke("getInspectorToolbarObjectName", {object}));
+    ASSERT_TRUE(hvIsChar(name));
+    EXPECT_EQ(zelhox::fcns::getString(name), "IntroDev");
+  }
+  // Only an object is accepted.
+  ZLScopedHvArray text(hvCreateString("IntroDev"));
+  EXPECT_EQ(invokeError("getInspectorToolbarObjectName", {text}).rfind("PULVRA:method:", 0), 0u);
+}
+
+TEST_F(InspectorToolbarNameMITest, MethodWithoutAClassAnswersAnEmptyName) {
+  InspectorToolbarNameMI method;
+  const QxMethodSignature* signature = method.getMethodSignature(0);
+  ASSERT_NE(signature, nullptr);
+  EXPECT_EQ(signature->getNumberOfArguments(), 1);
+  EXPECT_STREQ(signature->getArgumentTypeName(0), "handle");
+  EXPECT_STREQ(signature->getReturnTypeName(0), "string");
+  int n = -1;
+  void* out[1] = {nullptr};
+  void* args[1] = {object_};
+  method.invokeMethod(signature, &n, out, 1, args);  // belongs to no class yet
+  ASSERT_EQ(n, 1);
+  EXPECT_STREQ(static_cast<const char*>(out[0]), "");
+  signature->getReturnType(0)->destroy(out[0]);
+}
+
+}  // namespace
+}  // namespace zelobjsys

@@ -1,0 +1,77 @@
+// A device class with properties of every kind, and helpers that call its methods through the host.
+#ifndef ZELOBJSYS_TESTS_INTROSPECTION_INTROSPECTION_FIXTURE_H
+#define ZELOBJSYS_TESTS_INTROSPECTION_INTROSPECTION_FIXTURE_H
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/test_product.h"
+#include "zelhost/qx_method_info.h"
+#include "zelhost/zelhox.h"
+
+namespace zelobjsys {
+
+class IntrospectionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    app_ = testproduct::startTestProduct();
+    schema_ = defineClass("IntroDev", factory_);
+    object_ = schema_->createInstance(nullptr, nullptr, 0);
+    handle_.reset(hvCreateObjectHandle(object_));
+  }
+  void TearDown() override { testproduct::stopTestProduct(); }
+
+  // Every standard property, and: Voltage (bounded 0..10, one help line),
+  // Mode (auto, Manual, off; default given as "manual"), alpha (string),
+  // Beta (double), Secret (invisible) and Status (read-only "whileRunning").
+  testproduct::TestSchema* defineClass(const char* name, testproduct::RecordingFactory& f) {
+    auto* schema = new testproduct::TestSchema(name);
+    app_->addLocalClass(schema);  // the application owns it
+    f.setTarget(schema);
+    for (const char* generic :
+         {"Name", "Tag", "Type", "UserData", "TimerFcn", "TimerPeriod", "Timeout"}) {
+      schema->addGenericProperty(&f, generic);
+    }
+    void* voltage = f.createDoubleProperty("Voltage", 0, 10, 5);
+    f.addPropHelpLine(voltage, "Output voltage in volts.");
+    f.addProperty(voltage, true);
+    void* mode = f.createEnumProperty("Mode", "auto", 1);
+    f.addEnumValue(mode, "Manual", 2);
+    f.addEnumValue(mode, "off", 3);
+    f.setDefaultValue(mode, "manual");
+    f.addProperty(mode, false);
+    f.addProperty(f.createStringProperty("alpha", "a"), false);
+    f.addProperty(f.createDoubleProperty("Beta", 2), false);
+    void* secret = f.createStringProperty("Secret", "s");
+    f.setVisible(secret, KTIPropFactory::kVisibleNone);
+    f.addProperty(secret, false);
+    PropInfoManager::getInstance()->addReadOnlyValue("whileRunning");
+    void* status = f.createStringProperty("Status", "idle");
+    f.setPropReadOnly(status, "whileRunning");
+    f.addProperty(status, false);
+    return schema;
+  }
+
+  // Calls a method of the class through the host with the given values.
+  hvArray* invoke(const char* method, const std::vector<const hvArray*>& args) {
+    return hoxInvokeMethod(schema_, method, static_cast<int>(args.size()), args.data());
+  }
+  // The error such a call raises ("id|message"), or "(no error)".
+  std::string invokeError(const char* method, const std::vector<const hvArray*>& args) {
+    return testproduct::hostError([&] { ZLScopedHvArray result(invoke(method, args)); });
+  }
+
+  QxApplication* app_ = nullptr;
+  testproduct::RecordingFactory factory_;
+  // For a second class; it must outlive the host like the first.
+  testproduct::RecordingFactory otherFactory_;
+  testproduct::TestSchema* schema_ = nullptr;
+  QxInterface* object_ = nullptr;
+  ZLScopedHvArray handle_;
+};
+
+}  // namespace zelobjsys
+
+#endif  // ZELOBJSYS_TESTS_INTROSPECTION_INTROSPECTION_FIXTURE_H
