@@ -24,12 +24,18 @@ constexpr const char* kAboveText =
 struct Bounds {
   double minimum;
   double maximum;
-  const char* name;
+  const PropInfo* info;
 
   // Strict comparisons: the bounds themselves pass, and so does NaN.
   void test(double x) const {
-    if (minimum > x) throw ZLGeneralException(kBelowId, "%s: %s", name, kBelowText);
-    if (x > maximum) throw ZLGeneralException(kAboveId, "%s: %s", name, kAboveText);
+    if (minimum > x) refuse(kBelowId, kBelowText);
+    if (x > maximum) refuse(kAboveId, kAboveText);
+  }
+
+  // The name is asked only on refusal: the accepting path is every set's.
+  [[noreturn]] void refuse(const char* id, const char* text) const {
+    const char* name = info->getName();
+    throw ZLGeneralException(id, "%s: %s", name != nullptr ? name : "", text);
   }
 
   template <class T>
@@ -41,16 +47,30 @@ struct Bounds {
   }
 };
 
+// Reads the first two numbers of the constraint value; false when it holds
+// fewer than two.
+bool readBounds(const hvArray* limits, double* minimum, double* maximum) {
+  if (hvGetNumberOfElements(limits) < 2) return false;
+  if (const double* reals = hvGetPr(limits)) {
+    *minimum = reals[0];
+    *maximum = reals[1];
+    return true;
+  }
+  if (const int* ints = hvGetInt32Data(limits)) {
+    *minimum = ints[0];
+    *maximum = ints[1];
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void BoundedConstraintCheck::check(QxInterface* /*object*/, const PropInfo* info,
                                    const void* value) {
   if (info == nullptr || value == nullptr) return;
-  const hvArray* limits = info->getPIConstraintValue();
-  if (!hvIsNumeric(limits) || hvGetNumberOfElements(limits) < 2) return;
-  const char* name = info->getName();
-  const Bounds bounds{hvGetElementAsDouble(limits, 0), hvGetElementAsDouble(limits, 1),
-                      name != nullptr ? name : ""};
+  Bounds bounds{0, 0, info};
+  if (!readBounds(info->getPIConstraintValue(), &bounds.minimum, &bounds.maximum)) return;
   switch (info->getPropertyStorageType()) {
     case kStorageTypeDouble:
       bounds.test(*static_cast<const double*>(value));
