@@ -142,7 +142,9 @@ void PropHelpMI::invokeMethod(const QxMethodSignature* signature, int* nReturned
   try {
     if (nArgs == 2) {
       const auto* object = static_cast<const QxInterface*>(args[0]);
-      descriptor = object != nullptr ? object->getProperty(name, false) : nullptr;
+      // A deleted object has no properties left to describe.
+      descriptor =
+          object != nullptr && object->isValid() ? object->getProperty(name, false) : nullptr;
     } else if (const QxClass* cls = getClass()) {
       descriptor = cls->getProperty(name, false);
     }

@@ -223,9 +223,9 @@ void PropInfoMI::invokeMethod(const QxMethodSignature* signature, int* nReturned
   if (nReturned != nullptr) *nReturned = 0;
   QxInterface* object =
       nArgs >= 1 && args != nullptr ? static_cast<QxInterface*>(args[0]) : nullptr;
-  QxClass* cls = object != nullptr ? object->getDatabaseClass() : nullptr;
+  QxClass* cls = object != nullptr && object->isValid() ? object->getDatabaseClass() : nullptr;
   if (cls == nullptr) {
-    zelhox::fcns::error("vornix:propinfo:invalidObject", "The object is not valid.", 0);
+    zelhox::fcns::error("vornix:propinfo:invalidObject", "Invalid or deleted object.", 0);
   }
   const CallForm form = callForm(signature, nArgs, args);
   if (form == CallForm::kNone) return;

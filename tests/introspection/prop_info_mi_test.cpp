@@ -198,5 +198,22 @@ TEST_F(PropInfoMITest, ClearedEnumerationShowsItsStoredDefault) {
   EXPECT_TRUE(hvIsStruct(hvGetField(all, 0, "Range")));
 }
 
+TEST_F(PropInfoMITest, MissingOrDeletedObjectIsRefused) {
+  object_->destroy(QxDatabaseClient::getInternalClient());
+  // The host itself refuses a handle of a deleted object ...
+  EXPECT_NE(invokeError("propinfo", {handle_}), "(no error)");
+  // ... and the method refuses one that reaches it some other way.
+  PropInfoMI method;
+  int n = -1;
+  void* out[1] = {nullptr};
+  for (QxInterface* object : {object_, static_cast<QxInterface*>(nullptr)}) {
+    void* args[1] = {object};
+    EXPECT_EQ(testproduct::hostError(
+                  [&] { method.invokeMethod(method.getMethodSignature(0), &n, out, 1, args); }),
+              "vornix:propinfo:invalidObject|Invalid or deleted object.");
+    EXPECT_EQ(n, 0);
+  }
+}
+
 }  // namespace
 }  // namespace zelobjsys
