@@ -1,0 +1,202 @@
+// Tests of zelobjsys::fcns: handle conversions, the record lookup, and the wait's order of
+// precedence between completion, timeout, interrupt and a destroyed object.
+#include "zelobjsys/fcns.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "events/test_events_fixtures.h"
+#include "zelhost/data_type.h"
+#include "zelobjsys/hcallback_event.h"
+#include "zelobjsys/hcallback_event_info.h"
+
+namespace zelobjsys {
+namespace eventstest {
+namespace {
+
+using fcns::WaitStatus;
+
+// A completion test that answers from a function of the poll number.
+class CountingComplete : public fcns::IWaitCompleteFcn {
+ public:
+  explicit CountingComplete(std::function<bool(int)> answer) : answer_(std::move(answer)) {}
+  bool isComplete(double) const override { return answer_(++asked); }
+  mutable int asked = 0;
+
+ private:
+  std::function<bool(int)> answer_;
+};
+
+// True when fn throws a host exception (which is deleted).
+bool refused(const std::function<void()>& fn) {
+  try {
+    fn();
+  } catch (Exception* e) {
+    delete e;
+    return true;
+  }
+  return false;
+}
+
+class FcnsTest : public EventsTest {
+ protected:
+  void SetUp() override {
+    EventsTest::SetUp();
+    hoxRegisterFunction("drawnow", [this](int, hvArray*[], int, hvArray*[]) {
+      ++drawnows_;
+      if (onDrawnow_) onDrawnow_();
+      hoxProcessPendingEvents();
+    });
+  }
+  void TearDown() override {
+    hoxRegisterFunction("drawnow",
+                        [](int, hvArray*[], int, hvArray*[]) { hoxProcessPendingEvents(); });
+    EventsTest::TearDown();
+  }
+  int drawnows_ = 0;
+  std::function<void()> onDrawnow_;
+};
+
+TEST_F(FcnsTest, HandlesConvertBothWays) {
+  QxInterface* a = newObject();
+  QxInterface* b = newObject();
+  ZLScopedHvArray one(fcns::createHandle(a));
+  EXPECT_EQ(fcns::getQxInterface(one), a);
+
+  ZLScopedHvArray two(fcns::createHandles({a, b}));
+  EXPECT_EQ(hvGetNumberOfElements(two), 2u);
+  EXPECT_EQ(fcns::getQxInterfaces(two), (std::vector<QxInterface*>{a, b}));
+  std::unique_ptr<Vector> list(fcns::createHandleVector({b, a}));
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(fcns::getQxInterfaces(list.get()), (std::vector<QxInterface*>{b, a}));
+
+  EXPECT_EQ(fcns::createHandleVector({}), nullptr);
+  EXPECT_TRUE(fcns::getQxInterfaces(static_cast<const Vector*>(nullptr)).empty());
+  ZLScopedHvArray none(fcns::createHandles({}));
+  EXPECT_TRUE(fcns::getQxInterfaces(none).empty());
+
+  ZLScopedHvArray fn(fcns::createFunctionHandle("evt_log"));
+  EXPECT_STREQ(hvGetFunctionHandle(fn), "evt_log");
+
+  // Values that name no live object are refused with the host's error.
+  ZLScopedHvArray text(hvCreateString("scope"));
+  for (const hvArray* bad : {text.get(), static_cast<hvArray*>(nullptr)}) {
+    EXPECT_TRUE(refused([bad] { fcns::getQxInterface(bad); }));
+    EXPECT_TRUE(refused([bad] { fcns::getQxInterfaces(bad); }));
+  }
+}
+
+// A host descriptor that is not a definition record.
+class PlainDescriptor : public QxPropInfoTemplate {
+ public:
+  explicit PlainDescriptor(const char* name) { setName(name); }
+  void* getValue(QxDatabaseClient*, QxInterface*) override { return nullptr; }
+  void setValue(QxDatabaseClient*, QxInterface*, const void*) override {}
+};
+
+TEST_F(FcnsTest, PropInfoIsFoundOnlyForDefinitionRecords) {
+  QxInterface* device = newObject();
+  auto* record = new TestPropInfo<>("Gain");
+  PropInfoTestPeer::initQxValuesBeforeAdd(*record, "double");
+  device->addInstanceProperty(record);  // the object owns both from here
+  device->addInstanceProperty(new PlainDescriptor("Plain"));
+  EXPECT_EQ(fcns::getPropInfo(device, "Gain"), record);
+  EXPECT_EQ(fcns::getPropInfo(device, "gai"), record);
+  EXPECT_EQ(fcns::getPropInfo(device, "Plain"), nullptr);
+  EXPECT_EQ(fcns::getPropInfo(device, "Missing"), nullptr);
+  EXPECT_EQ(fcns::getPropInfo(device, nullptr), nullptr);
+  EXPECT_EQ(fcns::getPropInfo(nullptr, "Gain"), nullptr);
+}
+
+TEST_F(FcnsTest, WaitHonoursItsOrderOfPrecedence) {
+  QxInterface* device = newObject();
+  struct Case {
+    const char* name;
+    std::function<bool(int)> complete;
+    double timeout;
+    bool interruptAtDrawnow;
+    bool destroyAtDrawnow;
+    WaitStatus status;
+    int asked;
+    int drawnows;
+  } cases[] = {
+      {"complete at once", [](int) { return true; }, 1.0, false, false, fcns::WaitComplete, 1, 0},
+      {"zero timeout", [](int) { return false; }, 0.0, false, false, fcns::WaitTimedOut, 2, 1},
+      {"complete at the last poll", [](int n) { return n == 2; }, 0.0, false, false,
+       fcns::WaitComplete, 2, 1},
+      {"NaN never times out", [](int n) { return n == 20; }, std::nan(""), false, false,
+       fcns::WaitComplete, 20, 19},
+      {"interrupt before completion", [](int) { return false; }, 10.0, true, false,
+       fcns::WaitInterrupted, 1, 1},
+      {"destruction before interrupt", [](int) { return false; }, 10.0, true, true,
+       fcns::WaitObjectDeleted, 1, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    drawnows_ = 0;
+    QxInterface* watched = c.destroyAtDrawnow ? newObject() : device;
+    onDrawnow_ = [&] {
+      if (c.interruptAtDrawnow) HostInterruptState::SetInterruptPending(true);
+      if (c.destroyAtDrawnow) watched->destroy(QxDatabaseClient::getInternalClient());
+    };
+    CountingComplete complete(c.complete);
+    EXPECT_EQ(fcns::waitAndProcessEvents(complete, c.timeout, watched), c.status);
+    EXPECT_EQ(complete.asked, c.asked);
+    EXPECT_EQ(drawnows_, c.drawnows);
+    EXPECT_FALSE(HostInterruptState::IsInterruptPending()) << "the interrupt is consumed";
+    HostInterruptState::SetInterruptPending(false);
+  }
+  // A null object is never looked at.
+  onDrawnow_ = nullptr;
+  CountingComplete later([](int n) { return n == 3; });
+  EXPECT_EQ(fcns::waitAndProcessEvents(later, 10.0, nullptr), fcns::WaitComplete);
+}
+
+TEST_F(FcnsTest, WaitProcessesEventsAndPassesTheirErrorsOn) {
+  QxInterface* device = newObject();
+  Property* fcn = callbackProperty(device, "ErrorFcn", "evt_log");
+  (new HCallbackEvent(fcn, device, new ErrorEventInfo("dev:e", "e"), "", true, false))
+      ->serviceEvent(false);
+  CountingComplete ranOnce([this](int) { return runs_.size() == 1; });
+  EXPECT_EQ(fcns::waitAndProcessEvents(ranOnce, 5.0, device), fcns::WaitComplete);
+
+  onDrawnow_ = [] { throw new ErrorIdException("test:drawnow", "drawnow failed"); };
+  CountingComplete never([](int) { return false; });
+  try {
+    fcns::waitAndProcessEvents(never, 5.0, nullptr);
+    ADD_FAILURE() << "the error did not end the wait";
+  } catch (ErrorIdException* e) {
+    std::unique_ptr<ErrorIdException> owned(e);
+    EXPECT_STREQ(owned->getId(), "test:drawnow");
+  }
+}
+
+TEST_F(FcnsTest, EventWaitConsumesAnAutoResetSignalOnly) {
+  for (bool manual : {false, true}) {
+    SCOPED_TRACE(manual ? "manual reset" : "auto reset");
+    zelutil::Event event(manual, false);
+    event.set();
+    EXPECT_EQ(fcns::waitAndProcessEvents(event, 0.0, nullptr), fcns::WaitComplete);
+    EXPECT_EQ(fcns::waitAndProcessEvents(event, 0.0, nullptr),
+              manual ? fcns::WaitComplete : fcns::WaitTimedOut);
+  }
+  EXPECT_FALSE(fcns::WaitForEventFcn(nullptr).isComplete(0.0));
+
+  // Set from another thread while the host waits.
+  zelutil::Event event(false, false);
+  std::thread setter([&event] {
+    zelutil::Thread::sleep(0.02);
+    event.set();
+  });
+  EXPECT_EQ(fcns::waitAndProcessEvents(event, 10.0, nullptr), fcns::WaitComplete);
+  setter.join();
+}
+
+}  // namespace
+}  // namespace eventstest
+}  // namespace zelobjsys
