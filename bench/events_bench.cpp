@@ -1,0 +1,144 @@
+// Callback events through the event service (plain and coalescing, beside few or many unrelated
+// queued events) and the tick lateness of a 1 ms timer.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "common/test_records.h"
+#include "zelhost/events.h"
+#include "zelhost/qx_interface.h"
+#include "zelhost/services.h"
+#include "zelhost/timer_thread.h"
+#include "zelhost/zelhox.h"
+#include "zelobjsys/fcns.h"
+#include "zelobjsys/hcallback_event.h"
+#include "zelobjsys/hcallback_event_info.h"
+#include "zelobjsys/property.h"
+
+namespace {
+
+using zelobjsys::HCallbackEvent;
+using zelobjsys::Property;
+using zelobjsys::PropInfo;
+using zelutil::EventService;
+
+// Objects whose callback properties run a host function that does nothing.
+class CallbackWorld {
+ public:
+  CallbackWorld() {
+    EventService::start();
+    hoxRegisterFunction("bench_noop", [](int, hvArray*[], int, hvArray*[]) {});
+  }
+  ~CallbackWorld() {
+    EventService::stop();
+    properties_.clear();
+    records_.clear();
+    for (auto& ref : objects_) ref->destroy(QxDatabaseClient::getInternalClient());
+    hoxUnregisterFunction("bench_noop");
+  }
+
+  // A callback property of a new object.
+  Property* callback(const char* name) {
+    QxInterface* object = hoxCreateObject(nullptr, nullptr);
+    objects_.emplace_back(object->getReference());
+    auto record = std::make_unique<zelobjsys::TestPropInfo<>>(name);
+    zelobjsys::PropInfoTestPeer::initQxValuesBeforeAdd(*record, "PULVRA callback");
+    auto prop = std::make_unique<Property>(object, record.get());
+    ZLScopedHvArray handle(zelobjsys::fcns::createFunctionHandle("bench_noop"));
+    HCallback* cb = new HCallback(handle);
+    prop->setValue(cb, false);
+    cb->release(1);
+    records_.push_back(std::move(record));
+    properties_.push_back(std::move(prop));
+    return properties_.back().get();
+  }
+
+ private:
+  std::vector<std::unique_ptr<QxInterface>> objects_;
+  std::vector<std::unique_ptr<PropInfo>> records_;
+  std::vector<std::unique_ptr<Property>> properties_;
+};
+
+bool hand(Property* prop, bool coalescable) {
+  auto* event = new HCallbackEvent(prop, prop->getOwner(), new zelobjsys::TimerEventInfo, "", true,
+                                   coalescable);
+  return event->serviceEvent(false);  // the service owns it
+}
+
+// Hand over a batch of events, then run them all: the full road of a callback.
+void BM_EventHandAndRun(benchmark::State& state) {
+  CallbackWorld world;
+  Property* prop = world.callback("ErrorFcn");
+  constexpr int kBatch = 64;
+  for (auto _ : state) {
+    for (int i = 0; i < kBatch; ++i) hand(prop, false);
+    benchmark::DoNotOptimize(EventService::processEvents());
+  }
+  state.SetItemsProcessed(state.iterations() * kBatch);
+}
+BENCHMARK(BM_EventHandAndRun);
+
+// A tick whose predecessor is still queued merges into it; the queue also
+// holds range(0) unrelated callback events, which coalescing must not scan.
+void BM_EventCoalesce(benchmark::State& state) {
+  CallbackWorld world;
+  std::vector<Property*> unrelated;
+  for (int i = 0; i < state.range(0); ++i) unrelated.push_back(world.callback("TimerFcn"));
+  for (Property* p : unrelated) hand(p, true);
+  Property* prop = world.callback("TimerFcn");
+  hand(prop, true);
+  for (auto _ : state) benchmark::DoNotOptimize(hand(prop, true));
+  state.SetItemsProcessed(state.iterations());
+  state.counters["queued"] = static_cast<double>(EventService::queuedCount());
+}
+BENCHMARK(BM_EventCoalesce)->Arg(10)->Arg(10000);
+
+// How late the ticks of a 1 ms timer start after their due time.
+class LatenessProbe : public zelutil::TimerThread {
+ public:
+  LatenessProbe() : TimerThread(executeEveryTick, 0.001) {}
+  ~LatenessProbe() override { stop(); }
+  std::vector<double> take() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::move(lateness_);
+  }
+
+ private:
+  void execute() override {
+    const double late = zelutil::Timestamp() - getExecutionTime();
+    std::lock_guard<std::mutex> lock(mutex_);
+    lateness_.push_back(late);
+  }
+  std::mutex mutex_;
+  std::vector<double> lateness_;
+};
+
+double percentile(std::vector<double> values, double p) {
+  if (values.empty()) return 0.0;
+  const auto k = static_cast<std::size_t>(p * static_cast<double>(values.size() - 1));
+  std::nth_element(values.begin(), values.begin() + k, values.end());
+  return values[k];
+}
+
+void BM_TimerTickLateness(benchmark::State& state) {
+  std::vector<double> all;
+  for (auto _ : state) {
+    LatenessProbe probe;
+    probe.start();
+    zelutil::Thread::sleep(0.5);
+    probe.stop();
+    std::vector<double> got = probe.take();
+    all.insert(all.end(), got.begin(), got.end());
+  }
+  state.counters["ticks"] = static_cast<double>(all.size());
+  state.counters["late_median_us"] = percentile(all, 0.5) * 1e6;
+  state.counters["late_p99_us"] = percentile(all, 0.99) * 1e6;
+}
+BENCHMARK(BM_TimerTickLateness)->Iterations(4)->Unit(benchmark::kMillisecond);
+
+}  // namespace
