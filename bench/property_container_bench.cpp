@@ -1,17 +1,11 @@
-// Hot path of a property set and get through a PropertyContainer, against a plain std::map floor.
-#if defined(__GNUC__) && !defined(__clang__)
-// The replaced operator new and delete below pair malloc with free on purpose.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
+// Hot path of a property set and get through a PropertyContainer of 30 bounded doubles.
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
-#include <map>
-#include <new>
 #include <string>
 
+#include "alloc_counter.h"
 #include "common/test_records.h"
+#include "floor.h"
 #include "zelhost/qx_application.h"
 #include "zelhost/qx_class.h"
 #include "zelhost/zelhox.h"
@@ -20,25 +14,9 @@
 
 namespace {
 
-// The allocations of the measuring thread, so that a set's can be counted
-// without a locked instruction on every allocation.
-thread_local long gAllocations = 0;
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-  ++gAllocations;
-  if (void* p = std::malloc(size != 0 ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-
-namespace {
-
 using zelobjsys::PropertyContainer;
 
-constexpr int kProperties = 30;
+using zelbench::kProperties;
 constexpr const char* kHotName = "Property17";
 
 class BenchClass : public QxClass {
@@ -69,7 +47,7 @@ class World {
     hvGetPr(bounds)[0] = -1e9;
     hvGetPr(bounds)[1] = 1e9;
     for (int i = 0; i < kProperties; ++i) {
-      const std::string name = "Property" + std::to_string(i);
+      const std::string name = zelbench::propertyName(i);
       auto* r = new zelobjsys::TestPropInfo<>(name.c_str());
       zelobjsys::PropInfoTestPeer::setPIConstraint(*r, zelobjsys::kPIConstraintBounded);
       r->setPIConstraintValue(bounds);
@@ -98,13 +76,16 @@ void BM_ContainerSetBoundedDouble(benchmark::State& state) {
   PropertyContainer& c = world.container();
   double x = 0;
   c.setPropValue(kHotName, &x, true);
-  const long before = gAllocations;
+  const zelbench::AllocCounts before = zelbench::allocCounts();
   for (auto _ : state) {
     x += 1;
     c.setPropValue(kHotName, &x, true);
   }
+  const zelbench::AllocCounts after = zelbench::allocCounts();
+  const auto n = static_cast<double>(state.iterations());
   state.counters["allocs_per_set"] =
-      static_cast<double>(gAllocations - before) / static_cast<double>(state.iterations());
+      static_cast<double>(after.allocations - before.allocations) / n;
+  state.counters["frees_per_set"] = static_cast<double>(after.frees - before.frees) / n;
 }
 BENCHMARK(BM_ContainerSetBoundedDouble);
 
@@ -116,35 +97,5 @@ void BM_ContainerGet(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(c.getPropValue(kHotName));
 }
 BENCHMARK(BM_ContainerGet);
-
-// The floor: a map of 30 names to doubles, found by the same text.
-std::map<std::string, double, std::less<>> floorMap() {
-  std::map<std::string, double, std::less<>> m;
-  for (int i = 0; i < kProperties; ++i) m["Property" + std::to_string(i)] = 0;
-  return m;
-}
-
-void BM_MapFloorSet(benchmark::State& state) {
-  auto m = floorMap();
-  const char* name = kHotName;
-  double x = 0;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(name);
-    x += 1;
-    m.find(std::string_view(name))->second = x;
-    benchmark::ClobberMemory();
-  }
-}
-BENCHMARK(BM_MapFloorSet);
-
-void BM_MapFloorGet(benchmark::State& state) {
-  auto m = floorMap();
-  const char* name = kHotName;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(name);
-    benchmark::DoNotOptimize(&m.find(std::string_view(name))->second);
-  }
-}
-BENCHMARK(BM_MapFloorGet);
 
 }  // namespace

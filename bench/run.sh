@@ -1,7 +1,19 @@
 #!/usr/bin/env bash
-# Runs the benchmark program of a build folder (default build-bench) with repetitions, aggregates only.
+# Runs zel_bench of a build folder (default build-bench), five repetitions per case (the 10 s timer
+# case once), and prints one table: each case's median, its floor's, the ratio and the target.
+# Extra arguments go to both runs (for example --benchmark_filter=Container).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-bench}
 shift || true
-exec "$build/bin/zel_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true "$@"
+bin="$build/bin/zel_bench"
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+
+"$bin" --benchmark_format=json --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+  --benchmark_filter=-BM_TimerTickLateness "$@" >"$out/main.json"
+if [[ " $* " != *"--benchmark_filter"* ]]; then
+  "$bin" --benchmark_format=json --benchmark_repetitions=1 \
+    --benchmark_filter='^BM_TimerTickLateness' >"$out/timer.json"
+fi
+python3 bench/report.py "$out"/*.json

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "zelobjsys/kti_prop_container.h"
 
@@ -95,7 +96,17 @@ class PropertyContainer : public KTIPropContainer {
   QxInterface* getContainerQxI() const { return object_; }
 
   QxInterface* object_;
-  EntryMap entries_;
+  EntryMap entries_;  // by name in order: owns the entries
+  // Every set and get finds its entry here: open addressing over a power-of-two
+  // table at most half full; the names are entries_'s keys.
+  struct IndexSlot {
+    std::size_t hash;
+    const std::string* name;
+    Property* entry;  // null: free
+  };
+  void indexEntry(const std::string& name, Property* entry);
+  void rebuildIndex();
+  std::vector<IndexSlot> index_;
 };
 
 }  // namespace zelobjsys

@@ -178,6 +178,7 @@ hvArray* hvCreateCellMatrix(hvSize m, hvSize n) { return hvimpl::allocate(hvCELL
 
 hvArray* hvCreateStructMatrix(hvSize m, hvSize n, int nfields, const char** fieldNames) {
   std::vector<std::string> names;
+  if (fieldNames && nfields > 0) names.reserve(static_cast<std::size_t>(nfields));
   for (int k = 0; fieldNames && k < nfields; ++k) {
     const char* name = fieldNames[k];
     // A null, empty or repeated name would make the field list ambiguous.

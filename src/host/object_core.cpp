@@ -29,7 +29,7 @@ Registry& registry() {
 
 std::string foldCase(const std::string& s) {
   std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : out) c = hoxLowerAscii(c);
   return out;
 }
 
@@ -214,7 +214,7 @@ void QxObjectCore::renameChild(QxObjectCore* child, const std::string& key) {
   index_->folded.emplace(foldCase(key), child);
 }
 
-QxObjectCore* QxObjectCore::findExact(const std::string& key) const {
+QxObjectCore* QxObjectCore::findExact(std::string_view key) const {
   if (!index_) return nullptr;
   auto it = index_->exact.find(key);
   return it == index_->exact.end() ? nullptr : it->second;

@@ -4,9 +4,11 @@
 #define ZELHOST_SRC_OBJECT_CORE_H
 
 #include <exception>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "zelhost/qx_interface.h"
@@ -19,10 +21,16 @@ class QxObjectCore;
 // folded to lower case in an ordered multimap (for case-insensitive and
 // abbreviation lookups by range). Only children added through
 // QxObjectCore::appendNamed are indexed.
+// Transparent: a lookup by a C string builds no std::string.
 struct QxNameIndex {
-  std::map<std::string, QxObjectCore*> exact;
-  std::multimap<std::string, QxObjectCore*> folded;
+  std::map<std::string, QxObjectCore*, std::less<>> exact;
+  std::multimap<std::string, QxObjectCore*, std::less<>> folded;
 };
+
+// Names are folded byte by byte, ASCII letters only, whatever the locale.
+inline char hoxLowerAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // The record behind every host object. It holds an intrusive count: the live
 // object holds one until destroyed, every reference handle one, every host
@@ -77,7 +85,7 @@ class QxObjectCore {
   void makeIndexed() { index_.reset(new QxNameIndex); }
   void appendNamed(QxObjectCore* child, const std::string& key);
   void renameChild(QxObjectCore* child, const std::string& key);
-  QxObjectCore* findExact(const std::string& key) const;
+  QxObjectCore* findExact(std::string_view key) const;
   const std::string& key() const { return key_; }
   unsigned long long serial() const { return serial_; }
 

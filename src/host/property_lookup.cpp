@@ -2,7 +2,6 @@
 // names.
 #include "property_lookup.h"
 
-#include <cctype>
 #include <string>
 
 #include "object_core.h"
@@ -11,25 +10,27 @@
 
 namespace {
 
+using Candidates = QxSmallList<QxObjectCore*, 4>;
+
 std::string foldCase(const char* s) {
   std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : out) c = hoxLowerAscii(c);
   return out;
 }
 
-bool hasKey(const std::vector<QxObjectCore*>& found, const std::string& key) {
-  for (const QxObjectCore* c : found) {
-    if (c->key() == key) return true;
+bool hasKey(const Candidates& found, const std::string& key) {
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    if (found[i]->key() == key) return true;
   }
   return false;
 }
 
 // Candidates of one stage: folded names equal to `folded` (prefix false) or
 // starting with it (prefix true).
-std::vector<QxObjectCore*> collect(const std::vector<const QxObjectCore*>& lists,
-                                   const std::string& folded, bool prefix) {
-  std::vector<QxObjectCore*> found;
-  for (const QxObjectCore* list : lists) {
+Candidates collect(const QxLookupLists& lists, const std::string& folded, bool prefix) {
+  Candidates found;
+  for (std::size_t l = 0; l < lists.size(); ++l) {
+    const QxObjectCore* list = lists[l];
     const QxNameIndex* index = list ? list->index() : nullptr;
     if (!index) continue;
     for (auto it = index->folded.lower_bound(folded); it != index->folded.end(); ++it) {
@@ -41,7 +42,7 @@ std::vector<QxObjectCore*> collect(const std::vector<const QxObjectCore*>& lists
   return found;
 }
 
-[[noreturn]] void throwAmbiguous(const char* name, const std::vector<QxObjectCore*>& found) {
+[[noreturn]] void throwAmbiguous(const char* name, const Candidates& found) {
   const std::size_t shown = 10;
   std::string msg = std::string("Ambiguous property name '") + name + "': it could be ";
   for (std::size_t i = 0; i < found.size() && i < shown; ++i) {
@@ -55,7 +56,7 @@ std::vector<QxObjectCore*> collect(const std::vector<const QxObjectCore*>& lists
 
 }  // namespace
 
-void hoxAppendClassLists(const QxClass* cls, std::vector<const QxObjectCore*>* lists) {
+void hoxAppendClassLists(const QxClass* cls, QxLookupLists* lists) {
   // The depth bound guards against a superclass chain that loops.
   for (int depth = 0; cls && depth < 256; cls = cls->getSuperClass(), ++depth) {
     QxObjectCore* host = QxObjectCore::of(cls->getInterface());
@@ -65,14 +66,14 @@ void hoxAppendClassLists(const QxClass* cls, std::vector<const QxObjectCore*>* l
   }
 }
 
-QxInterface* hoxLookupProperty(const std::vector<const QxObjectCore*>& lists, const char* name) {
+QxInterface* hoxLookupProperty(const QxLookupLists& lists, const char* name) {
   if (!name || !*name) return nullptr;
-  for (const QxObjectCore* list : lists) {
-    if (QxObjectCore* hit = list->findExact(name)) return hit->handle();
+  for (std::size_t l = 0; l < lists.size(); ++l) {
+    if (QxObjectCore* hit = lists[l]->findExact(name)) return hit->handle();
   }
   std::string folded = foldCase(name);
   for (bool prefix : {false, true}) {
-    std::vector<QxObjectCore*> found = collect(lists, folded, prefix);
+    Candidates found = collect(lists, folded, prefix);
     if (found.size() == 1) return found.front()->handle();
     if (found.size() > 1) throwAmbiguous(name, found);
   }

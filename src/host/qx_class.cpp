@@ -98,7 +98,7 @@ QxInterface* QxClass::getProperties() const {
 }
 
 QxInterface* QxClass::getProperty(const char* name, bool) const {
-  std::vector<const QxObjectCore*> lists;
+  QxLookupLists lists;
   hoxAppendClassLists(this, &lists);
   return hoxLookupProperty(lists, name);
 }

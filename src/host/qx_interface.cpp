@@ -105,7 +105,7 @@ QxInterface* QxInterface::getInstanceProperties() const {
 }
 
 QxInterface* QxInterface::getProperty(const char* name, bool) const {
-  std::vector<const QxObjectCore*> lists;
+  QxLookupLists lists;
   hoxAppendClassLists(core_->cls(), &lists);
   if (QxObjectCore* own = core_->ownedList(QxObjectCore::kInstanceList, false))
     lists.push_back(own);

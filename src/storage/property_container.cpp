@@ -2,6 +2,8 @@
 // swaps.
 #include "zelobjsys/property_container.h"
 
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -28,6 +30,16 @@ const EnumerationType* enumerationOf(const Property* entry, const QxInterface* o
   return type->getEnumerationType();
 }
 
+// FNV-1a over the bytes of a name, measuring its length on the way: one pass
+// over a short text, no strlen first.
+std::size_t hashName(const char* name, std::size_t* length) {
+  std::uint64_t h = 14695981039346656037ULL;
+  const char* p = name;
+  for (; *p != '\0'; ++p) h = (h ^ static_cast<unsigned char>(*p)) * 1099511628211ULL;
+  *length = static_cast<std::size_t>(p - name);
+  return static_cast<std::size_t>(h ^ (h >> 29));
+}
+
 }  // namespace
 
 PropertyContainer::PropertyContainer(QxInterface* object) : object_(object) {
@@ -44,6 +56,7 @@ PropertyContainer::PropertyContainer(QxInterface* object) : object_(object) {
 PropertyContainer::~PropertyContainer() { deleteEntries(); }
 
 void PropertyContainer::deleteEntries() {
+  index_.clear();
   for (auto& entry : entries_) delete entry.second;
   entries_.clear();
 }
@@ -79,8 +92,10 @@ void PropertyContainer::createProperty(PropInfo* info, bool isInstance) {
     // A namesake replaces the earlier entry, which nobody can reach any more.
     delete found->second;
     found->second = entry.release();
+    indexEntry(found->first, created);
   } else {
-    entries_.emplace(name, entry.release());
+    auto added = entries_.emplace(name, entry.release()).first;
+    indexEntry(added->first, created);
   }
   if (isInstance && info->isInitAccess()) created->setValue(info->getFactoryDefault(), false);
 }
@@ -98,6 +113,7 @@ void PropertyContainer::removeInstanceProperty(const char* name) {
   if (found == entries_.end() || hostProperty == nullptr) return;
   std::unique_ptr<Property> removed(found->second);
   entries_.erase(found);
+  rebuildIndex();
   // Rules of this container that the removed entry controls would dangle.
   for (auto& entry : entries_) {
     entry.second->removeCheckFcnsIf([&removed](const IPropCheckFcn* fcn) {
@@ -111,8 +127,48 @@ void PropertyContainer::removeInstanceProperty(const char* name) {
 
 Property* PropertyContainer::getProperty(const char* name) const {
   if (name == nullptr) return nullptr;
-  auto found = entries_.find(std::string_view(name));
-  return found != entries_.end() ? found->second : nullptr;
+  if (index_.empty()) return nullptr;
+  std::size_t length = 0;
+  const std::size_t hash = hashName(name, &length);
+  const std::size_t mask = index_.size() - 1;
+  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    const IndexSlot& slot = index_[i];
+    if (slot.entry == nullptr) return nullptr;
+    if (slot.hash == hash && slot.name->size() == length &&
+        std::memcmp(slot.name->data(), name, length) == 0)
+      return slot.entry;
+  }
+}
+
+void PropertyContainer::indexEntry(const std::string& name, Property* entry) {
+  if (2 * (entries_.size() + 1) > index_.size()) {
+    rebuildIndex();  // entries_ already holds the name: it is indexed now
+    return;
+  }
+  std::size_t length = 0;
+  const std::size_t hash = hashName(name.c_str(), &length);
+  const std::size_t mask = index_.size() - 1;
+  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    IndexSlot& slot = index_[i];
+    if (slot.entry == nullptr || slot.name == &name) {
+      slot = IndexSlot{hash, &name, entry};
+      return;
+    }
+  }
+}
+
+void PropertyContainer::rebuildIndex() {
+  std::size_t size = 8;
+  while (size < 2 * (entries_.size() + 1)) size *= 2;
+  index_.assign(size, IndexSlot{0, nullptr, nullptr});
+  const std::size_t mask = size - 1;
+  for (const auto& [name, entry] : entries_) {
+    std::size_t length = 0;
+    const std::size_t hash = hashName(name.c_str(), &length);
+    std::size_t i = hash & mask;
+    while (index_[i].entry != nullptr) i = (i + 1) & mask;
+    index_[i] = IndexSlot{hash, &name, entry};
+  }
 }
 
 PropInfo* PropertyContainer::getPropInfo(const char* name) const {
