@@ -68,6 +68,10 @@ class XMLPropReader {
   void markDeviceRoot();
   void markHelpRoot();
 
+  // An opaque token of the current position (null when invalid) that gotoBookmark
+  // returns to; valid while this reader lives and meaningless for any other reader.
+  const void* getBookmark() const;
+  void gotoBookmark(const void* bookmark);
   // Saves the current position (an invalid one too).
   void pushPosition();
   // Restores the last saved position; does nothing when none is saved.

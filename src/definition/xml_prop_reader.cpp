@@ -279,6 +279,12 @@ void XMLPropReader::markRoot() { impl_->root = impl_->current; }
 void XMLPropReader::markDeviceRoot() { impl_->deviceRoot = impl_->current; }
 void XMLPropReader::markHelpRoot() { impl_->helpRoot = impl_->current; }
 
+const void* XMLPropReader::getBookmark() const { return impl_->current; }
+
+void XMLPropReader::gotoBookmark(const void* bookmark) {
+  impl_->current = static_cast<xc::DOMNode*>(const_cast<void*>(bookmark));
+}
+
 void XMLPropReader::pushPosition() { impl_->saved.push_back(impl_->current); }
 
 void XMLPropReader::popPosition() {

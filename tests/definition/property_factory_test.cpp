@@ -1,0 +1,422 @@
+// Tests of PropertyFactory: every create operation, the setters, adding to a class, an object or a
+// container, and a whole product used through the host.
+#include "zelobjsys/property_factory.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "common/factory_product.h"
+#include "zelhost/data_type.h"
+#include "zelhost/qx_method_info.h"
+#include "zelobjsys/application_type_manager.h"
+#include "zelobjsys/pi_identifiers.h"
+#include "zelobjsys/prop_info_manager.h"
+
+namespace zelobjsys {
+namespace {
+
+using namespace factoryproduct;
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+std::vector<double> doubles(const hvArray* a) {
+  std::vector<double> out;
+  for (hvSize i = 0; i < hvGetNumberOfElements(a); ++i) out.push_back(hvGetElementAsDouble(a, i));
+  return out;
+}
+
+std::vector<std::string> texts(const hvArray* cell) {
+  std::vector<std::string> out;
+  for (hvSize i = 0; i < hvGetNumberOfElements(cell); ++i) {
+    out.push_back(zelhox::fcns::getString(hvGetCell(cell, i)));
+  }
+  return out;
+}
+
+class PropertyFactoryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    manager_ = ApplicationManager::getInstance();
+    manager_->addProductApplication(kProduct);
+    schema_ = new Schema("Dev");
+    ASSERT_TRUE(manager_->addProductClass(kProduct, schema_));
+  }
+  void TearDown() override {
+    if (ApplicationManager::isInitialized()) {
+      ApplicationManager::getInstance()->removeProductObjects(kProduct, false);
+      ApplicationManager::getInstance()->removeProductApplication(kProduct);
+    }
+    QxApplicationManager::shutdown();
+  }
+  QxInterface* newObject() {
+    QxInterface* object = schema_->createInstance(nullptr, nullptr, 0);
+    manager_->addProductObject(kProduct, object);
+    return object;
+  }
+  static std::string dataTypeName(const PropInfo* record) {
+    return record->getQxDataType() != nullptr ? record->getQxDataType()->getName() : "(none)";
+  }
+
+  ApplicationManager* manager_ = nullptr;
+  Schema* schema_ = nullptr;
+};
+
+TEST_F(PropertyFactoryTest, EveryCreateOperationFollowsTheTable) {
+  Factory f(schema_, "");
+  QxInterface* member = newObject();
+  const std::vector<QxInterface*> members{member, member};
+  ZLScopedHvArray structure(hvCreateStructMatrix(1, 1, 0, nullptr));
+  ZLScopedHvArray anything(hvCreateDoubleScalar(4));
+  struct Case {
+    void* handle;
+    const char* dataType;
+    int type;
+    int constraint;
+    std::vector<double> bounds;    // for "bounded"
+    std::vector<double> defaults;  // numeric defaults; empty: checked below
+  } cases[] = {
+      {f.createDoubleProperty("D", 1.5), "double", kPITypeDouble, kPIConstraintNone, {}, {1.5}},
+      {f.createDoubleProperty("DB", -1, 1, 0.5), "double", 2, 0, {-1, 1}, {0.5}},
+      {f.createZeroPosDoubleProperty("ZPD", 2),
+       "ZeroOrPositiveDouble",
+       2,
+       0,
+       {0, 2147483647.0},
+       {2}},
+      {f.createZeroInfPosDoubleProperty("ZIPD", 3), "ZeroOrPositiveDouble", 2, 0, {0, kInf}, {3}},
+      {f.createPositiveDoubleRangeProperty("PDR", 1, 9, 2, 3),
+       "PositiveDoubleRange",
+       2,
+       0,
+       {1, 9},
+       {2, 3}},
+      {f.createDoublePairProperty("DP", -5, 5, -1, 1), "DoublePair", 2, 0, {-5, 5}, {-1, 1}},
+      {f.createDoubleArrayProperty("DA", {1, 2, 3}), "NReals", 2, 3, {}, {1, 2, 3}},
+      {f.createIntProperty("I", 3), "int", 2, 3, {}, {3}},
+      {f.createIntProperty("IB", 0, 10, 4), "int", 2, 0, {0, 10}, {4}},
+      {f.createZeroPosIntProperty("ZPI", 0), "ZeroOrPositiveInt", 2, 0, {0, 2147483647.0}, {0}},
+      {f.createZeroInfPosIntProperty("ZIPI", 1), "ZeroInfOrPositiveInt", 2, 0, {0, kInf}, {1}},
+      {f.createPosIntProperty("PI", 5), "PositiveInt", 2, 0, {1, 2147483647.0}, {5}},
+      {f.createInfPosIntProperty("IPI", 6), "InfOrPositiveInt", 2, 0, {1, kInf}, {6}},
+      {f.createIntPairProperty("IP", -3, 3, 1, 2), "IntPair", 2, 0, {-3, 3}, {1, 2}},
+      {f.createIntArrayProperty("IA", {4, 5}), "Nints", 2, 3, {}, {4, 5}},
+      {f.createHandleProperty("H", kPITypeAny, member), "handle", 0, 3, {}, {}},
+      {f.createHandleVectorProperty("HV", kPITypeCell, &members), "handle vector", 5, 3, {}, {}},
+      {f.createHvArrayProperty("A", anything), "PULVRA array", 0, 3, {}, {4}},
+      {f.createHvArrayProperty("AT", anything, kPITypeCell), "PULVRA array", 5, 3, {}, {4}},
+      {f.createStringProperty("S", "text"), "string", kPITypeString, 3, {}, {}},
+      {f.createCallbackProperty("CB", "myfcn"), "StrictHCallback", 1, 1, {}, {}},
+      {f.createStructureProperty("ST", structure), "PULVRAStructure", 4, 3, {}, {}},
+      {f.createEnumProperty("E", "slow", 4), "E_DevEnumType", 3, 2, {}, {}},
+  };
+  for (const Case& c : cases) f.addProperty(c.handle, false);
+  const char* names[] = {"D",  "DB",  "ZPD",  "ZIPD", "PDR", "DP", "DA", "I",
+                         "IB", "ZPI", "ZIPI", "PI",   "IPI", "IP", "IA", "H",
+                         "HV", "A",   "AT",   "S",    "CB",  "ST", "E"};
+  int i = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(names[i]);
+    PropInfo* record = recordOf(schema_, names[i++]);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(dataTypeName(record), c.dataType);
+    EXPECT_EQ(record->getPIType(), c.type);
+    EXPECT_EQ(record->getPIConstraint(), c.constraint);
+    if (c.constraint == kPIConstraintBounded) {
+      EXPECT_EQ(doubles(record->getPIConstraintValue()), c.bounds);
+    }
+    if (!c.defaults.empty()) {
+      EXPECT_EQ(doubles(record->getPIDefaultValue()), c.defaults);
+    }
+    EXPECT_FALSE(record->getPIDeviceSpecific());
+    // Every record's host object shows its fields through "zlprop".
+    EXPECT_EQ(record->getInterface()->getDatabaseClass(), manager_->getPropInfoQxC());
+  }
+  EXPECT_EQ(hvGetObjectHandle(recordOf(schema_, "H")->getPIDefaultValue()), member);
+  EXPECT_EQ(hvGetNumberOfElements(recordOf(schema_, "HV")->getPIDefaultValue()), 2u);
+  EXPECT_EQ(zelhox::fcns::getString(recordOf(schema_, "S")->getPIDefaultValue()), "text");
+  PropInfo* callback = recordOf(schema_, "CB");
+  EXPECT_STREQ(hvGetFunctionHandle(callback->getPIDefaultValue()), "myfcn");
+  EXPECT_EQ(callback->getPICategory(), kPICategoryCallback);
+  EXPECT_TRUE(hvIsStruct(recordOf(schema_, "ST")->getPIDefaultValue()));
+  PropInfo* e = recordOf(schema_, "E");
+  EXPECT_EQ(texts(e->getPIConstraintValue()), std::vector<std::string>{"slow"});
+  EXPECT_EQ(zelhox::fcns::getString(e->getPIDefaultValue()), "slow");
+  EXPECT_TRUE(e->isPropertyEnumerated());
+}
+
+TEST_F(PropertyFactoryTest, NoDefaultWhereNoneIsGiven) {
+  Factory f(schema_, "");
+  void* handles[] = {
+      f.createHandleProperty("H", 0, nullptr),
+      f.createHandleVectorProperty("HV", 0, nullptr),
+      f.createCallbackProperty("CB", ""),
+      f.createCallbackProperty("CBN", static_cast<const char*>(nullptr)),
+      f.createStringProperty("S", nullptr),
+      f.createHvArrayProperty("A", nullptr),
+  };
+  const std::vector<QxInterface*> none;
+  // The protected form with "handle" and an empty list has no object to hold.
+  void* emptyHandle = f.createHandleProperty("HE", 0, "handle", &none);
+  for (void* h : handles) f.addProperty(h, true);
+  f.addProperty(emptyHandle, true);
+  for (const char* name : {"H", "HV", "CB", "CBN", "S", "A", "HE"}) {
+    SCOPED_TRACE(name);
+    PropInfo* record = recordOf(schema_, name);
+    ASSERT_NE(record, nullptr);
+    EXPECT_TRUE(hvIsEmpty(record->getPIDefaultValue()));
+    EXPECT_TRUE(record->getPIDeviceSpecific());
+  }
+  EXPECT_EQ(recordOf(schema_, "CB")->getPICategory(), kPICategoryCallback);
+}
+
+TEST_F(PropertyFactoryTest, SettersRefineTheRecordAndIgnoreNullHandles) {
+  Factory f(schema_, "");
+  void* mode = f.createEnumProperty("Mode", "auto", 1);
+  f.addEnumValue(mode, "Manual", 2);
+  f.addEnumValue(mode, "AUTO", 3);  // there already, in another case
+  f.addEnumValue(mode, nullptr, 4);
+  f.setDefaultValue(mode, 2.9);                     // truncated to 2: Manual
+  EXPECT_EQ(f.createPropFromXML("Mode"), nullptr);  // no reader
+  f.addProperty(mode, 7, true);
+  PropInfo* record = recordOf(schema_, "Mode");
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(texts(record->getPIConstraintValue()), (std::vector<std::string>{"auto", "Manual"}));
+  EXPECT_EQ(zelhox::fcns::getString(record->getPIDefaultValue()), "Manual");
+  for (double v : {7.0, std::nan(""), 1e300, -1e300}) {
+    f.setDefaultValue(mode, v);  // no such value: nothing changes
+    EXPECT_EQ(zelhox::fcns::getString(record->getPIDefaultValue()), "Manual");
+  }
+  EXPECT_EQ(record->getPIIdentifier(), 7);
+  const QxDataType* type = record->getQxDataType();
+  ASSERT_TRUE(type->isEnumeration());
+  EXPECT_EQ(*static_cast<const int*>(type->getEnumerationType()->getEnumValue("manual")), 2);
+
+  void* volts = f.createDoubleProperty("Volts", 1);
+  // Enumeration operations on a record that is no enumeration change nothing.
+  f.addEnumValue(volts, "high", 1);
+  f.setDefaultValue(volts, 2.5);
+  f.setIdentifier(volts, 12);
+  f.setPropReadOnly(volts, "always");
+  f.setPropReadOnly(volts, "no such rule");  // ignored
+  f.setInitAfterCreate(volts, false);
+  f.setAbortSetAllowed(volts, true);
+  f.setPropCategory(volts, kPICategoryStatus);
+  f.addPropHelpLine(volts, "Output voltage.");
+  f.addPropHelpLine(volts, nullptr);
+  f.setVisible(volts, KTIPropFactory::kVisibleUser);
+  f.setVisible(volts, static_cast<KTIPropFactory::VisibleAccess>(3));  // not a value: ignored
+  f.addProperty(volts, false);
+  f.addProperty(volts, false);  // the class holds it already: ignored
+  PropInfo* v = recordOf(schema_, "Volts");
+  EXPECT_EQ(doubles(v->getPIDefaultValue()), std::vector<double>{2.5});
+  EXPECT_TRUE(hvIsEmpty(v->getPIConstraintValue()));
+  EXPECT_EQ(v->getPIIdentifier(), 12);
+  EXPECT_EQ(v->getPIReadOnly(), kPIReadOnlyAlways);
+  EXPECT_FALSE(v->isExternalSetAccess());
+  EXPECT_FALSE(v->isInitAccess());
+  EXPECT_TRUE(v->isAbortSetAccess());
+  EXPECT_EQ(v->getPICategory(), kPICategoryStatus);
+  EXPECT_NE(v->getDescription().find("Output voltage."), std::string::npos);
+  EXPECT_TRUE(v->isQxVisible());
+  EXPECT_FALSE(v->isInspectAccess());
+
+  struct VisibleCase {
+    int access;
+    bool visible;
+    bool inspect;
+  } visible[] = {{0, false, false}, {1, true, false}, {2, true, true}};
+  for (const VisibleCase& c : visible) {
+    SCOPED_TRACE(c.access);
+    void* h = f.createStringProperty(("V" + std::to_string(c.access)).c_str(), "");
+    f.setVisible(h, static_cast<KTIPropFactory::VisibleAccess>(c.access));
+    PropInfo* r = nullptr;
+    f.addProperty(h, false);
+    r = recordOf(schema_, ("V" + std::to_string(c.access)).c_str());
+    EXPECT_EQ(r->isQxVisible(), c.visible);
+    EXPECT_EQ(r->isInspectAccess(), c.inspect);
+  }
+
+  // Null handles are ignored by everything, and a function handed over is not lost.
+  f.addEnumValue(nullptr, "x", 1);
+  f.setDefaultValue(nullptr, 1.0);
+  f.setDefaultValue(nullptr, "x");
+  f.setDefaultValue(nullptr, static_cast<const hvArray*>(nullptr));
+  f.setPropReadOnly(nullptr, "always");
+  f.setVisible(nullptr, KTIPropFactory::kVisibleAll);
+  f.setCustomGetFcn(nullptr, nullptr);
+  f.addProperty(nullptr, true);
+  f.addProperty(nullptr, 3, true);
+  f.addPropHelpFromXML(nullptr, "x");
+}
+
+TEST_F(PropertyFactoryTest, ATakenEnumerationTypeNameGetsANumber) {
+  Factory f(schema_, "");
+  auto* squatter = new EnumStringType("Mode_DevEnumType");
+  QxTypeRepository::addType(squatter);
+  void* mode = f.createEnumProperty("Mode", "a", 0);
+  f.addProperty(mode, false);
+  const std::string name = recordOf(schema_, "Mode")->getQxDataType()->getName();
+  EXPECT_EQ(name.rfind("Mode_DevEnumType", 0), 0u);
+  EXPECT_NE(name, "Mode_DevEnumType");
+  EXPECT_EQ(manager_->getTypeManager(kProduct)->getType(name.c_str()),
+            recordOf(schema_, "Mode")->getQxDataType());
+  QxTypeRepository::removeType(squatter);
+  delete squatter;
+}
+
+TEST_F(PropertyFactoryTest, ObjectsAndContainersReceiveInstanceProperties) {
+  QxInterface* object = newObject();
+  {
+    Factory onObject(object, "");
+    EXPECT_TRUE(onObject.isInstanceFactory());
+    void* h = onObject.createEnumProperty("Gain", "low", 0);
+    onObject.addEnumValue(h, "high", 1);
+    onObject.addProperty(h, false);
+  }
+  QxInterface* gain = object->getInstanceProperty("Gain");
+  ASSERT_NE(gain, nullptr);
+  auto* gainRecord = dynamic_cast<InstancePropInfo*>(static_cast<QxPropInfo*>(gain->getObject()));
+  ASSERT_NE(gainRecord, nullptr);
+  EXPECT_EQ(gain->getDatabaseClass(), manager_->getPropInfoQxC());
+  EXPECT_EQ(recordOf(schema_, "Gain"), nullptr);  // not a class property
+
+  PropertyContainer* container = containerOf(object);
+  {
+    Factory onContainer(container, "");
+    EXPECT_TRUE(onContainer.isInstanceFactory());
+    onContainer.addProperty(onContainer.createDoubleProperty("Offset", 0.25), false);
+    void* range = onContainer.createEnumProperty("Range", "low", 0);
+    onContainer.addEnumValue(range, "high", 1);
+    onContainer.addProperty(range, false);
+  }
+  EXPECT_NE(object->getInstanceProperty("Offset"), nullptr);
+  EXPECT_TRUE(container->isPropertyAvailable("Offset"));
+  EXPECT_DOUBLE_EQ(container->getPropValueAsDouble("Offset"), 0.25);
+  Factory onClass(schema_, "");
+  EXPECT_FALSE(onClass.isInstanceFactory());
+
+  // Through the host, the instance properties work like any other; the
+  // container keeps the values of those added through it.
+  ZLScopedHvArray gainValue(object->getPropertyValue("gain"));
+  EXPECT_EQ(zelhox::fcns::getString(gainValue), "low");
+  ZLScopedHvArray high(hvCreateString("HIGH"));
+  object->setPropertyValue("Range", high);
+  ZLScopedHvArray back(object->getPropertyValue("range"));
+  EXPECT_EQ(zelhox::fcns::getString(back), "high");
+  EXPECT_EQ(container->getPropValueAsInt("Range"), 1);
+}
+
+TEST_F(PropertyFactoryTest, RecordsThatAreNeverAddedDieWithTheFactory) {
+  Factory f(schema_, "");
+  f.createDoubleProperty("Unused", 1);
+  f.createEnumProperty("UnusedMode", "a", 0);
+  void* twin = f.createDoubleProperty("Twin", 1);
+  f.addProperty(f.createDoubleProperty("Twin", 2), false);
+  // The class refuses a second "Twin"; the record stays the factory's.
+  EXPECT_NE(hostError([&] { f.addProperty(twin, false); }), "(no error)");
+  // LeakSanitizer checks that the three records are freed with f.
+}
+
+// A whole product, used as users use it: set and get every property by name
+// through the host and read "propinfo" for each.
+TEST_F(PropertyFactoryTest, AProductClassWorksThroughTheHost) {
+  PropInfoManager::getInstance()->addReadOnlyValue("whileRunning");
+  {
+    Factory f(schema_, "");
+    for (const char* generic : {"Name", "Tag", "UserData", "TimerFcn", "TimerPeriod"}) {
+      schema_->addGenericProperty(&f, generic);
+    }
+    f.addProperty(f.createDoubleProperty("Level", 0, 10, 5), 1, true);
+    f.addProperty(f.createPosIntProperty("Count", 3), 2, false);
+    f.addProperty(f.createDoublePairProperty("Window", -1, 1, -0.5, 0.5), false);
+    f.addProperty(f.createIntArrayProperty("Taps", {1, 2}), false);
+    void* mode = f.createEnumProperty("Mode", "auto", 1);
+    f.addEnumValue(mode, "manual", 2);
+    f.setPropReadOnly(mode, "whileRunning");
+    f.addProperty(mode, false);
+    f.addProperty(f.createStringProperty("Label", "none"), false);
+    f.addProperty(f.createCallbackProperty("DoneFcn", ""), false);
+    f.addProperty(f.createStructureProperty("Settings", nullptr), false);
+    void* serial = f.createStringProperty("Serial", "S-1");
+    f.setPropReadOnly(serial, "always");
+    f.addProperty(serial, false);
+  }
+  QxInterface* object = newObject();
+  ZLScopedHvArray objectValue(hvCreateObjectHandle(object));
+  struct Case {
+    const char* name;
+    hvArray* value;  // owned by the table
+    const char* type;
+    const char* constraint;
+    const char* readOnly;
+  };
+  const char* structFields[] = {"a"};
+  Case cases[] = {
+      {"Level", hvCreateDoubleScalar(7.5), "double", "bounded", "never"},
+      {"Count", hvCreateDoubleScalar(9), "double", "bounded", "never"},
+      {"Window", nullptr, "double", "bounded", "never"},
+      {"Taps", nullptr, "double", "none", "never"},
+      {"Mode", hvCreateString("MANUAL"), "string", "enum", "whileRunning"},
+      {"Label", hvCreateString("probe"), "string", "none", "never"},
+      {"DoneFcn", hvCreateString("disp done"), "callback", "callback", "never"},
+      {"Settings", hvCreateStructMatrix(1, 1, 1, structFields), "struct", "none", "never"},
+      {"Name", hvCreateString("dev1"), "string", "none", "never"},
+  };
+  cases[2].value = hvCreateDoubleMatrix(1, 2);
+  hvGetPr(cases[2].value)[0] = -0.25;
+  hvGetPr(cases[2].value)[1] = 0.75;
+  cases[3].value = hvCreateDoubleMatrix(1, 3);
+  for (int k = 0; k < 3; ++k) hvGetPr(cases[3].value)[k] = k + 1;
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ZLScopedHvArray value(c.value);
+    EXPECT_EQ(hostError([&] { object->setPropertyValue(c.name, value); }), "(no error)");
+    ZLScopedHvArray back(object->getPropertyValue(c.name));
+    if (hvIsChar(value) && std::string(c.name) == "Mode") {
+      EXPECT_EQ(zelhox::fcns::getString(back), "manual");
+    } else {
+      EXPECT_TRUE(hvIsEqual(back, value));
+    }
+    ZLScopedHvArray name(hvCreateString(c.name));
+    const hvArray* args[] = {objectValue, name};
+    ZLScopedHvArray info(hoxInvokeMethod(schema_, "propinfo", 2, args));
+    ASSERT_TRUE(hvIsStruct(info));
+    EXPECT_EQ(zelhox::fcns::getString(hvGetField(info, 0, "Type")), c.type);
+    EXPECT_EQ(zelhox::fcns::getString(hvGetField(info, 0, "Constraint")), c.constraint);
+    EXPECT_EQ(zelhox::fcns::getString(hvGetField(info, 0, "ReadOnly")), c.readOnly);
+  }
+  // Bounds and identifiers come out as the factory's table says.
+  ZLScopedHvArray level(hvCreateString("Level"));
+  const hvArray* args[] = {objectValue, level};
+  ZLScopedHvArray info(hoxInvokeMethod(schema_, "propinfo", 2, args));
+  EXPECT_EQ(doubles(hvGetField(info, 0, "ConstraintValue")), (std::vector<double>{0, 10}));
+  EXPECT_EQ(doubles(hvGetField(info, 0, "DefaultValue")), std::vector<double>{5});
+  EXPECT_EQ(recordOf(schema_, "Level")->getPIIdentifier(), 1);
+  EXPECT_TRUE(recordOf(schema_, "Level")->getPIDeviceSpecific());
+  EXPECT_EQ(recordOf(schema_, "Count")->getPIIdentifier(), 2);
+
+  // The data types refuse what the table's types refuse.
+  struct Refusal {
+    const char* name;
+    hvArray* value;
+    const char* id;
+  } refusals[] = {
+      {"Count", hvCreateDoubleScalar(0), "vornix:set:posInt"},
+      {"Window", hvCreateDoubleScalar(1), "vornix:set:pairDbl"},
+      {"Settings", hvCreateDoubleScalar(1), "vornix:set:invalidStruct"},
+      {"DoneFcn", hvCreateCellMatrix(1, 0), "vornix:set:invalidCallback"},
+      {"Serial", hvCreateString("x"), "vornix:set:setDenied"},
+      {"Mode", hvCreateString("sideways"), "vornix:set:invalidEnum"},
+  };
+  for (Refusal& r : refusals) {
+    SCOPED_TRACE(r.name);
+    ZLScopedHvArray value(r.value);
+    const std::string error = hostError([&] { object->setPropertyValue(r.name, value); });
+    EXPECT_EQ(error.substr(0, error.find('|')), r.id);
+  }
+}
+
+}  // namespace
+}  // namespace zelobjsys

@@ -1,0 +1,431 @@
+// Tests of PropertyFactory's XML operations: property definitions, sections, includes and help.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "common/factory_product.h"
+#include "zelhost/data_type.h"
+#include "zelobjsys/pi_identifiers.h"
+#include "zelobjsys/prop_info_manager.h"
+#include "zelobjsys/property_factory.h"
+#include "zelobjsys/xml_prop_reader.h"
+
+namespace zelobjsys {
+namespace {
+
+using namespace factoryproduct;
+
+std::vector<double> doubles(const hvArray* a) {
+  std::vector<double> out;
+  for (hvSize i = 0; i < hvGetNumberOfElements(a); ++i) out.push_back(hvGetElementAsDouble(a, i));
+  return out;
+}
+
+std::vector<std::string> texts(const hvArray* cell) {
+  std::vector<std::string> out;
+  for (hvSize i = 0; i < hvGetNumberOfElements(cell); ++i) {
+    out.push_back(zelhox::fcns::getString(hvGetCell(cell, i)));
+  }
+  return out;
+}
+
+// Marks root, device root and help root on the first element (skipping comments).
+void markFirstElement(XMLPropReader& reader) {
+  reader.gotoTop();
+  reader.gotoFirstChild();
+  while (reader.isPositionValid() && reader.getNodeType() != 1) reader.gotoNextSibling();
+  reader.markRoot();
+  reader.markDeviceRoot();
+  reader.markHelpRoot();
+}
+
+// Moves from the current element to its child element of that name.
+void gotoChild(XMLPropReader& reader, const char* name) {
+  reader.gotoFirstChild();
+  while (reader.isPositionValid() && !reader.isNodeName(name)) reader.gotoNextSibling();
+}
+
+std::string file(const char* name) { return std::string(ZEL_TEST_DATA_DIR) + "/data/" + name; }
+
+class PropertyFactoryXMLTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    manager_ = ApplicationManager::getInstance();
+    manager_->addProductApplication(kProduct);
+    PropInfoManager::getInstance()->addReadOnlyValue("whileRunning");
+    schema_ = new Schema("Dev");
+    ASSERT_TRUE(manager_->addProductClass(kProduct, schema_));
+  }
+  void TearDown() override {
+    if (ApplicationManager::isInitialized()) {
+      ApplicationManager::getInstance()->removeProductApplication(kProduct);
+    }
+    QxApplicationManager::shutdown();
+  }
+  // A reader over <Device>properties</Device> with all marks on Device.
+  std::unique_ptr<XMLPropReader> device(const std::string& properties) {
+    auto reader = std::make_unique<XMLPropReader>("<Device>" + properties + "</Device>");
+    markFirstElement(*reader);
+    return reader;
+  }
+  PropInfo* define(const std::string& property) {
+    std::unique_ptr<XMLPropReader> reader = device(property);
+    Factory f(schema_, "");
+    f.setXMLReader(reader.get());
+    void* handle = f.createPropFromXML("P");
+    if (handle == nullptr) return nullptr;
+    f.addProperty(handle, false);
+    return recordOf(schema_, "P");
+  }
+
+  ApplicationManager* manager_ = nullptr;
+  Schema* schema_ = nullptr;
+};
+
+TEST_F(PropertyFactoryXMLTest, TypesAndConstraintsFollowTheTable) {
+  struct Case {
+    const char* attributes;
+    const char* dataType;  // null: no property
+    int constraint;
+    std::vector<double> bounds;
+    std::vector<double> defaults;
+  } cases[] = {
+      {R"(type="double" constraint="none" default="2.5")", "double", 3, {}, {2.5}},
+      {R"(type="Double" constraint="ZeroOrPositive" default="1")",
+       "ZeroOrPositiveDouble",
+       0,
+       {0, 2147483647.0},
+       {1}},
+      {R"(type="double" constraint="zeroinforpositive" default="Inf")",
+       "ZeroOrPositiveDouble",
+       0,
+       {0, INFINITY},
+       {INFINITY}},
+      {R"(type="double" constraint="bounded")", "double", 0, {0, 1}, {0}},
+      {R"(type="double" constraint="bounded" min="-2" max="x" default="-5")",
+       "double",
+       0,
+       {-2, 1},
+       {-2}},
+      {R"(type="Int" constraint="BOUNDED" min="0" max="10" default="20")", "int", 0, {0, 10}, {10}},
+      {R"(type="int" constraint="bounded" min="0" max="10" default="")", "int", 0, {0, 10}, {0}},
+      {R"(type="int" constraint="bounded")", "int", 0, {INT_MIN, INT_MAX}, {0}},
+      {R"(type="int" constraint="none" default="0x10")", "int", 3, {}, {16}},
+      {R"(type="int" constraint="none" default="010")", "int", 3, {}, {8}},
+      {R"(type="int" constraint="none" default="junk")", "int", 3, {}, {0}},
+      {R"(type="int" constraint="none" default="99999999999")", "int", 3, {}, {INT_MAX}},
+      {R"(type="int" constraint="zeroorpositive" default="3")",
+       "ZeroOrPositiveInt",
+       0,
+       {0, 2147483647.0},
+       {3}},
+      {R"(type="int" constraint="zeroinforpositive" default="3")",
+       "ZeroInfOrPositiveInt",
+       0,
+       {0, INFINITY},
+       {3}},
+      {R"(type="int" constraint="positive" default="3")", "PositiveInt", 0, {1, 2147483647.0}, {3}},
+      {R"(type="int" constraint="inforpositive" default="3")",
+       "InfOrPositiveInt",
+       0,
+       {1, INFINITY},
+       {3}},
+      {R"(type="string" constraint="none" default="abc")", "string", 3, {}, {}},
+      {R"(type="double" constraint="positive" readOnly="always")", nullptr, 0, {}, {}},
+      {R"(type="double" constraint="inforpositive")", nullptr, 0, {}, {}},
+      {R"(type="int" default="1")", nullptr, 0, {}, {}},  // no constraint, not even "none"
+      {R"(type="float" constraint="none")", nullptr, 0, {}, {}},
+      {R"(type="string" constraint="enum" default="a")", nullptr, 0, {}, {}},  // no values
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.attributes);
+    PropInfo* record = define(std::string("<property name=\"P\" ") + c.attributes + "/>");
+    if (c.dataType == nullptr) {
+      EXPECT_EQ(record, nullptr);
+      continue;
+    }
+    ASSERT_NE(record, nullptr);
+    EXPECT_STREQ(record->getQxDataType()->getName(), c.dataType);
+    EXPECT_EQ(record->getPIConstraint(), c.constraint);
+    if (c.constraint == kPIConstraintBounded) {
+      EXPECT_EQ(doubles(record->getPIConstraintValue()), c.bounds);
+    }
+    if (!c.defaults.empty()) {
+      EXPECT_EQ(doubles(record->getPIDefaultValue()), c.defaults);
+    }
+    schema_ = nullptr;
+    manager_->removeProductApplication(kProduct);
+    SetUp();
+  }
+}
+
+TEST_F(PropertyFactoryXMLTest, ChildrenReplaceAttributesAndEnumerationsGoByIdentifier) {
+  PropInfo* bounded = define(R"(<property name="P" type="int" constraint="bounded" min="5"
+      max="6" default="1" readOnly="whileRunning"><minconstraintvalue>-3</minconstraintvalue>
+      <maxconstraintvalue>3</maxconstraintvalue><maxconstraintvalue>4</maxconstraintvalue>
+      <defaultvalue>2</defaultvalue><help>first</help><help>Counts things.</help></property>)");
+  ASSERT_NE(bounded, nullptr);
+  EXPECT_EQ(doubles(bounded->getPIConstraintValue()), (std::vector<double>{-3, 4}));
+  EXPECT_EQ(doubles(bounded->getPIDefaultValue()), std::vector<double>{2});
+  EXPECT_EQ(bounded->getPIReadOnly(),
+            PropInfoManager::getInstance()->getReadOnlyID("whileRunning"));
+  EXPECT_EQ(bounded->getDescription().find("first"), std::string::npos);
+  EXPECT_NE(bounded->getDescription().find("Counts things."), std::string::npos);
+
+  struct Case {
+    const char* defaultText;
+    std::vector<std::string> order;
+    const char* chosen;
+  } cases[] = {
+      {"c", {"c", "a", "b"}, "c"},
+      {"nothing", {"a", "c", "b"}, "a"},
+      {"C", {"a", "c", "b"}, "a"},  // the default is matched exactly
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.defaultText);
+    std::unique_ptr<XMLPropReader> reader =
+        device(std::string(R"(<property name="E" type="string" constraint="enum" default=")") +
+               c.defaultText +
+               R"("><enumconstraintvalue name="b" id="3"/><enumconstraintvalue name="a" id="1"/>
+        <enumconstraintvalue name="c" id="2"/><enumconstraintvalue name="d" id="3"/>
+        </property>)");
+    auto* schema = new Schema(("Enum" + std::string(c.chosen) + c.defaultText).c_str());
+    ASSERT_TRUE(manager_->addProductClass(kProduct, schema));
+    Factory f(schema, "");
+    f.setXMLReader(reader.get());
+    f.addProperty(f.createPropFromXML("E"), false);
+    PropInfo* record = recordOf(schema, "E");
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(texts(record->getPIConstraintValue()), c.order);  // id 3 keeps b, not d
+    EXPECT_EQ(zelhox::fcns::getString(record->getPIDefaultValue()), c.chosen);
+    const EnumerationType* values = record->getQxDataType()->getEnumerationType();
+    EXPECT_EQ(*static_cast<const int*>(values->getEnumValue("b")), 3);
+    EXPECT_EQ(*static_cast<const int*>(values->getEnumValue("a")), 1);
+  }
+}
+
+TEST_F(PropertyFactoryXMLTest, CreatePropFromXMLSearchesTheDeviceRootByExactName) {
+  std::unique_ptr<XMLPropReader> reader = device(R"(
+      <property name="P" type="double" constraint="positive"/>
+      <property name="P" type="double" constraint="none" default="4" optional="on"/>
+      <property name="Q" type="double" constraint="none" default="1"/>)");
+  Factory f(schema_, "");
+  EXPECT_EQ(f.getXMLReader(), nullptr);
+  EXPECT_EQ(f.createPropFromXML("P"), nullptr);  // no reader yet
+  f.setXMLReader(reader.get());
+  EXPECT_EQ(f.getXMLReader(), reader.get());
+  reader->gotoDeviceRoot();
+  gotoChild(*reader, "property");
+  const void* before = reader->getBookmark();
+  void* p = f.createPropFromXML("P");  // the first definition yields nothing: the next is tried
+  EXPECT_EQ(reader->getBookmark(), before);  // the cursor is where it was
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(f.createPropFromXML("p"), nullptr);
+  EXPECT_EQ(f.createPropFromXML(nullptr), nullptr);
+  EXPECT_EQ(f.createPropFromXML("Missing"), nullptr);
+  f.addProperty(p, false);
+  EXPECT_EQ(doubles(recordOf(schema_, "P")->getPIDefaultValue()), std::vector<double>{4});
+  EXPECT_EQ(recordOf(schema_, "Q"), nullptr);  // not added by createPropFromXML
+}
+
+TEST_F(PropertyFactoryXMLTest, SectionsAddPropertiesInFileOrderAndSurviveIncludeCycles) {
+  XMLPropReader reader(file("factory_device.xml").c_str());
+  markFirstElement(reader);
+  Factory f(schema_, "");
+  f.setXMLReader(&reader);
+  f.includeXMLSection("main", false);
+  for (const char* name : {"Gain", "Mask", "Shown", "Late"}) {
+    SCOPED_TRACE(name);
+    PropInfo* record = recordOf(schema_, name);
+    ASSERT_NE(record, nullptr);
+    EXPECT_TRUE(record->getPIDeviceSpecific());
+  }
+  EXPECT_EQ(recordOf(schema_, "Hidden"), nullptr);  // optional="on"
+  EXPECT_EQ(recordOf(schema_, "TopLevel"), nullptr);
+  EXPECT_EQ(doubles(recordOf(schema_, "Gain")->getPIDefaultValue()), std::vector<double>{10});
+  EXPECT_EQ(doubles(recordOf(schema_, "Mask")->getPIDefaultValue()), std::vector<double>{16});
+  EXPECT_EQ(doubles(recordOf(schema_, "Late")->getPIDefaultValue()), std::vector<double>{8});
+  // File order: the included section comes in at its include element.
+  std::vector<std::string> order;
+  QxBreadthOnlyIterator props(schema_->getProperties(), false);
+  while (props.hasMoreElements()) {
+    order.push_back(static_cast<QxPropInfo*>(props.nextElement()->getObject())->getName());
+  }
+  EXPECT_EQ(order, (std::vector<std::string>{"Gain", "Mask", "Shown", "Late"}));
+
+  // Loop includes Loop2, which includes Loop again: each is parsed once.
+  WarningLog log;
+  f.includeXMLSection("Loop", true);
+  EXPECT_NE(recordOf(schema_, "InLoop"), nullptr);
+  EXPECT_NE(recordOf(schema_, "InLoop2"), nullptr);
+  EXPECT_EQ(log.ids, std::vector<std::string>{"vornix:xml:includeCycle"});
+  EXPECT_NE(log.messages[0].find("'Loop'"), std::string::npos);
+  f.includeXMLSection("NoSuchSection", true);
+  f.includeXMLSection(nullptr, true);
+
+  // A section that includes itself directly, parsed from the cursor.
+  XMLPropReader self(std::string(
+      R"(<D><Section name="S"><include tag="S"/><property name="X" type="int" constraint="none"/>
+      </Section></D>)"));
+  markFirstElement(self);
+  auto* other = new Schema("Other");
+  ASSERT_TRUE(manager_->addProductClass(kProduct, other));
+  Factory g(other, "");
+  g.setXMLReader(&self);
+  g.parseXMLSection();  // at <D>: no properties, no includes
+  EXPECT_EQ(recordOf(other, "X"), nullptr);
+  gotoChild(self, "Section");
+  g.parseXMLSection();
+  EXPECT_NE(recordOf(other, "X"), nullptr);
+  EXPECT_EQ(log.ids.size(), 2u);
+}
+
+// The help text as the plain search builds it, for comparison with the factory's.
+std::string expectedHelp(XMLPropReader& reader, const char* property, const char* device,
+                         const char* text) {
+  std::vector<std::pair<std::string, std::string>> lines;  // (indent, text)
+  char buf[2048];
+  bool found = false;
+  std::string seeAlso;
+  reader.pushPosition();
+  reader.gotoHelpRoot();
+  if (reader.isPositionValid()) {
+    reader.gotoFirstChild();
+    found = reader.findSiblingElement("AdaptorHelp", "property", property);
+  }
+  if (found) {
+    reader.getText(buf, sizeof buf);
+    lines.push_back({"", buf});
+    reader.gotoFirstChild();
+    reader.pushPosition();
+    if (reader.findSiblingElement("DeviceHelp", "device", device)) {
+      reader.getText(buf, sizeof buf);
+      lines.push_back({"", ""});
+      lines.push_back({"", buf});
+    }
+    reader.popPosition();
+    if (reader.findSiblingElement("SeeAlso")) {
+      reader.getText(buf, sizeof buf);
+      seeAlso = buf;
+    }
+  }
+  reader.popPosition();
+  if (text != nullptr) {
+    if (found) lines.push_back({"", ""});
+    lines.push_back({"", text});
+  }
+  if (!seeAlso.empty()) lines.push_back({"", ""});
+  std::string out;
+  for (const auto& line : lines) zelutil::fcns::formatText(out, line.second, "    ", false, true);
+  if (!seeAlso.empty()) zelutil::fcns::formatText(out, seeAlso, "    See also ", true, true);
+  return out;
+}
+
+TEST_F(PropertyFactoryXMLTest, HelpIsAssembledFromTheHelpRoot) {
+  XMLPropReader reader(file("factory_help.xml").c_str());
+  markFirstElement(reader);
+  reader.gotoRoot();
+  gotoChild(reader, "Device");
+  reader.markDeviceRoot();
+  reader.gotoRoot();
+  gotoChild(reader, "Help");
+  reader.markHelpRoot();
+  Factory f(schema_, "DevB");
+  f.setXMLReader(&reader);
+  for (const char* name : {"Gain", "Offset", "Plain"})
+    f.addProperty(f.createPropFromXML(name), false);
+  const std::string gain = recordOf(schema_, "Gain")->getDescription();
+  // The empty AdaptorHelp for "gain" loses to the one with content.
+  EXPECT_EQ(gain,
+            "    Amplifier gain.\n    \n    On DevB the gain is fine.\n    \n"
+            "    Set it before a run.\n    \n    See also Offset, Range\n");
+  EXPECT_EQ(gain, expectedHelp(reader, "Gain", "DevB", "Set it before a run."));
+  EXPECT_EQ(recordOf(schema_, "Offset")->getDescription(), "    Signal offset.\n");
+  EXPECT_EQ(recordOf(schema_, "Plain")->getDescription(), "");
+}
+
+// The indexed help lookup must pick exactly what the plain search picks.
+TEST_F(PropertyFactoryXMLTest, IndexedHelpLookupMatchesThePlainSearch) {
+  const char* files[] = {
+      // childless match, then a later match with content
+      R"(<H><AdaptorHelp property="a"/><AdaptorHelp property="A">two</AdaptorHelp></H>)",
+      // childless match cleared by a later AdaptorHelp of another name
+      R"(<H><AdaptorHelp property="a"/><AdaptorHelp property="b"/></H>)",
+      // childless match, other name, childless match again: the first is used
+      R"(<H><AdaptorHelp property="a"/><AdaptorHelp property="b"/><AdaptorHelp property="A"/>
+         <x/></H>)",
+      // content after a mismatch; names of other elements in between
+      R"(<H><SeeAlso>s</SeeAlso><adaptorhelp property="b">one</adaptorhelp>
+         <ADAPTORHELP property="a">two<SeeAlso>b</SeeAlso></ADAPTORHELP></H>)",
+      // an element without the attribute, and non-ASCII names: the plain search decides
+      R"(<H><AdaptorHelp>none</AdaptorHelp><AdaptorHelp property="a">x</AdaptorHelp></H>)",
+      "<H><AdaptorHelp property=\"\xC5\xBF\x61\">long s</AdaptorHelp>"
+      "<AdaptorHelp property=\"sa\">plain</AdaptorHelp></H>",
+      R"(<H><!-- only a comment --></H>)",
+      R"(<H/>)",
+  };
+  const char* names[] = {"a", "A", "b", "sa", "SA", "c", "\xC5\xBF\x61", "a?"};
+  int fileNo = 0;
+  for (const char* text : files) {
+    SCOPED_TRACE(text);
+    XMLPropReader reader{std::string(text)};
+    markFirstElement(reader);
+    auto* schema = new Schema(("Help" + std::to_string(fileNo++)).c_str());
+    ASSERT_TRUE(manager_->addProductClass(kProduct, schema));
+    Factory f(schema, "");
+    f.setXMLReader(&reader);
+    for (const char* name : names) {
+      SCOPED_TRACE(name);
+      void* h = f.createDoubleProperty(name, 0);
+      f.addPropHelpFromXML(h, "own");
+      f.addProperty(h, false);
+      EXPECT_EQ(recordOf(schema, name)->getDescription(), expectedHelp(reader, name, "", "own"));
+    }
+  }
+}
+
+TEST_F(PropertyFactoryXMLTest, TheBundledPropertyFilesDefineClasses) {
+  struct Case {
+    const char* file;
+    const char* section;
+    const char* property;
+    const char* dataType;
+    std::vector<double> bounds;  // empty: not bounded
+    const char* helpStart;
+  } cases[] = {
+      {"scope.xml", "Scope", "SampleRate", "double", {1, 2e9}, "    Number of samples per second"},
+      {"fgen.xml", "fgen", "Frequency", "double", {0.001, 20e6}, "    Frequency of the signal"},
+      {"fgen.xml", "fgen", "Channel", "PositiveInt", {1, 2147483647.0}, ""},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.property);
+    XMLPropReader reader((std::string(ZEL_SOURCE_DIR) + "/examples/simdev/" + c.file).c_str());
+    markFirstElement(reader);
+    auto* schema = new Schema(("File" + std::to_string(n++)).c_str());
+    ASSERT_TRUE(manager_->addProductClass(kProduct, schema));
+    Factory f(schema, "DSO1000");
+    f.setXMLReader(&reader);
+    f.includeXMLSection(c.section, false);
+    PropInfo* record = recordOf(schema, c.property);
+    ASSERT_NE(record, nullptr);
+    EXPECT_STREQ(record->getQxDataType()->getName(), c.dataType);
+    EXPECT_TRUE(record->getPIDeviceSpecific());
+    EXPECT_EQ(doubles(record->getPIConstraintValue()), c.bounds);
+    EXPECT_EQ(record->getDescription().rfind(c.helpStart, 0), 0u) << record->getDescription();
+  }
+  PropInfo* coupling = recordOf(manager_->getProductClass(kProduct, "File0"), "Coupling");
+  ASSERT_NE(coupling, nullptr);
+  EXPECT_TRUE(coupling->isPropertyEnumerated());
+  EXPECT_EQ(zelhox::fcns::getString(coupling->getPIDefaultValue()), "DC");
+  PropInfo* channel = recordOf(manager_->getProductClass(kProduct, "File2"), "Channel");
+  EXPECT_EQ(channel->getPIReadOnly(), kPIReadOnlyAlways);
+  EXPECT_NE(recordOf(manager_->getProductClass(kProduct, "File2"), "Waveform"), nullptr);
+  EXPECT_NE(recordOf(manager_->getProductClass(kProduct, "File2"), "Amplitude"), nullptr);
+}
+
+}  // namespace
+}  // namespace zelobjsys

@@ -1,0 +1,247 @@
+// Tests of ApplicationManager: start-up, products, class names, classes and objects, tear-down.
+#include "zelobjsys/application_manager.h"
+
+#include <gtest/gtest.h>
+
+#include <type_traits>
+
+#include "common/factory_product.h"
+#include "zelhost/hevent.h"
+#include "zelobjsys/application_type_manager.h"
+#include "zelobjsys/constrained_data_types.h"
+#include "zelobjsys/prop_info_manager.h"
+#include "zelobjsys/prop_info_qxc.h"
+
+namespace zelobjsys {
+
+class ApplicationManagerTestPeer {
+ public:
+  static void releaseInstance() { ApplicationManager::releaseInstance(); }
+};
+
+namespace {
+
+using namespace factoryproduct;
+
+static_assert(!std::is_copy_constructible<ApplicationManager>::value, "a singleton");
+static_assert(!std::is_copy_assignable<ApplicationManager>::value, "a singleton");
+
+QxApplication* hostApplication(const char* name) {
+  QxInterface* app = QxApplicationManager::getApplication(name);
+  return app != nullptr ? static_cast<QxApplication*>(app->getObject()) : nullptr;
+}
+
+int countObjects(QxApplication* app) {
+  int n = 0;
+  for (QxInterface* o = app->getDefaultDatabase()->getRootObject()->getFirstDown(); o != nullptr;
+       o = o->getNext()) {
+    ++n;
+  }
+  return n;
+}
+
+class ApplicationManagerTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    // Whatever a test left registered goes, and the registry with it.
+    ApplicationManagerTestPeer::releaseInstance();
+    QxApplicationManager::shutdown();
+  }
+};
+
+// Runs twice in one process: the second round proves start-up after tear-down.
+TEST_F(ApplicationManagerTest, StartUpBuildsTheFamilyWorldAndTheLastProductTearsItDown) {
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    EXPECT_FALSE(ApplicationManager::isInitialized());
+    ApplicationManager* manager = ApplicationManager::getInstance();
+    EXPECT_TRUE(ApplicationManager::isInitialized());
+    EXPECT_EQ(ApplicationManager::getInstance(), manager);
+    ASSERT_NE(hostApplication("vornix"), nullptr);
+    QxClass* propInfo = manager->getPropInfoQxC();
+    ASSERT_NE(propInfo, nullptr);
+    EXPECT_STREQ(propInfo->getName(), "zlprop");
+    for (QxDataType* type : datatypes::getConstrainedDataTypes()) {
+      EXPECT_EQ(QxTypeRepository::getType(type->getName()), type) << type->getName();
+    }
+    EXPECT_NE(QxTypeRepository::getType("PIReadOnlyEnumType"), nullptr);
+    EXPECT_NE(HEventManager::getInstance(), nullptr);
+    EXPECT_EQ(PropInfoManager::getInstance()->getConstraintID("enum"), 2);
+
+    // Host errors of library code now arrive as thrown ErrorIdExceptions.
+    EXPECT_EQ(hostError([] { hoxErrMsgIdAndTxt("lib:oops", "it broke"); }), "lib:oops|it broke");
+
+    manager->addProductApplication(kProduct);
+    manager->addProductApplication(kProduct);  // once is enough
+    manager->addProductApplication("second");
+    ApplicationTypeManager* types = manager->getTypeManager(kProduct);
+    ASSERT_NE(types, nullptr);
+    EXPECT_EQ(types->getName(), kProduct);
+    EXPECT_NE(manager->getProductApplication(kProduct), nullptr);
+    EXPECT_EQ(manager->getProductApplication("unknown"), nullptr);
+    EXPECT_EQ(manager->getTypeManager("unknown"), nullptr);
+
+    manager->removeProductApplication(kProduct);
+    EXPECT_TRUE(ApplicationManager::isInitialized());
+    EXPECT_EQ(hostApplication(kProduct), nullptr);
+    EXPECT_EQ(manager->getTypeManager(kProduct), nullptr);
+    manager->removeProductApplication("second");  // the last one
+    EXPECT_FALSE(ApplicationManager::isInitialized());
+    EXPECT_EQ(hostApplication("vornix"), nullptr);
+    EXPECT_EQ(hostApplication("second"), nullptr);
+    EXPECT_EQ(QxTypeRepository::getType("PositiveInt"), nullptr);
+    EXPECT_EQ(QxTypeRepository::getType("PIReadOnlyEnumType"), nullptr);
+    EXPECT_EQ(HEventManager::getInstance(), nullptr);
+  }
+}
+
+TEST_F(ApplicationManagerTest, AnExistingFamilyApplicationIsKept) {
+  auto* family = new QxApplication("vornix", true);  // the host owns it
+  ApplicationManager* manager = ApplicationManager::getInstance();
+  EXPECT_EQ(hostApplication("vornix"), family);
+  EXPECT_EQ(manager->getPropInfoQxC(), nullptr);  // nobody added "zlprop" to it
+  // Nothing registered: removing an unknown product takes the registry down.
+  manager->removeProductApplication("nothing");
+  EXPECT_FALSE(ApplicationManager::isInitialized());
+}
+
+TEST_F(ApplicationManagerTest, ClassNamesAreUniquePerProduct) {
+  ApplicationManager* manager = ApplicationManager::getInstance();
+  manager->addProductApplication(kProduct);
+  struct Case {
+    const char* base;
+    const char* qualifier;
+    const char* expected;
+  } cases[] = {
+      {"scope", "A", "scope_1"}, {"scope", "B", "scope_2"}, {"dmm", "A", "dmm_3"},
+      {"scope", "A", "scope_1"}, {"sco", "peA", "scope_1"},  // the key is the joined texts
+      {nullptr, nullptr, "_4"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.base ? c.base : "null") + (c.qualifier ? c.qualifier : "null"));
+    EXPECT_STREQ(manager->requestClassName(kProduct, c.base, c.qualifier), c.expected);
+  }
+  EXPECT_STREQ(manager->requestClassName("unknown", "scope", "A"), "");
+  EXPECT_STREQ(manager->requestClassName(nullptr, "scope", "A"), "");
+  // Names start again for a product registered anew.
+  manager->addProductApplication("keep");
+  manager->removeProductApplication(kProduct);
+  manager->addProductApplication(kProduct);
+  EXPECT_STREQ(manager->requestClassName(kProduct, "dmm", "A"), "dmm_1");
+  // Releasing the registry with products left takes their applications too,
+  // before the types that their properties use are gone.
+  auto* schema = new Schema("Dev");
+  ASSERT_TRUE(manager->addProductClass("keep", schema));
+  {
+    Factory factory(schema, "");
+    factory.addProperty(factory.createEnumProperty("Mode", "a", 0), false);
+  }
+  ApplicationManagerTestPeer::releaseInstance();
+  EXPECT_FALSE(ApplicationManager::isInitialized());
+  EXPECT_EQ(hostApplication("keep"), nullptr);
+  EXPECT_EQ(hostApplication(kProduct), nullptr);
+}
+
+TEST_F(ApplicationManagerTest, ClassesAreAddedOnceAndFoundAsSchemas) {
+  ApplicationManager* manager = ApplicationManager::getInstance();
+  manager->addProductApplication(kProduct);
+  auto* scope = new Schema("Scope");
+  EXPECT_TRUE(manager->addProductClass(kProduct, scope));
+  std::unique_ptr<Schema> twin(new Schema("Scope"));
+  EXPECT_FALSE(manager->addProductClass(kProduct, twin.get()));  // silently refused; still ours
+  std::unique_ptr<Schema> orphan(new Schema("Orphan"));
+  EXPECT_FALSE(manager->addProductClass("unknown", orphan.get()));
+  EXPECT_FALSE(manager->addProductClass(kProduct, nullptr));
+  EXPECT_EQ(manager->getProductClass(kProduct, "Scope"), scope);
+  EXPECT_TRUE(manager->isProductClass(kProduct, "Scope"));
+  EXPECT_FALSE(manager->isProductClass(kProduct, "scope"));  // exact names
+  EXPECT_FALSE(manager->isProductClass("unknown", "Scope"));
+  EXPECT_EQ(manager->getProductClass(kProduct, nullptr), nullptr);
+  // A class of the application that is no schema is not a product class.
+  manager->getProductApplication(kProduct)->addLocalClass(new PropInfoQxC);
+  EXPECT_FALSE(manager->isProductClass(kProduct, "zlprop"));
+  manager->removeProductApplication(kProduct);
+  EXPECT_FALSE(ApplicationManager::isInitialized());
+}
+
+TEST_F(ApplicationManagerTest, ObjectsAreAddedAndRemovedWithAtMostOneWarning) {
+  struct Case {
+    const char* name;
+    bool failing;
+    bool hostException;
+    bool warn;
+    std::vector<std::string> warnings;
+  } cases[] = {
+      {"healthy", false, false, true, {}},
+      {"host exceptions", true, true, true, {"vornix:removeObjects:exceptionThrown"}},
+      {"other throws", true, false, true, {"vornix:removeObjects:unhandledError"}},
+      {"not asked to warn", true, true, false, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ApplicationManager* manager = ApplicationManager::getInstance();
+    manager->addProductApplication(kProduct);
+    Schema* schema = c.failing ? new FailingSchema("Dev", c.hostException) : new Schema("Dev");
+    ASSERT_TRUE(manager->addProductClass(kProduct, schema));
+    for (int i = 0; i < 3; ++i) {
+      manager->addProductObject(kProduct, schema->createInstance(nullptr, nullptr, 0));
+    }
+    manager->addProductObject("unknown", schema->getInterface());  // ignored
+    manager->addProductObject(kProduct, nullptr);
+    QxApplication* app = manager->getProductApplication(kProduct);
+    EXPECT_EQ(countObjects(app), 3);
+    WarningLog log;
+    manager->removeProductObjects(kProduct, c.warn);
+    manager->removeProductObjects("unknown", true);
+    EXPECT_EQ(log.ids, c.warnings);
+    if (c.hostException && c.warn) {
+      EXPECT_EQ(log.messages, std::vector<std::string>{"release failed"});
+    }
+    if (!c.hostException && c.warn && c.failing) {
+      EXPECT_EQ(log.messages[0], "An unhandled error occurred while deleting an object.");
+    }
+    EXPECT_EQ(countObjects(app), 0);  // every object was processed
+    manager->removeProductApplication(kProduct);
+    EXPECT_FALSE(ApplicationManager::isInitialized());
+  }
+}
+
+TEST_F(ApplicationManagerTest, AProductWhoseApplicationTheHostDroppedAnswersNull) {
+  ApplicationManager* manager = ApplicationManager::getInstance();
+  manager->addProductApplication(kProduct);
+  QxApplicationManager::removeApplication(manager->getProductApplication(kProduct));
+  EXPECT_EQ(manager->getProductApplication(kProduct), nullptr);
+  std::unique_ptr<Schema> schema(new Schema("Dev"));
+  EXPECT_FALSE(manager->addProductClass(kProduct, schema.get()));
+  EXPECT_FALSE(manager->isProductClass(kProduct, "Dev"));
+  manager->addProductObject(kProduct, schema->getInterface());
+  manager->removeProductObjects(kProduct, true);
+  EXPECT_NE(manager->getTypeManager(kProduct), nullptr);  // the entry itself is still there
+  manager->removeProductApplication(kProduct);
+  EXPECT_FALSE(ApplicationManager::isInitialized());
+}
+
+TEST_F(ApplicationManagerTest, EnumeratedTypesLiveWithTheirProduct) {
+  ApplicationManager* manager = ApplicationManager::getInstance();
+  manager->addProductApplication(kProduct);
+  auto* schema = new Schema("Dev");
+  ASSERT_TRUE(manager->addProductClass(kProduct, schema));
+  {
+    Factory factory(schema, "");
+    void* mode = factory.createEnumProperty("Mode", "slow", 0);
+    factory.addEnumValue(mode, "fast", 1);
+    factory.addProperty(mode, false);
+  }
+  EXPECT_EQ(manager->getClassTypeManager(schema), manager->getTypeManager(kProduct));
+  EXPECT_NE(manager->getTypeManager(kProduct)->getType("Mode_DevEnumType"), nullptr);
+  EXPECT_NE(QxTypeRepository::getType("Mode_DevEnumType"), nullptr);
+  // A class of no product gets the family's manager, never null.
+  std::unique_ptr<Schema> loose(new Schema("Loose"));
+  EXPECT_NE(manager->getClassTypeManager(loose.get()), nullptr);
+  EXPECT_NE(manager->getClassTypeManager(nullptr), nullptr);
+  manager->removeProductApplication(kProduct);
+  EXPECT_EQ(QxTypeRepository::getType("Mode_DevEnumType"), nullptr);
+}
+
+}  // namespace
+}  // namespace zelobjsys
