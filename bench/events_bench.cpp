@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "alloc_counter.h"
 #include "common/test_records.h"
 #include "zelhost/events.h"
 #include "zelhost/qx_interface.h"
@@ -80,11 +81,15 @@ void BM_EventHandAndRun(benchmark::State& state) {
   CallbackWorld world;
   Property* prop = world.callback("ErrorFcn");
   constexpr int kBatch = 64;
+  const zelbench::AllocCounts before = zelbench::allocCounts();
   for (auto _ : state) {
     for (int i = 0; i < kBatch; ++i) hand(prop, false);
     benchmark::DoNotOptimize(EventService::processEvents());
   }
   state.SetItemsProcessed(state.iterations() * kBatch);
+  state.counters["news_per_event"] =
+      static_cast<double>(zelbench::allocCounts().allocations - before.allocations) /
+      static_cast<double>(state.iterations() * kBatch);
 }
 BENCHMARK(BM_EventHandAndRun);
 

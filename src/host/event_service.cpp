@@ -2,7 +2,6 @@
 #include "zelhost/events.h"
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <list>
 #include <memory>
@@ -17,12 +16,18 @@ namespace zelutil {
 
 namespace {
 
+struct Entry;
+using Queue = std::list<Entry>;
+
 struct Entry {
   std::unique_ptr<IEvent> event;
   std::uint64_t seq;  // arrival order, bounds what one processEvents runs
   CoalesceKey key;    // cached: asked once, on the handing thread
+  // The queued events of the same key, in queue order (keyed entries only;
+  // queue end: none).
+  Queue::iterator prevSameKey;
+  Queue::iterator nextSameKey;
 };
-using Queue = std::list<Entry>;
 
 struct KeyHash {
   std::size_t operator()(const CoalesceKey& k) const {
@@ -31,14 +36,21 @@ struct KeyHash {
   }
 };
 
+// The first and last queued event of one key; the entries link the rest.
+struct Chain {
+  Queue::iterator first;
+  Queue::iterator last;
+};
+
 // Everything below is guarded by mutex. Events are never run or deleted while
 // it is held: their code may hand over or flush events itself.
 struct State {
   std::mutex mutex;
   bool running = false;
   Queue queue;
-  // Queued keyed events by key, each bucket in queue order.
-  std::unordered_map<CoalesceKey, std::deque<Queue::iterator>, KeyHash> index;
+  // Queued keyed events by key: a match looks at its own key's events only,
+  // however many others wait.
+  std::unordered_map<CoalesceKey, Chain, KeyHash> index;
   std::uint64_t nextSeq = 1;
   HoxEventProcessor previousProcessor;
 };
@@ -52,36 +64,35 @@ State& state() {
 
 void insertLocked(State& s, std::unique_ptr<IEvent> event, CoalesceKey key, bool runFirst) {
   const bool keyed = key.isSet();
-  Entry entry{std::move(event), s.nextSeq++, std::move(key)};
-  Queue::iterator it;
-  if (runFirst) {
-    s.queue.push_front(std::move(entry));
-    it = s.queue.begin();
-  } else {
-    s.queue.push_back(std::move(entry));
-    it = std::prev(s.queue.end());
-  }
+  const Queue::iterator none = s.queue.end();
+  Entry entry{std::move(event), s.nextSeq++, std::move(key), none, none};
+  Queue::iterator it = s.queue.insert(runFirst ? s.queue.begin() : s.queue.end(), std::move(entry));
   if (!keyed) return;
-  auto& bucket = s.index[it->key];
+  auto [found, isNew] = s.index.try_emplace(it->key, Chain{it, it});
+  if (isNew) return;
+  Chain& chain = found->second;
   if (runFirst) {
-    bucket.push_front(it);
+    it->nextSameKey = chain.first;
+    chain.first->prevSameKey = it;
+    chain.first = it;
   } else {
-    bucket.push_back(it);
+    it->prevSameKey = chain.last;
+    chain.last->nextSameKey = it;
+    chain.last = it;
   }
 }
 
 std::unique_ptr<IEvent> removeLocked(State& s, Queue::iterator it) {
   if (it->key.isSet()) {
+    const Queue::iterator none = s.queue.end();
     auto found = s.index.find(it->key);
     if (found != s.index.end()) {
-      auto& bucket = found->second;
-      for (auto b = bucket.begin(); b != bucket.end(); ++b) {
-        if (*b == it) {
-          bucket.erase(b);
-          break;
-        }
-      }
-      if (bucket.empty()) s.index.erase(found);
+      Chain& chain = found->second;
+      if (it->prevSameKey != none) it->prevSameKey->nextSameKey = it->nextSameKey;
+      if (it->nextSameKey != none) it->nextSameKey->prevSameKey = it->prevSameKey;
+      if (chain.first == it) chain.first = it->nextSameKey;
+      if (chain.last == it) chain.last = it->prevSameKey;
+      if (chain.first == none) s.index.erase(found);
     }
   }
   std::unique_ptr<IEvent> event = std::move(it->event);
@@ -94,7 +105,7 @@ IEvent* findMatchLocked(State& s, const CoalesceKey& key, IMatchEventFcn* match)
   if (key.isSet()) {
     auto found = s.index.find(key);
     if (found == s.index.end()) return nullptr;
-    for (Queue::iterator it : found->second) {
+    for (Queue::iterator it = found->second.first; it != s.queue.end(); it = it->nextSameKey) {
       if (match->matches(it->event.get())) return it->event.get();
     }
     return nullptr;

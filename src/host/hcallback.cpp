@@ -76,6 +76,7 @@ void runTarget(const CallbackTarget& target, const hvArray* object, const hvArra
   ZLScopedHvArray emptyObject(object == nullptr ? hvCreateDoubleMatrix(0, 0) : nullptr);
   ZLScopedHvArray emptyEvent(event == nullptr ? hvCreateDoubleMatrix(0, 0) : nullptr);
   std::vector<hvArray*> args;
+  args.reserve(2 + target.extras.size());
   // The inputs are borrowed: callees never change or free them.
   args.push_back(object != nullptr ? const_cast<hvArray*>(object) : emptyObject.get());
   args.push_back(event != nullptr ? const_cast<hvArray*>(event) : emptyEvent.get());
