@@ -7,6 +7,10 @@
 
 #include <boost/chrono.hpp>
 
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
+
 namespace zelutil {
 
 namespace {
@@ -169,6 +173,11 @@ void TimerThread::starting() {
 }
 
 void TimerThread::run() {
+#ifdef __linux__
+  // Linux lets a timed wait end up to 50 us late by default, to batch
+  // wake-ups; a timer's ticks should start on time.
+  prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
   const SteadyClock::time_point origin = origin_;
   const double wallOrigin = wallOrigin_;
   double period = period_;
