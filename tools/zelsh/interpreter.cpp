@@ -341,10 +341,11 @@ Value Interpreter::callMethod(const std::string& name, std::vector<const hvArray
   *found = false;
   if (args.empty()) return nullptr;
   QxInterface* obj = objectOf(args[0]);
-  if (obj == nullptr || !obj->isValid()) return nullptr;
+  if (obj == nullptr) return nullptr;
   QxClass* cls = obj->getDatabaseClass();
   if (cls == nullptr || cls->getMethod(name.c_str()) == nullptr) return nullptr;
   *found = true;
+  if (!obj->isValid()) throw ShellError{"zelsh:deletedObject", "Invalid or deleted object."};
   return own(hoxInvokeMethod(cls, name.c_str(), static_cast<int>(args.size()), args.data()));
 }
 
