@@ -29,10 +29,7 @@ std::string text(const char* fn, const hvArray* v, const char* what) {
     throw ShellError{"zelsh:wrongArgumentType",
                      std::string("The ") + what + " given to '" + fn + "' must be text."};
   }
-  char* raw = hvArrayToString(v);
-  std::string s = raw != nullptr ? raw : "";
-  hvFree(raw);
-  return s;
+  return textOf(v);
 }
 
 QxInterface* object(const char* fn, const hvArray* v) {

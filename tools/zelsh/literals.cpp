@@ -7,13 +7,6 @@ namespace zelsh {
 
 namespace {
 
-std::string textOf(const hvArray* v) {
-  char* raw = hvArrayToString(v);
-  std::string s = raw != nullptr ? raw : "";
-  hvFree(raw);
-  return s;
-}
-
 // One row of a matrix literal, concatenated side by side.
 struct Row {
   std::vector<double> numbers;

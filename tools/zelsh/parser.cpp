@@ -189,25 +189,32 @@ void Parser::checkChain(int ops) const {
   if (nesting_ + ops > kMaxNesting) fail("Expression is nested too deeply", peek());
 }
 
-ExprPtr Parser::comparison() {
-  int ops = 0;
-  ExprPtr left = additive();
-  static const char* const kCompareOps[] = {"==", "!=", "<", "<=", ">", ">="};
+// One level of left-associative binary operators: operand (op operand)*.
+ExprPtr Parser::binaryLevel(std::initializer_list<const char*> ops, ExprPtr (Parser::*operand)()) {
+  int count = 0;
+  ExprPtr left = (this->*operand)();
   for (;;) {
     const char* found = nullptr;
-    for (const char* op : kCompareOps) {
+    for (const char* op : ops) {
       if (isOp(op)) found = op;
     }
     if (found == nullptr || elementEnds()) return left;
-    checkChain(++ops);
-    const Token& t = take();
-    ExprPtr e = makeExpr(Expr::kBinary, t);
+    checkChain(++count);
+    ExprPtr e = makeExpr(Expr::kBinary, take());
     e->text = found;
     e->left = std::move(left);
-    e->right = additive();
+    e->right = (this->*operand)();
     left = std::move(e);
   }
 }
+
+ExprPtr Parser::comparison() {
+  return binaryLevel({"==", "!=", "<", "<=", ">", ">="}, &Parser::additive);
+}
+
+ExprPtr Parser::additive() { return binaryLevel({"+", "-"}, &Parser::multiplicative); }
+
+ExprPtr Parser::multiplicative() { return binaryLevel({"*", "/"}, &Parser::unary); }
 
 // Inside [] and {}, white space separates elements: "[1 -2]" has two
 // elements, while "[1 - 2]" and "[1-2]" have one.
@@ -217,36 +224,6 @@ bool Parser::elementEnds() const {
   if (!t.spaceBefore) return false;
   if (t.kind == Tok::kOp && (t.text == "+" || t.text == "-")) return !peek(1).spaceBefore;
   return false;
-}
-
-ExprPtr Parser::additive() {
-  int ops = 0;
-  ExprPtr left = multiplicative();
-  while ((isOp("+") || isOp("-")) && !elementEnds()) {
-    checkChain(++ops);
-    const Token& t = take();
-    ExprPtr e = makeExpr(Expr::kBinary, t);
-    e->text = t.text;
-    e->left = std::move(left);
-    e->right = multiplicative();
-    left = std::move(e);
-  }
-  return left;
-}
-
-ExprPtr Parser::multiplicative() {
-  int ops = 0;
-  ExprPtr left = unary();
-  while (isOp("*") || isOp("/")) {
-    checkChain(++ops);
-    const Token& t = take();
-    ExprPtr e = makeExpr(Expr::kBinary, t);
-    e->text = t.text;
-    e->left = std::move(left);
-    e->right = unary();
-    left = std::move(e);
-  }
-  return left;
 }
 
 ExprPtr Parser::unary() {

@@ -3,6 +3,7 @@
 #ifndef ZELSH_PARSER_H
 #define ZELSH_PARSER_H
 
+#include <initializer_list>
 #include <vector>
 
 #include "ast.h"
@@ -37,6 +38,7 @@ class Parser {
   bool finishStatement(Stmt& s);
   bool looksLikeAssignment() const;
 
+  ExprPtr binaryLevel(std::initializer_list<const char*> ops, ExprPtr (Parser::*operand)());
   ExprPtr expression();
   ExprPtr comparison();
   ExprPtr additive();

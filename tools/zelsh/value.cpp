@@ -20,13 +20,6 @@ std::string formatNumber(double x) {
   return buf;
 }
 
-std::string textOf(const hvArray* v) {
-  char* raw = hvArrayToString(v);
-  std::string s = raw != nullptr ? raw : "";
-  hvFree(raw);
-  return s;
-}
-
 std::string quoted(const std::string& text) {
   std::string out = "'";
   for (char c : text) {
@@ -111,30 +104,18 @@ void writeBlock(std::ostream& out, const hvArray* v, int indent) {
 
 }  // namespace
 
+std::string textOf(const hvArray* v) {
+  char* raw = hvArrayToString(v);
+  std::string s = raw != nullptr ? raw : "";
+  hvFree(raw);
+  return s;
+}
+
 std::string className(const hvArray* v) {
-  switch (hvGetClassID(v)) {
-    case hvCELL_CLASS:
-      return "cell";
-    case hvSTRUCT_CLASS:
-      return "struct";
-    case hvLOGICAL_CLASS:
-      return "logical";
-    case hvCHAR_CLASS:
-      return "char";
-    case hvDOUBLE_CLASS:
-      return "double";
-    case hvINT32_CLASS:
-      return "int32";
-    case hvFUNCTION_CLASS:
-      return "function_handle";
-    case hvOBJECT_CLASS: {
-      QxInterface* obj = hvGetObjectHandle(v);
-      QxClass* cls = obj != nullptr ? obj->getDatabaseClass() : nullptr;
-      return cls != nullptr ? cls->getName() : "handle";
-    }
-    default:
-      return "unknown";
-  }
+  if (hvGetClassID(v) != hvOBJECT_CLASS) return hvGetClassName(v);
+  QxInterface* obj = hvGetObjectHandle(v);
+  QxClass* cls = obj != nullptr ? obj->getDatabaseClass() : nullptr;
+  return cls != nullptr ? cls->getName() : "handle";
 }
 
 std::string formatInline(const hvArray* v) {

@@ -21,6 +21,9 @@ inline Value copyOf(const hvArray* a) {
   return Value(a != nullptr ? hvDuplicateArray(a) : nullptr);
 }
 
+// The text of a char value; empty for anything else.
+std::string textOf(const hvArray* v);
+
 // The class name the user sees: double, logical, char, cell, struct,
 // function_handle, or the object's class.
 std::string className(const hvArray* v);
