@@ -5,7 +5,11 @@ Reads the JSON files Google Benchmark wrote (aggregates of repeated runs, or
 single runs), takes the median of each case and computes the ratios the
 targets are stated in. Cases that did not run show as missing."""
 import json
+import re
 import sys
+
+# Run options that Google Benchmark appends to a case's name.
+OPTIONS = re.compile(r"/(min_time:[0-9.]+|real_time|iterations:[0-9]+|repeats:[0-9]+)")
 
 
 def load(paths):
@@ -15,7 +19,7 @@ def load(paths):
         with open(path) as f:
             data = json.load(f)
         for b in data.get("benchmarks", []):
-            name = b.get("run_name", b["name"])
+            name = OPTIONS.sub("", b.get("run_name", b["name"]))
             if b.get("run_type") == "aggregate":
                 if b.get("aggregate_name") == "median":
                     runs[name] = b

@@ -98,14 +98,13 @@ class PropertyContainer : public KTIPropContainer {
   QxInterface* object_;
   EntryMap entries_;  // by name in order: owns the entries
   // Every set and get finds its entry here: open addressing over a power-of-two
-  // table at most half full; the names are entries_'s keys.
-  struct IndexSlot {
-    std::size_t hash;
-    const std::string* name;
-    Property* entry;  // null: free
-  };
-  void indexEntry(const std::string& name, Property* entry);
-  void rebuildIndex();
+  // table at most half full, of entries_'s nodes (null: free). A namesake that
+  // replaces an entry keeps its node, so only new names touch the table.
+  using IndexSlot = const EntryMap::value_type*;
+  void indexEntry(IndexSlot node);
+  // Makes room for `count` names without growing again.
+  void reserveIndex(std::size_t count);
+  void rebuildIndex(std::size_t count);
   std::vector<IndexSlot> index_;
 };
 

@@ -201,7 +201,7 @@ void QxObjectCore::appendNamed(QxObjectCore* child, const std::string& key) {
   appendChild(child);
   child->key_ = key;
   if (!index_) return;
-  index_->exact.emplace(key, child);  // the first of a name stays found
+  index_->exact.emplace(child->key_, child);  // the first of a name stays found
   index_->folded.emplace(foldCase(key), child);
 }
 
@@ -210,7 +210,7 @@ void QxObjectCore::renameChild(QxObjectCore* child, const std::string& key) {
   eraseFromIndex(child);
   child->key_ = key;
   if (!index_) return;
-  index_->exact.emplace(key, child);
+  index_->exact.emplace(child->key_, child);
   index_->folded.emplace(foldCase(key), child);
 }
 
@@ -235,11 +235,9 @@ void QxObjectCore::eraseFromIndex(QxObjectCore* child) {
   auto exact = index_->exact.find(child->key_);
   if (exact != index_->exact.end() && exact->second == child) {
     // Another child of the same exact name (possible in instance lists)
-    // takes over the name.
-    if (sameName)
-      exact->second = sameName;
-    else
-      index_->exact.erase(exact);
+    // takes over the name; the key must then view that child's own copy.
+    index_->exact.erase(exact);
+    if (sameName) index_->exact.emplace(sameName->key_, sameName);
   }
 }
 

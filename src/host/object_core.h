@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "zelhost/qx_interface.h"
@@ -21,9 +22,12 @@ class QxObjectCore;
 // folded to lower case in an ordered multimap (for case-insensitive and
 // abbreviation lookups by range). Only children added through
 // QxObjectCore::appendNamed are indexed.
-// Transparent: a lookup by a C string builds no std::string.
+// Exact names are hashed, the keys viewing each indexed child's own key (the
+// child leaves the index before its key changes or it dies); folded names
+// stay ordered for the abbreviation ranges. A lookup by a C string builds no
+// std::string.
 struct QxNameIndex {
-  std::map<std::string, QxObjectCore*, std::less<>> exact;
+  std::unordered_map<std::string_view, QxObjectCore*> exact;
   std::multimap<std::string, QxObjectCore*, std::less<>> folded;
 };
 

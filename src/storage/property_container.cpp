@@ -2,6 +2,7 @@
 // swaps.
 #include "zelobjsys/property_container.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -40,6 +41,11 @@ std::size_t hashName(const char* name, std::size_t* length) {
   return static_cast<std::size_t>(h ^ (h >> 29));
 }
 
+std::size_t hashName(const std::string& name) {
+  std::size_t length = 0;
+  return hashName(name.c_str(), &length);
+}
+
 }  // namespace
 
 PropertyContainer::PropertyContainer(QxInterface* object) : object_(object) {
@@ -70,6 +76,9 @@ void PropertyContainer::createProperties() {
 }
 
 void PropertyContainer::createPropertiesFrom(QxInterface* first, bool isInstance) {
+  std::size_t count = 0;
+  for (QxBreadthOnlyIterator it(first, false); it.hasMoreElements(); it.nextElement()) ++count;
+  reserveIndex(entries_.size() + count);
   QxBreadthOnlyIterator it(first, false);
   while (it.hasMoreElements()) {
     QxInterface* descriptorObject = it.nextElement();
@@ -87,15 +96,14 @@ void PropertyContainer::createProperty(PropInfo* info, bool isInstance) {
   }
   Property* created = entry.get();
   const char* name = info->getName() != nullptr ? info->getName() : "";
-  auto found = entries_.find(std::string_view(name));
-  if (found != entries_.end()) {
-    // A namesake replaces the earlier entry, which nobody can reach any more.
+  auto found = entries_.lower_bound(std::string_view(name));
+  if (found != entries_.end() && found->first == name) {
+    // A namesake replaces the earlier entry, which nobody can reach any more;
+    // the node, and so its index slot, stay.
     delete found->second;
     found->second = entry.release();
-    indexEntry(found->first, created);
   } else {
-    auto added = entries_.emplace(name, entry.release()).first;
-    indexEntry(added->first, created);
+    indexEntry(&*entries_.emplace_hint(found, name, entry.release()));
   }
   if (isInstance && info->isInitAccess()) created->setValue(info->getFactoryDefault(), false);
 }
@@ -113,7 +121,7 @@ void PropertyContainer::removeInstanceProperty(const char* name) {
   if (found == entries_.end() || hostProperty == nullptr) return;
   std::unique_ptr<Property> removed(found->second);
   entries_.erase(found);
-  rebuildIndex();
+  rebuildIndex(entries_.size());
   // Rules of this container that the removed entry controls would dangle.
   for (auto& entry : entries_) {
     entry.second->removeCheckFcnsIf([&removed](const IPropCheckFcn* fcn) {
@@ -126,48 +134,41 @@ void PropertyContainer::removeInstanceProperty(const char* name) {
 }
 
 Property* PropertyContainer::getProperty(const char* name) const {
-  if (name == nullptr) return nullptr;
-  if (index_.empty()) return nullptr;
+  if (name == nullptr || index_.empty()) return nullptr;
   std::size_t length = 0;
-  const std::size_t hash = hashName(name, &length);
   const std::size_t mask = index_.size() - 1;
-  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-    const IndexSlot& slot = index_[i];
-    if (slot.entry == nullptr) return nullptr;
-    if (slot.hash == hash && slot.name->size() == length &&
-        std::memcmp(slot.name->data(), name, length) == 0)
-      return slot.entry;
+  for (std::size_t i = hashName(name, &length) & mask;; i = (i + 1) & mask) {
+    const IndexSlot slot = index_[i];
+    if (slot == nullptr) return nullptr;
+    if (slot->first.size() == length && std::memcmp(slot->first.data(), name, length) == 0)
+      return slot->second;
   }
 }
 
-void PropertyContainer::indexEntry(const std::string& name, Property* entry) {
+void PropertyContainer::indexEntry(IndexSlot node) {
   if (2 * (entries_.size() + 1) > index_.size()) {
-    rebuildIndex();  // entries_ already holds the name: it is indexed now
+    rebuildIndex(entries_.size());  // entries_ holds the node already: it is indexed now
     return;
   }
-  std::size_t length = 0;
-  const std::size_t hash = hashName(name.c_str(), &length);
   const std::size_t mask = index_.size() - 1;
-  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-    IndexSlot& slot = index_[i];
-    if (slot.entry == nullptr || slot.name == &name) {
-      slot = IndexSlot{hash, &name, entry};
-      return;
-    }
-  }
+  std::size_t i = hashName(node->first) & mask;
+  while (index_[i] != nullptr) i = (i + 1) & mask;
+  index_[i] = node;
 }
 
-void PropertyContainer::rebuildIndex() {
+void PropertyContainer::reserveIndex(std::size_t count) {
+  if (2 * (count + 1) > index_.size()) rebuildIndex(count);
+}
+
+void PropertyContainer::rebuildIndex(std::size_t count) {
   std::size_t size = 8;
-  while (size < 2 * (entries_.size() + 1)) size *= 2;
-  index_.assign(size, IndexSlot{0, nullptr, nullptr});
+  while (size < 2 * (std::max(count, entries_.size()) + 1)) size *= 2;
+  index_.assign(size, nullptr);
   const std::size_t mask = size - 1;
-  for (const auto& [name, entry] : entries_) {
-    std::size_t length = 0;
-    const std::size_t hash = hashName(name.c_str(), &length);
-    std::size_t i = hash & mask;
-    while (index_[i].entry != nullptr) i = (i + 1) & mask;
-    index_[i] = IndexSlot{hash, &name, entry};
+  for (const auto& node : entries_) {
+    std::size_t i = hashName(node.first) & mask;
+    while (index_[i] != nullptr) i = (i + 1) & mask;
+    index_[i] = &node;
   }
 }
 

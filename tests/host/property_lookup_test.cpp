@@ -103,3 +103,38 @@ TEST_F(PropertyLookupTest, CaseFoldingTouchesAsciiLettersOnly) {
 
 }  // namespace
 }  // namespace hosttest
+
+namespace hosttest {
+namespace {
+
+// Two instance properties of one exact name: the first is found until it
+// goes, then the second, also after renames move either.
+TEST_F(PropertyLookupTest, ANamesakeTakesOverTheExactName) {
+  QxInterface* obj = chain.back()->createObject(QxDatabaseClient::getInternalClient(), nullptr,
+                                                nullptr, 0, nullptr);
+  auto* first = new MapPropInfo("Probe", "double");
+  auto* second = new MapPropInfo("Probe", "double");
+  obj->addInstanceProperty(first);  // the object owns both
+  obj->addInstanceProperty(second);
+  auto foundOnObject = [obj](const char* name) -> QxPropInfo* {
+    QxInterface* h = obj->getProperty(name);
+    return h != nullptr ? static_cast<QxPropInfo*>(h->getObject()) : nullptr;
+  };
+  EXPECT_EQ(foundOnObject("Probe"), first);
+  second->setName("Sonde");
+  EXPECT_EQ(foundOnObject("Sonde"), second);
+  second->setName("Probe");
+  EXPECT_EQ(foundOnObject("Probe"), first);  // the earlier one keeps the name
+  first->setName("Other");
+  EXPECT_EQ(foundOnObject("Probe"), second);
+  EXPECT_EQ(foundOnObject("Other"), first);
+  first->setName("Probe");
+  second->getInterface()->destroy(QxDatabaseClient::getInternalClient());
+  EXPECT_EQ(foundOnObject("Probe"), first);
+  first->getInterface()->destroy(QxDatabaseClient::getInternalClient());
+  EXPECT_EQ(foundOnObject("Probe"), nullptr);
+  EXPECT_EQ(obj->getInstanceProperty("Probe"), nullptr);
+}
+
+}  // namespace
+}  // namespace hosttest
