@@ -38,5 +38,5 @@ int main(int argc, char** argv) {
   }
   zelsh::Shell shell(options);
   if (!script.empty()) return shell.runScript(script);
-  return shell.runInteractive(std::cin);
+  return shell.runInteractive(0);
 }

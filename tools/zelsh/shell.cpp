@@ -4,7 +4,11 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <signal.h>
+#include <cerrno>
 #include <climits>
+#include <cstdio>
+
 #include <csignal>
 #include <fstream>
 #include <sstream>
@@ -38,7 +42,13 @@ Shell::Shell(const ShellOptions& options, std::ostream& out)
   hoxSetErrorSink([this](const std::string& id, const std::string& message) {
     interpreter_.reportError(id, message);
   });
-  std::signal(SIGINT, onInterrupt);
+  // No SA_RESTART: Ctrl-C must interrupt a read at the prompt, which then
+  // clears the line.
+  struct sigaction action {};
+  action.sa_handler = onInterrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;
+  sigaction(SIGINT, &action, nullptr);
   if (options_.loadDefaultProduct) loadProduct(defaultProductPath(), true);
   for (const std::string& p : options_.products) loadProduct(p, false);
 }
@@ -107,23 +117,52 @@ int Shell::runText(const std::string& text) {
   return interpreter_.errorCount() > 0 ? 1 : 0;
 }
 
-int Shell::runInteractive(std::istream& in) {
-  std::string pending;
+namespace {
+
+enum class ReadResult { kLine, kEnd, kInterrupted };
+
+// Reads one line from a file descriptor. Unlike a stream, a read interrupted
+// by Ctrl-C comes back at once, so the prompt can drop what was typed.
+ReadResult readLine(int fd, std::string& pendingBytes, std::string& line) {
+  for (;;) {
+    std::size_t nl = pendingBytes.find('\n');
+    if (nl != std::string::npos) {
+      line = pendingBytes.substr(0, nl);
+      pendingBytes.erase(0, nl + 1);
+      return ReadResult::kLine;
+    }
+    char buf[4096];
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) {
+      if (!HostInterruptState::IsInterruptPending()) continue;
+      pendingBytes.clear();
+      return ReadResult::kInterrupted;
+    }
+    if (n <= 0) {
+      if (pendingBytes.empty()) return ReadResult::kEnd;
+      line.swap(pendingBytes);
+      pendingBytes.clear();
+      return ReadResult::kLine;
+    }
+    pendingBytes.append(buf, static_cast<std::size_t>(n));
+  }
+}
+
+}  // namespace
+
+int Shell::runInteractive(int fd) {
+  std::string pending, bytes;
   for (;;) {
     out_ << (pending.empty() ? "zel> " : "...> ") << std::flush;
     std::string line;
-    if (!std::getline(in, line)) {
-      if (HostInterruptState::IsInterruptPending() && !in.eof()) {
-        // Ctrl-C at the prompt clears the line.
-        HostInterruptState::SetInterruptPending(false);
-        in.clear();
-        pending.clear();
-        out_ << '\n';
-        continue;
-      }
-      break;
-    }
+    ReadResult r = readLine(fd, bytes, line);
+    if (r == ReadResult::kEnd) break;
     HostInterruptState::SetInterruptPending(false);
+    if (r == ReadResult::kInterrupted) {  // Ctrl-C at the prompt clears the line
+      pending.clear();
+      out_ << '\n';
+      continue;
+    }
     pending += line + "\n";
     if (Interpreter::isIncomplete(pending)) continue;
     interpreter_.run(pending, false);
@@ -133,5 +172,4 @@ int Shell::runInteractive(std::istream& in) {
   finish();
   return 0;
 }
-
 }  // namespace zelsh

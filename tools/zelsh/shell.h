@@ -30,7 +30,8 @@ class Shell {
   // Exit status: 0 without errors, 1 after an error, 2 when the file cannot be read.
   int runScript(const std::string& path);
   int runText(const std::string& text);
-  int runInteractive(std::istream& in);
+  // Reads statements from a file descriptor (standard input) at a prompt.
+  int runInteractive(int fd = 0);
   Interpreter& interpreter() { return interpreter_; }
 
  private:
