@@ -15,8 +15,10 @@
 //   cell, struct: hvArray* (owned, may be null: an unset element reads as [])
 //   function handle: char* (the function name, malloc'd, owned; null unset)
 //   object handle: QxInterface* (canonical, one hoxRetainObject count each)
-// A value whose slots fit in eight bytes keeps them inline, so a scalar is a
-// single allocation. Never copied: hvDuplicateArray makes deep copies. One
+// A value whose slots fit in sixteen bytes keeps them inline, so a scalar, a
+// pair of bounds, a short text or a structure of two fields is a single
+// allocation (the sixteen bytes cost nothing: malloc rounds the value up to
+// the same chunk as with eight). Never copied: hvDuplicateArray makes deep copies. One
 // thread at a time may use a value.
 struct hvArray {
   hvArray() = default;
@@ -29,7 +31,7 @@ struct hvArray {
   hvSize n = 0;
   std::vector<std::string> fieldNames;  // structures only
   void* data = nullptr;                 // &inline_ or a calloc'd block
-  alignas(8) unsigned char inline_[8] = {};
+  alignas(8) unsigned char inline_[16] = {};
 
   hvSize numel() const { return m * n; }
   hvSize slotsPerElement() const { return classID == hvSTRUCT_CLASS ? fieldNames.size() : 1; }
