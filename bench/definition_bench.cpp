@@ -11,15 +11,32 @@
 #include <memory>
 #include <string>
 
-#include "common/factory_product.h"
+#include "common/test_product.h"
 #include "zelobjsys/application_manager.h"
+#include "zelobjsys/property_factory.h"
 #include "zelobjsys/xml_prop_reader.h"
 
 namespace {
 
 namespace xc = xercesc;
-using zelobjsys::factoryproduct::Factory;
-using zelobjsys::factoryproduct::Schema;
+using zelobjsys::testproduct::TestSchema;
+
+constexpr const char* kProduct = "benchxml";
+
+// The library's factory making the test product's records, as a product's
+// factory does.
+class Factory : public zelobjsys::PropertyFactory {
+ public:
+  using PropertyFactory::PropertyFactory;
+
+ protected:
+  zelobjsys::PropInfo* createPropInfo(const char* name) override {
+    if (isInstanceFactory()) {
+      return new zelobjsys::testproduct::DeviceRecord<zelobjsys::InstancePropInfo>(name);
+    }
+    return new zelobjsys::testproduct::DeviceRecord<>(name);
+  }
+};
 
 // A property file of `count` bounded doubles in the section "Bench", each with
 // an AdaptorHelp entry (text and a SeeAlso), written once per size to the
@@ -60,12 +77,11 @@ void markRootElement(zelobjsys::XMLPropReader& reader) {
 void BM_XmlDefineClass(benchmark::State& state) {
   const std::string& path = propertyFile(static_cast<int>(state.range(0)));
   const std::string last = "Prop" + std::to_string(state.range(0) - 1);
-  zelobjsys::ApplicationManager::getInstance()->addProductApplication(
-      zelobjsys::factoryproduct::kProduct);
+  zelobjsys::ApplicationManager::getInstance()->addProductApplication(kProduct);
   for (auto _ : state) {
     zelobjsys::XMLPropReader reader(path.c_str());
     markRootElement(reader);
-    auto schema = std::make_unique<Schema>("BenchXmlDev");
+    auto schema = std::make_unique<TestSchema>("BenchXmlDev");
     {
       Factory factory(schema.get(), "bench");
       factory.setXMLReader(&reader);
