@@ -110,6 +110,7 @@ void BM_EventProducerThread(benchmark::State& state) {
     producer.join();
   }
   state.SetItemsProcessed(state.iterations() * kEvents);
+  state.counters["events_per_iteration"] = kEvents;
 }
 BENCHMARK(BM_EventProducerThread)->Unit(benchmark::kMillisecond)->UseRealTime();
 

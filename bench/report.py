@@ -83,8 +83,14 @@ def main(paths):
 
     ev = runs.get("BM_EventProducerThread")
     if ev:
+        # Wall-clock rate against the target; beside it the rate the host
+        # thread's own CPU time allows, which a loaded machine does not hide.
         rate = ev.get("items_per_second", 0)
-        add("event service", "%.0f /s" % rate, "-", "-", ">= 1,000,000 /s", rate >= 1e6)
+        cpu_rate = ev.get("events_per_iteration", 0) / (ns(ev) / 1e9) if ns(ev) > 0 else 0
+        add("event service (wall clock)", "%.0f /s" % rate, "-", "-", ">= 1,000,000 /s",
+            rate >= 1e6)
+        rows.append(("event service (host thread CPU)", "%.0f /s" % cpu_rate, "-", "-",
+                     "report", "-"))
     else:
         missing("event service", ">= 1,000,000 /s")
 
