@@ -1,5 +1,5 @@
-// A small product for the library's tests: a device schema, records kept in a PropertyContainer, a
-// recording factory.
+// A small product for the library's tests: a device schema, records kept in a PropertyContainer,
+// the library's property factory for it, and a recording factory.
 #ifndef ZELOBJSYS_TESTS_COMMON_TEST_PRODUCT_H
 #define ZELOBJSYS_TESTS_COMMON_TEST_PRODUCT_H
 
@@ -9,12 +9,14 @@
 #include <utility>
 #include <vector>
 
+#include "common/host_errors.h"
 #include "common/test_records.h"
 #include "zelhost/data_type.h"
 #include "zelhost/exceptions.h"
 #include "zelhost/qx_application.h"
 #include "zelhost/qx_class.h"
 #include "zelhost/zelhox.h"
+#include "zelobjsys/application_manager.h"
 #include "zelobjsys/constrained_data_types.h"
 #include "zelobjsys/instance_prop_info.h"
 #include "zelobjsys/kti_prop_factory.h"
@@ -22,6 +24,7 @@
 #include "zelobjsys/prop_info_manager.h"
 #include "zelobjsys/prop_info_qxc.h"
 #include "zelobjsys/property_container.h"
+#include "zelobjsys/property_factory.h"
 #include "zelobjsys/schema_definition.h"
 
 namespace zelobjsys {
@@ -84,6 +87,42 @@ class TestSchema : public SchemaDefinition {
   }
 };
 
+// A schema whose objects fail to be destroyed: every release throws.
+class FailingSchema : public TestSchema {
+ public:
+  explicit FailingSchema(const char* name, bool hostException)
+      : TestSchema(name), hostException_(hostException) {}
+  void releaseObjectPart(QxInterface* object) override {
+    TestSchema::releaseObjectPart(object);
+    if (hostException_) throw new ErrorIdException("testprod:release", "release failed");
+    throw 42;  // not a host exception
+  }
+
+ private:
+  bool hostException_;
+};
+
+// The library's property factory making this product's records.
+class Factory : public PropertyFactory {
+ public:
+  using PropertyFactory::createHandleProperty;
+  using PropertyFactory::isInstanceFactory;
+  using PropertyFactory::PropertyFactory;
+
+ protected:
+  PropInfo* createPropInfo(const char* name) override {
+    if (isInstanceFactory()) return new DeviceRecord<InstancePropInfo>(name);
+    return new DeviceRecord<>(name);
+  }
+};
+
+// The record of a class property, or null.
+inline PropInfo* recordOf(QxClass* cls, const char* name) {
+  QxInterface* prop = cls != nullptr ? cls->getProperty(name, true) : nullptr;
+  return prop != nullptr ? dynamic_cast<PropInfo*>(static_cast<QxPropInfo*>(prop->getObject()))
+                         : nullptr;
+}
+
 // The host application of the test product, and the family's own pieces that
 // records need: the constrained data types and the property-info class.
 inline QxApplication* startTestProduct() {
@@ -100,23 +139,6 @@ inline QxApplication* startTestProduct() {
 inline void stopTestProduct() {
   QxApplicationManager::shutdown();
   datatypes::removeConstrainedDataTypes();
-}
-
-// What a host call raised: "id|message", "(no error)", or "(other: message)"
-// for a host exception without an identifier. Host exceptions are thrown as
-// base pointers, so they are caught as such.
-template <class Fn>
-std::string hostError(Fn fn) {
-  try {
-    fn();
-  } catch (Exception* thrown) {
-    std::unique_ptr<Exception> owned(thrown);
-    if (auto* e = dynamic_cast<ErrorIdException*>(thrown)) {
-      return std::string(e->getId()) + "|" + e->getMessage();
-    }
-    return std::string("(other: ") + thrown->getMessage() + ")";
-  }
-  return "(no error)";
 }
 
 inline QxClass* propInfoClass() {

@@ -61,7 +61,7 @@ class PropAccessFilterTest : public ::testing::Test {
   }
 
   std::string setError(const char* name, const hvArray* value) {
-    return testproduct::hostError([&] { object_->setPropertyValue(name, value); });
+    return hostErrorText([&] { object_->setPropertyValue(name, value); });
   }
 
   QxApplication* app_ = nullptr;
@@ -136,7 +136,7 @@ TEST_F(PropAccessFilterTest, UsersSeeTheFamilyIdentifiersOnTheHostRoad) {
   // The library's own refusal keeps its identifier.
   EXPECT_EQ(setError("Timeout", negative).rfind("vornix:set:", 0), 0u)
       << setError("Timeout", negative);
-  EXPECT_EQ(testproduct::hostError([&] {
+  EXPECT_EQ(hostErrorText([&] {
               ZLScopedHvArray v(object_->getPropertyValue("Nope"));
             }).rfind("vornix:getset:invalidProperty|", 0),
             0u);

@@ -7,7 +7,8 @@
 #include <cmath>
 #include <limits>
 
-#include "common/factory_product.h"
+#include "common/hv_values.h"
+#include "common/test_product.h"
 #include "zelhost/data_type.h"
 #include "zelhost/qx_method_info.h"
 #include "zelobjsys/application_type_manager.h"
@@ -17,42 +18,29 @@
 namespace zelobjsys {
 namespace {
 
-using namespace factoryproduct;
+using namespace testproduct;
+using namespace hvtest;
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
-
-std::vector<double> doubles(const hvArray* a) {
-  std::vector<double> out;
-  for (hvSize i = 0; i < hvGetNumberOfElements(a); ++i) out.push_back(hvGetElementAsDouble(a, i));
-  return out;
-}
-
-std::vector<std::string> texts(const hvArray* cell) {
-  std::vector<std::string> out;
-  for (hvSize i = 0; i < hvGetNumberOfElements(cell); ++i) {
-    out.push_back(zelhox::fcns::getString(hvGetCell(cell, i)));
-  }
-  return out;
-}
 
 class PropertyFactoryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     manager_ = ApplicationManager::getInstance();
-    manager_->addProductApplication(kProduct);
-    schema_ = new Schema("Dev");
-    ASSERT_TRUE(manager_->addProductClass(kProduct, schema_));
+    manager_->addProductApplication(kProductName);
+    schema_ = new TestSchema("Dev");
+    ASSERT_TRUE(manager_->addProductClass(kProductName, schema_));
   }
   void TearDown() override {
     if (ApplicationManager::isInitialized()) {
-      ApplicationManager::getInstance()->removeProductObjects(kProduct, false);
-      ApplicationManager::getInstance()->removeProductApplication(kProduct);
+      ApplicationManager::getInstance()->removeProductObjects(kProductName, false);
+      ApplicationManager::getInstance()->removeProductApplication(kProductName);
     }
     QxApplicationManager::shutdown();
   }
   QxInterface* newObject() {
     QxInterface* object = schema_->createInstance(nullptr, nullptr, 0);
-    manager_->addProductObject(kProduct, object);
+    manager_->addProductObject(kProductName, object);
     return object;
   }
   static std::string dataTypeName(const PropInfo* record) {
@@ -60,7 +48,7 @@ class PropertyFactoryTest : public ::testing::Test {
   }
 
   ApplicationManager* manager_ = nullptr;
-  Schema* schema_ = nullptr;
+  TestSchema* schema_ = nullptr;
 };
 
 TEST_F(PropertyFactoryTest, EveryCreateOperationFollowsTheTable) {
@@ -260,7 +248,7 @@ TEST_F(PropertyFactoryTest, ATakenEnumerationTypeNameGetsANumber) {
   const std::string name = recordOf(schema_, "Mode")->getQxDataType()->getName();
   EXPECT_EQ(name.rfind("Mode_DevEnumType", 0), 0u);
   EXPECT_NE(name, "Mode_DevEnumType");
-  EXPECT_EQ(manager_->getTypeManager(kProduct)->getType(name.c_str()),
+  EXPECT_EQ(manager_->getTypeManager(kProductName)->getType(name.c_str()),
             recordOf(schema_, "Mode")->getQxDataType());
   QxTypeRepository::removeType(squatter);
   delete squatter;
@@ -315,7 +303,7 @@ TEST_F(PropertyFactoryTest, RecordsThatAreNeverAddedDieWithTheFactory) {
   void* twin = f.createDoubleProperty("Twin", 1);
   f.addProperty(f.createDoubleProperty("Twin", 2), false);
   // The class refuses a second "Twin"; the record stays the factory's.
-  EXPECT_NE(hostError([&] { f.addProperty(twin, false); }), "(no error)");
+  EXPECT_NE(hostErrorText([&] { f.addProperty(twin, false); }), "(no error)");
   // LeakSanitizer checks that the three records are freed with f.
 }
 
@@ -372,7 +360,7 @@ TEST_F(PropertyFactoryTest, AProductClassWorksThroughTheHost) {
   for (Case& c : cases) {
     SCOPED_TRACE(c.name);
     ZLScopedHvArray value(c.value);
-    EXPECT_EQ(hostError([&] { object->setPropertyValue(c.name, value); }), "(no error)");
+    EXPECT_EQ(hostErrorText([&] { object->setPropertyValue(c.name, value); }), "(no error)");
     ZLScopedHvArray back(object->getPropertyValue(c.name));
     if (hvIsChar(value) && std::string(c.name) == "Mode") {
       EXPECT_EQ(zelhox::fcns::getString(back), "manual");
@@ -413,7 +401,7 @@ TEST_F(PropertyFactoryTest, AProductClassWorksThroughTheHost) {
   for (Refusal& r : refusals) {
     SCOPED_TRACE(r.name);
     ZLScopedHvArray value(r.value);
-    const std::string error = hostError([&] { object->setPropertyValue(r.name, value); });
+    const std::string error = hostErrorText([&] { object->setPropertyValue(r.name, value); });
     EXPECT_EQ(error.substr(0, error.find('|')), r.id);
   }
 }

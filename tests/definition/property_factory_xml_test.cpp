@@ -6,7 +6,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "common/factory_product.h"
+#include "common/hv_values.h"
+#include "common/test_product.h"
 #include "zelhost/data_type.h"
 #include "zelobjsys/pi_identifiers.h"
 #include "zelobjsys/prop_info_manager.h"
@@ -16,21 +17,8 @@
 namespace zelobjsys {
 namespace {
 
-using namespace factoryproduct;
-
-std::vector<double> doubles(const hvArray* a) {
-  std::vector<double> out;
-  for (hvSize i = 0; i < hvGetNumberOfElements(a); ++i) out.push_back(hvGetElementAsDouble(a, i));
-  return out;
-}
-
-std::vector<std::string> texts(const hvArray* cell) {
-  std::vector<std::string> out;
-  for (hvSize i = 0; i < hvGetNumberOfElements(cell); ++i) {
-    out.push_back(zelhox::fcns::getString(hvGetCell(cell, i)));
-  }
-  return out;
-}
+using namespace testproduct;
+using namespace hvtest;
 
 // Marks root, device root and help root on the first element (skipping comments).
 void markFirstElement(XMLPropReader& reader) {
@@ -54,14 +42,14 @@ class PropertyFactoryXMLTest : public ::testing::Test {
  protected:
   void SetUp() override {
     manager_ = ApplicationManager::getInstance();
-    manager_->addProductApplication(kProduct);
+    manager_->addProductApplication(kProductName);
     PropInfoManager::getInstance()->addReadOnlyValue("whileRunning");
-    schema_ = new Schema("Dev");
-    ASSERT_TRUE(manager_->addProductClass(kProduct, schema_));
+    schema_ = new TestSchema("Dev");
+    ASSERT_TRUE(manager_->addProductClass(kProductName, schema_));
   }
   void TearDown() override {
     if (ApplicationManager::isInitialized()) {
-      ApplicationManager::getInstance()->removeProductApplication(kProduct);
+      ApplicationManager::getInstance()->removeProductApplication(kProductName);
     }
     QxApplicationManager::shutdown();
   }
@@ -82,7 +70,7 @@ class PropertyFactoryXMLTest : public ::testing::Test {
   }
 
   ApplicationManager* manager_ = nullptr;
-  Schema* schema_ = nullptr;
+  TestSchema* schema_ = nullptr;
 };
 
 TEST_F(PropertyFactoryXMLTest, TypesAndConstraintsFollowTheTable) {
@@ -157,7 +145,7 @@ TEST_F(PropertyFactoryXMLTest, TypesAndConstraintsFollowTheTable) {
       EXPECT_EQ(doubles(record->getPIDefaultValue()), c.defaults);
     }
     schema_ = nullptr;
-    manager_->removeProductApplication(kProduct);
+    manager_->removeProductApplication(kProductName);
     SetUp();
   }
 }
@@ -192,8 +180,8 @@ TEST_F(PropertyFactoryXMLTest, ChildrenReplaceAttributesAndEnumerationsGoByIdent
                R"("><enumconstraintvalue name="b" id="3"/><enumconstraintvalue name="a" id="1"/>
         <enumconstraintvalue name="c" id="2"/><enumconstraintvalue name="d" id="3"/>
         </property>)");
-    auto* schema = new Schema(("Enum" + std::string(c.chosen) + c.defaultText).c_str());
-    ASSERT_TRUE(manager_->addProductClass(kProduct, schema));
+    auto* schema = new TestSchema(("Enum" + std::string(c.chosen) + c.defaultText).c_str());
+    ASSERT_TRUE(manager_->addProductClass(kProductName, schema));
     Factory f(schema, "");
     f.setXMLReader(reader.get());
     f.addProperty(f.createPropFromXML("E"), false);
@@ -257,12 +245,12 @@ TEST_F(PropertyFactoryXMLTest, SectionsAddPropertiesInFileOrderAndSurviveInclude
   EXPECT_EQ(order, (std::vector<std::string>{"Gain", "Mask", "Shown", "Late"}));
 
   // Loop includes Loop2, which includes Loop again: each is parsed once.
-  WarningLog log;
+  MessageCapture log;
   f.includeXMLSection("Loop", true);
   EXPECT_NE(recordOf(schema_, "InLoop"), nullptr);
   EXPECT_NE(recordOf(schema_, "InLoop2"), nullptr);
-  EXPECT_EQ(log.ids, std::vector<std::string>{"vornix:xml:includeCycle"});
-  EXPECT_NE(log.messages[0].find("'Loop'"), std::string::npos);
+  EXPECT_EQ(log.warningIds(), std::vector<std::string>{"vornix:xml:includeCycle"});
+  EXPECT_NE(log.warnings[0].second.find("'Loop'"), std::string::npos);
   f.includeXMLSection("NoSuchSection", true);
   f.includeXMLSection(nullptr, true);
 
@@ -271,8 +259,8 @@ TEST_F(PropertyFactoryXMLTest, SectionsAddPropertiesInFileOrderAndSurviveInclude
       R"(<D><Section name="S"><include tag="S"/><property name="X" type="int" constraint="none"/>
       </Section></D>)"));
   markFirstElement(self);
-  auto* other = new Schema("Other");
-  ASSERT_TRUE(manager_->addProductClass(kProduct, other));
+  auto* other = new TestSchema("Other");
+  ASSERT_TRUE(manager_->addProductClass(kProductName, other));
   Factory g(other, "");
   g.setXMLReader(&self);
   g.parseXMLSection();  // at <D>: no properties, no includes
@@ -280,7 +268,7 @@ TEST_F(PropertyFactoryXMLTest, SectionsAddPropertiesInFileOrderAndSurviveInclude
   gotoChild(self, "Section");
   g.parseXMLSection();
   EXPECT_NE(recordOf(other, "X"), nullptr);
-  EXPECT_EQ(log.ids.size(), 2u);
+  EXPECT_EQ(log.warnings.size(), 2u);
 }
 
 // The help text as the plain search builds it, for comparison with the factory's.
@@ -373,8 +361,8 @@ TEST_F(PropertyFactoryXMLTest, IndexedHelpLookupMatchesThePlainSearch) {
     SCOPED_TRACE(text);
     XMLPropReader reader{std::string(text)};
     markFirstElement(reader);
-    auto* schema = new Schema(("Help" + std::to_string(fileNo++)).c_str());
-    ASSERT_TRUE(manager_->addProductClass(kProduct, schema));
+    auto* schema = new TestSchema(("Help" + std::to_string(fileNo++)).c_str());
+    ASSERT_TRUE(manager_->addProductClass(kProductName, schema));
     Factory f(schema, "");
     f.setXMLReader(&reader);
     for (const char* name : names) {
@@ -405,8 +393,8 @@ TEST_F(PropertyFactoryXMLTest, TheBundledPropertyFilesDefineClasses) {
     SCOPED_TRACE(c.property);
     XMLPropReader reader((std::string(ZEL_SOURCE_DIR) + "/examples/simdev/" + c.file).c_str());
     markFirstElement(reader);
-    auto* schema = new Schema(("File" + std::to_string(n++)).c_str());
-    ASSERT_TRUE(manager_->addProductClass(kProduct, schema));
+    auto* schema = new TestSchema(("File" + std::to_string(n++)).c_str());
+    ASSERT_TRUE(manager_->addProductClass(kProductName, schema));
     Factory f(schema, "DSO1000");
     f.setXMLReader(&reader);
     f.includeXMLSection(c.section, false);
@@ -417,14 +405,14 @@ TEST_F(PropertyFactoryXMLTest, TheBundledPropertyFilesDefineClasses) {
     EXPECT_EQ(doubles(record->getPIConstraintValue()), c.bounds);
     EXPECT_EQ(record->getDescription().rfind(c.helpStart, 0), 0u) << record->getDescription();
   }
-  PropInfo* coupling = recordOf(manager_->getProductClass(kProduct, "File0"), "Coupling");
+  PropInfo* coupling = recordOf(manager_->getProductClass(kProductName, "File0"), "Coupling");
   ASSERT_NE(coupling, nullptr);
   EXPECT_TRUE(coupling->isPropertyEnumerated());
   EXPECT_EQ(zelhox::fcns::getString(coupling->getPIDefaultValue()), "DC");
-  PropInfo* channel = recordOf(manager_->getProductClass(kProduct, "File2"), "Channel");
+  PropInfo* channel = recordOf(manager_->getProductClass(kProductName, "File2"), "Channel");
   EXPECT_EQ(channel->getPIReadOnly(), kPIReadOnlyAlways);
-  EXPECT_NE(recordOf(manager_->getProductClass(kProduct, "File2"), "Waveform"), nullptr);
-  EXPECT_NE(recordOf(manager_->getProductClass(kProduct, "File2"), "Amplitude"), nullptr);
+  EXPECT_NE(recordOf(manager_->getProductClass(kProductName, "File2"), "Waveform"), nullptr);
+  EXPECT_NE(recordOf(manager_->getProductClass(kProductName, "File2"), "Amplitude"), nullptr);
 }
 
 }  // namespace

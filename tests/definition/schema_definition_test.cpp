@@ -151,7 +151,7 @@ TEST_F(SchemaDefinitionTest, GenericPropertiesBehaveForUsers) {
   ZLScopedHvArray type(object->getPropertyValue("Type"));
   EXPECT_EQ(zelhox::fcns::getString(type), "Dev");
   ZLScopedHvArray other(hvCreateString("Other"));
-  EXPECT_EQ(testproduct::hostError([&] { object->setPropertyValue("Type", other); }),
+  EXPECT_EQ(hostErrorText([&] { object->setPropertyValue("Type", other); }),
             "vornix:set:setDenied|Changing the 'Type' property of Dev is not allowed.");
   EXPECT_EQ(doubleValue(object, "TimerPeriod"), 1.0);
   EXPECT_EQ(doubleValue(object, "Timeout"), 10.0);
@@ -163,10 +163,9 @@ TEST_F(SchemaDefinitionTest, GenericPropertiesBehaveForUsers) {
   EXPECT_EQ(hvGetPr(period->getPIConstraintValue())[0], 0.001);
   EXPECT_EQ(hvGetPr(period->getPIConstraintValue())[1], 2147483647.0);
   ZLScopedHvArray tooShort(hvCreateDoubleScalar(0.0001));
-  EXPECT_EQ(testproduct::hostError([&] {
-              object->setPropertyValue("TimerPeriod", tooShort);
-            }).rfind("vornix:", 0),
-            0u);
+  EXPECT_EQ(
+      hostErrorText([&] { object->setPropertyValue("TimerPeriod", tooShort); }).rfind("vornix:", 0),
+      0u);
   ZLScopedHvArray ok(hvCreateDoubleScalar(2.5));
   object->setPropertyValue("TimerPeriod", ok);
   EXPECT_EQ(doubleValue(object, "TimerPeriod"), 2.5);

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/host_errors.h"
 #include "common/test_records.h"
 #include "zelhost/events.h"
 #include "zelhost/exceptions.h"
@@ -22,8 +23,6 @@
 
 namespace zelobjsys {
 namespace eventstest {
-
-using Message = std::pair<std::string, std::string>;
 
 // One run of the logging callback: the object value it got and the event
 // structure (a copy).
@@ -42,10 +41,6 @@ class EventsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     zelutil::EventService::start();
-    oldWarnings_ = hoxSetWarningSink(
-        [this](const std::string& id, const std::string& m) { warnings_.emplace_back(id, m); });
-    oldErrors_ = hoxSetErrorSink(
-        [this](const std::string& id, const std::string& m) { errors_.emplace_back(id, m); });
     oldEvaluator_ = hoxSetCallbackEvaluator(nullptr);
     hoxRegisterFunction("evt_log", [this](int, hvArray*[], int nrhs, hvArray* prhs[]) {
       CallbackRun run;
@@ -64,8 +59,6 @@ class EventsTest : public ::testing::Test {
     zelutil::EventService::stop();
     hoxUnregisterFunction("evt_log");
     hoxUnregisterFunction("evt_fail");
-    hoxSetWarningSink(oldWarnings_);
-    hoxSetErrorSink(oldErrors_);
     hoxSetCallbackEvaluator(oldEvaluator_);
     HostInterruptState::SetInterruptPending(false);
     properties_.clear();  // before the records they point to
@@ -112,15 +105,14 @@ class EventsTest : public ::testing::Test {
 
   std::vector<CallbackRun> runs_;
   std::function<void(const CallbackRun&)> onRun_;
-  std::vector<Message> warnings_;
-  std::vector<Message> errors_;
+  MessageCapture sinks_;
+  std::vector<Message>& warnings_ = sinks_.warnings;
+  std::vector<Message>& errors_ = sinks_.errors;
 
  private:
   std::vector<std::unique_ptr<QxInterface>> objects_;
   std::vector<std::unique_ptr<PropInfo>> records_;
   std::vector<std::unique_ptr<Property>> properties_;
-  HoxMessageSink oldWarnings_;
-  HoxMessageSink oldErrors_;
   HCallbackEvaluator* oldEvaluator_ = nullptr;
 };
 

@@ -9,7 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "host/test_host_errors.h"
+#include "common/host_errors.h"
+#include "common/hv_values.h"
 #include "zelhost/data_type.h"
 #include "zelhost/exceptions.h"
 #include "zelhost/hv_array.h"
@@ -61,11 +62,7 @@ void expectRefusal(const char* typeName, hvArray* input, const char* id, const c
   EXPECT_STREQ(e->getMessage(), message);
 }
 
-hvArray* row(std::initializer_list<double> values) {
-  hvArray* a = hvCreateDoubleMatrix(1, values.size());
-  std::copy(values.begin(), values.end(), hvGetPr(a));
-  return a;
-}
+using hvtest::row;
 
 TEST(BuiltinTypesTest, NamesDeclarationsAndStorage) {
   struct Case {

@@ -1,22 +1,14 @@
 // Tests of host callbacks: their forms, how each form runs, failure reports and use counts.
 #include <thread>
 
+#include "common/hv_values.h"
 #include "host/service_test_support.h"
 #include "zelhost/zelhox.h"
 
 namespace {
 
-hvArray* makeHandle(const char* name) {
-  hvArray* h = hvCreateNumericMatrix(1, 1, hvFUNCTION_CLASS);
-  if (name != nullptr) hvFunctionHandleFromString(h, name);
-  return h;
-}
-
-hvArray* makeCell(std::vector<hvArray*> items) {
-  hvArray* c = hvCreateCellMatrix(1, items.size());
-  for (std::size_t i = 0; i < items.size(); ++i) hvSetCell(c, i, items[i]);
-  return c;
-}
+using hvtest::cellOf;
+using hvtest::functionHandle;
 
 // Records what the callbacks ask for; can be told to fail in several ways.
 class FakeEvaluator : public HCallbackEvaluator {
@@ -89,15 +81,15 @@ TEST_F(HCallbackTest, FormsAndExecutability) {
   const Case cases[] = {
       {"statements", hvCreateString("x = 1"), true, true},
       {"empty string", hvCreateString(""), true, false},
-      {"handle", makeHandle("f"), true, true},
-      {"unfilled handle", makeHandle(nullptr), true, false},
+      {"handle", functionHandle("f"), true, true},
+      {"unfilled handle", functionHandle(nullptr), true, false},
       {"two handles", hvCreateNumericMatrix(1, 2, hvFUNCTION_CLASS), false, false},
-      {"cell with handle", makeCell({makeHandle("f"), hvCreateDoubleScalar(1)}), true, true},
-      {"cell with text", makeCell({hvCreateString("disp(1)")}), true, true},
+      {"cell with handle", cellOf({functionHandle("f"), hvCreateDoubleScalar(1)}), true, true},
+      {"cell with text", cellOf({hvCreateString("disp(1)")}), true, true},
       {"empty cell", hvCreateCellMatrix(0, 0), true, false},
-      {"cell, empty head", makeCell({hvCreateString(""), makeHandle("f")}), true, false},
-      {"cell, number head", makeCell({hvCreateDoubleScalar(1)}), true, false},
-      {"nested cell", makeCell({makeCell({makeHandle("f")})}), true, false},
+      {"cell, empty head", cellOf({hvCreateString(""), functionHandle("f")}), true, false},
+      {"cell, number head", cellOf({hvCreateDoubleScalar(1)}), true, false},
+      {"nested cell", cellOf({cellOf({functionHandle("f")})}), true, false},
       {"number", hvCreateDoubleScalar(3), false, false},
       {"empty number", hvCreateDoubleMatrix(0, 0), false, false},
       {"struct", hvCreateStructMatrix(1, 1, 0, nullptr), false, false},
@@ -129,7 +121,7 @@ TEST_F(HCallbackTest, RunsStatementsAndFunctionsWithTheirArguments) {
   EXPECT_TRUE(hvIsEqual(copy, statements));
 
   CallbackPtr fn = makeCallback(
-      makeCell({makeHandle("onEvent"), hvCreateString("first"), hvCreateDoubleScalar(2)}));
+      cellOf({functionHandle("onEvent"), hvCreateString("first"), hvCreateDoubleScalar(2)}));
   EXPECT_FALSE(fn->run(object_, event_));
   EXPECT_EQ(evaluator_.functionName_, "onEvent");
   ASSERT_EQ(evaluator_.args_.size(), 4u);
@@ -139,7 +131,7 @@ TEST_F(HCallbackTest, RunsStatementsAndFunctionsWithTheirArguments) {
   EXPECT_EQ(hvGetScalar(*evaluator_.args_[3]), 2.0);
 
   // A missing object or event reaches the callee as an empty value.
-  CallbackPtr bare = makeCallback(makeHandle("g"));
+  CallbackPtr bare = makeCallback(functionHandle("g"));
   EXPECT_FALSE(bare->run(nullptr, nullptr));
   ASSERT_EQ(evaluator_.args_.size(), 2u);
   EXPECT_TRUE(hvIsEmpty(*evaluator_.args_[0]));
@@ -160,7 +152,7 @@ TEST_F(HCallbackTest, FailuresAreReportedAndReturnTrue) {
       {FakeEvaluator::kInterrupt, {"PULVRA:interrupt", "Operation terminated by user."}},
   };
   CallbackPtr text = makeCallback(hvCreateString("fail()"));
-  CallbackPtr fn = makeCallback(makeHandle("f"));
+  CallbackPtr fn = makeCallback(functionHandle("f"));
   for (const auto& c : cases) {
     SCOPED_TRACE(c.second.first);
     evaluator_.failure_ = c.first;
@@ -179,11 +171,11 @@ TEST_F(HCallbackTest, WithoutEvaluatorHandlesCallHostFunctions) {
     EXPECT_EQ(nlhs, 0);
     for (int i = 0; i < nrhs; ++i) seen.push_back(hvGetScalar(prhs[i]));
   });
-  CallbackPtr fn = makeCallback(makeCell({makeHandle("svc_test_fn"), hvCreateDoubleScalar(9)}));
+  CallbackPtr fn = makeCallback(cellOf({functionHandle("svc_test_fn"), hvCreateDoubleScalar(9)}));
   EXPECT_FALSE(fn->run(event_, event_));
   EXPECT_EQ(seen, (std::vector<double>{7, 7, 9}));
 
-  CallbackPtr unknown = makeCallback(makeHandle("cb_no_such_fn"));
+  CallbackPtr unknown = makeCallback(functionHandle("cb_no_such_fn"));
   EXPECT_TRUE(unknown->run(object_, event_));
   CallbackPtr text = makeCallback(hvCreateString("x = 1"));
   EXPECT_TRUE(text->run(object_, event_));

@@ -56,8 +56,6 @@ TEST(EventServiceHEventTest, EventStructureHoldsTypeAndData) {
     EXPECT_EQ(hvGetNumberOfFields(data), 0);
     EXPECT_EQ(textOf(hvGetField(e, 0, "Type")), info->getType());
   }
-  EXPECT_EQ(none.getType(), "");
-  EXPECT_TRUE(none.isErrorEvent());
 }
 
 TEST(EventServiceHEventTest, ManagerStartsAndStopsTheService) {

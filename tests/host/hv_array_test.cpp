@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/hv_values.h"
 #include "zelhost/hv_array.h"
 #include "zelhost/qx_interface.h"
 #include "zelhost/zelhox.h"
@@ -21,11 +22,7 @@ std::string textOf(const hvArray* a) {
   return text ? std::string(text.get()) : std::string("<null>");
 }
 
-hvArray* row(std::initializer_list<double> values) {
-  hvArray* a = hvCreateDoubleMatrix(1, values.size());
-  std::copy(values.begin(), values.end(), hvGetPr(a));
-  return a;
-}
+using hvtest::row;
 
 TEST(HvArrayTest, CreatorsGiveClassAndShape) {
   const char* fields[] = {"a", "b"};

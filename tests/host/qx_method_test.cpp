@@ -144,10 +144,6 @@ TEST_F(QxMethodTest, SignaturesDescribeTheirTypes) {
   EXPECT_EQ(method->getMethodSignature(9), nullptr);
   EXPECT_EQ(cls->getMethodAt(0), nullptr);  // own methods only
   EXPECT_EQ(base->getMethodAt(0), method);
-  method->setCallableWithoutObject(true);
-  method->setInspectorAttribute(42);
-  EXPECT_TRUE(method->isCallableWithoutObject());
-  EXPECT_EQ(method->getInspectorAttribute(), 42);
 }
 
 }  // namespace

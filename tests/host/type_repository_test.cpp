@@ -11,7 +11,7 @@
 #include "zelhost/hv_array.h"
 #include "zelhost/zelhox.h"
 
-#include "host/test_host_errors.h"
+#include "common/host_errors.h"
 
 namespace {
 

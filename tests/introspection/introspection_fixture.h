@@ -60,7 +60,7 @@ class IntrospectionTest : public ::testing::Test {
   }
   // The error such a call raises ("id|message"), or "(no error)".
   std::string invokeError(const char* method, const std::vector<const hvArray*>& args) {
-    return testproduct::hostError([&] { ZLScopedHvArray result(invoke(method, args)); });
+    return hostErrorText([&] { ZLScopedHvArray result(invoke(method, args)); });
   }
 
   QxApplication* app_ = nullptr;

@@ -208,9 +208,9 @@ TEST_F(PropInfoMITest, MissingOrDeletedObjectIsRefused) {
   void* out[1] = {nullptr};
   for (QxInterface* object : {object_, static_cast<QxInterface*>(nullptr)}) {
     void* args[1] = {object};
-    EXPECT_EQ(testproduct::hostError(
-                  [&] { method.invokeMethod(method.getMethodSignature(0), &n, out, 1, args); }),
-              "vornix:propinfo:invalidObject|Invalid or deleted object.");
+    EXPECT_EQ(
+        hostErrorText([&] { method.invokeMethod(method.getMethodSignature(0), &n, out, 1, args); }),
+        "vornix:propinfo:invalidObject|Invalid or deleted object.");
     EXPECT_EQ(n, 0);
   }
 }

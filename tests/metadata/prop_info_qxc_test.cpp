@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "common/host_errors.h"
 #include "common/test_records.h"
-#include "host/test_host_errors.h"
 #include "zelhost/data_type.h"
 #include "zelhost/exceptions.h"
 #include "zelhost/qx_application.h"

@@ -5,7 +5,7 @@
 
 #include <type_traits>
 
-#include "common/factory_product.h"
+#include "common/test_product.h"
 #include "zelhost/hevent.h"
 #include "zelobjsys/application_type_manager.h"
 #include "zelobjsys/constrained_data_types.h"
@@ -21,7 +21,7 @@ class ApplicationManagerTestPeer {
 
 namespace {
 
-using namespace factoryproduct;
+using namespace testproduct;
 
 static_assert(!std::is_copy_constructible<ApplicationManager>::value, "a singleton");
 static_assert(!std::is_copy_assignable<ApplicationManager>::value, "a singleton");
@@ -69,22 +69,23 @@ TEST_F(ApplicationManagerTest, StartUpBuildsTheFamilyWorldAndTheLastProductTears
     EXPECT_EQ(PropInfoManager::getInstance()->getConstraintID("enum"), 2);
 
     // Host errors of library code now arrive as thrown ErrorIdExceptions.
-    EXPECT_EQ(hostError([] { hoxErrMsgIdAndTxt("lib:oops", "it broke"); }), "lib:oops|it broke");
+    EXPECT_EQ(hostErrorText([] { hoxErrMsgIdAndTxt("lib:oops", "it broke"); }),
+              "lib:oops|it broke");
 
-    manager->addProductApplication(kProduct);
-    manager->addProductApplication(kProduct);  // once is enough
+    manager->addProductApplication(kProductName);
+    manager->addProductApplication(kProductName);  // once is enough
     manager->addProductApplication("second");
-    ApplicationTypeManager* types = manager->getTypeManager(kProduct);
+    ApplicationTypeManager* types = manager->getTypeManager(kProductName);
     ASSERT_NE(types, nullptr);
-    EXPECT_EQ(types->getName(), kProduct);
-    EXPECT_NE(manager->getProductApplication(kProduct), nullptr);
+    EXPECT_EQ(types->getName(), kProductName);
+    EXPECT_NE(manager->getProductApplication(kProductName), nullptr);
     EXPECT_EQ(manager->getProductApplication("unknown"), nullptr);
     EXPECT_EQ(manager->getTypeManager("unknown"), nullptr);
 
-    manager->removeProductApplication(kProduct);
+    manager->removeProductApplication(kProductName);
     EXPECT_TRUE(ApplicationManager::isInitialized());
-    EXPECT_EQ(hostApplication(kProduct), nullptr);
-    EXPECT_EQ(manager->getTypeManager(kProduct), nullptr);
+    EXPECT_EQ(hostApplication(kProductName), nullptr);
+    EXPECT_EQ(manager->getTypeManager(kProductName), nullptr);
     manager->removeProductApplication("second");  // the last one
     EXPECT_FALSE(ApplicationManager::isInitialized());
     EXPECT_EQ(hostApplication("vornix"), nullptr);
@@ -107,7 +108,7 @@ TEST_F(ApplicationManagerTest, AnExistingFamilyApplicationIsKept) {
 
 TEST_F(ApplicationManagerTest, ClassNamesAreUniquePerProduct) {
   ApplicationManager* manager = ApplicationManager::getInstance();
-  manager->addProductApplication(kProduct);
+  manager->addProductApplication(kProductName);
   struct Case {
     const char* base;
     const char* qualifier;
@@ -119,18 +120,18 @@ TEST_F(ApplicationManagerTest, ClassNamesAreUniquePerProduct) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.base ? c.base : "null") + (c.qualifier ? c.qualifier : "null"));
-    EXPECT_STREQ(manager->requestClassName(kProduct, c.base, c.qualifier), c.expected);
+    EXPECT_STREQ(manager->requestClassName(kProductName, c.base, c.qualifier), c.expected);
   }
   EXPECT_STREQ(manager->requestClassName("unknown", "scope", "A"), "");
   EXPECT_STREQ(manager->requestClassName(nullptr, "scope", "A"), "");
   // Names start again for a product registered anew.
   manager->addProductApplication("keep");
-  manager->removeProductApplication(kProduct);
-  manager->addProductApplication(kProduct);
-  EXPECT_STREQ(manager->requestClassName(kProduct, "dmm", "A"), "dmm_1");
+  manager->removeProductApplication(kProductName);
+  manager->addProductApplication(kProductName);
+  EXPECT_STREQ(manager->requestClassName(kProductName, "dmm", "A"), "dmm_1");
   // Releasing the registry with products left takes their applications too,
   // before the types that their properties use are gone.
-  auto* schema = new Schema("Dev");
+  auto* schema = new TestSchema("Dev");
   ASSERT_TRUE(manager->addProductClass("keep", schema));
   {
     Factory factory(schema, "");
@@ -139,28 +140,28 @@ TEST_F(ApplicationManagerTest, ClassNamesAreUniquePerProduct) {
   ApplicationManagerTestPeer::releaseInstance();
   EXPECT_FALSE(ApplicationManager::isInitialized());
   EXPECT_EQ(hostApplication("keep"), nullptr);
-  EXPECT_EQ(hostApplication(kProduct), nullptr);
+  EXPECT_EQ(hostApplication(kProductName), nullptr);
 }
 
 TEST_F(ApplicationManagerTest, ClassesAreAddedOnceAndFoundAsSchemas) {
   ApplicationManager* manager = ApplicationManager::getInstance();
-  manager->addProductApplication(kProduct);
-  auto* scope = new Schema("Scope");
-  EXPECT_TRUE(manager->addProductClass(kProduct, scope));
-  std::unique_ptr<Schema> twin(new Schema("Scope"));
-  EXPECT_FALSE(manager->addProductClass(kProduct, twin.get()));  // silently refused; still ours
-  std::unique_ptr<Schema> orphan(new Schema("Orphan"));
+  manager->addProductApplication(kProductName);
+  auto* scope = new TestSchema("Scope");
+  EXPECT_TRUE(manager->addProductClass(kProductName, scope));
+  std::unique_ptr<TestSchema> twin(new TestSchema("Scope"));
+  EXPECT_FALSE(manager->addProductClass(kProductName, twin.get()));  // silently refused; still ours
+  std::unique_ptr<TestSchema> orphan(new TestSchema("Orphan"));
   EXPECT_FALSE(manager->addProductClass("unknown", orphan.get()));
-  EXPECT_FALSE(manager->addProductClass(kProduct, nullptr));
-  EXPECT_EQ(manager->getProductClass(kProduct, "Scope"), scope);
-  EXPECT_TRUE(manager->isProductClass(kProduct, "Scope"));
-  EXPECT_FALSE(manager->isProductClass(kProduct, "scope"));  // exact names
+  EXPECT_FALSE(manager->addProductClass(kProductName, nullptr));
+  EXPECT_EQ(manager->getProductClass(kProductName, "Scope"), scope);
+  EXPECT_TRUE(manager->isProductClass(kProductName, "Scope"));
+  EXPECT_FALSE(manager->isProductClass(kProductName, "scope"));  // exact names
   EXPECT_FALSE(manager->isProductClass("unknown", "Scope"));
-  EXPECT_EQ(manager->getProductClass(kProduct, nullptr), nullptr);
+  EXPECT_EQ(manager->getProductClass(kProductName, nullptr), nullptr);
   // A class of the application that is no schema is not a product class.
-  manager->getProductApplication(kProduct)->addLocalClass(new PropInfoQxC);
-  EXPECT_FALSE(manager->isProductClass(kProduct, "zlprop"));
-  manager->removeProductApplication(kProduct);
+  manager->getProductApplication(kProductName)->addLocalClass(new PropInfoQxC);
+  EXPECT_FALSE(manager->isProductClass(kProductName, "zlprop"));
+  manager->removeProductApplication(kProductName);
   EXPECT_FALSE(ApplicationManager::isInitialized());
 }
 
@@ -180,66 +181,67 @@ TEST_F(ApplicationManagerTest, ObjectsAreAddedAndRemovedWithAtMostOneWarning) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ApplicationManager* manager = ApplicationManager::getInstance();
-    manager->addProductApplication(kProduct);
-    Schema* schema = c.failing ? new FailingSchema("Dev", c.hostException) : new Schema("Dev");
-    ASSERT_TRUE(manager->addProductClass(kProduct, schema));
+    manager->addProductApplication(kProductName);
+    TestSchema* schema =
+        c.failing ? new FailingSchema("Dev", c.hostException) : new TestSchema("Dev");
+    ASSERT_TRUE(manager->addProductClass(kProductName, schema));
     for (int i = 0; i < 3; ++i) {
-      manager->addProductObject(kProduct, schema->createInstance(nullptr, nullptr, 0));
+      manager->addProductObject(kProductName, schema->createInstance(nullptr, nullptr, 0));
     }
     manager->addProductObject("unknown", schema->getInterface());  // ignored
-    manager->addProductObject(kProduct, nullptr);
-    QxApplication* app = manager->getProductApplication(kProduct);
+    manager->addProductObject(kProductName, nullptr);
+    QxApplication* app = manager->getProductApplication(kProductName);
     EXPECT_EQ(countObjects(app), 3);
-    WarningLog log;
-    manager->removeProductObjects(kProduct, c.warn);
+    MessageCapture log;
+    manager->removeProductObjects(kProductName, c.warn);
     manager->removeProductObjects("unknown", true);
-    EXPECT_EQ(log.ids, c.warnings);
+    EXPECT_EQ(log.warningIds(), c.warnings);
     if (c.hostException && c.warn) {
-      EXPECT_EQ(log.messages, std::vector<std::string>{"release failed"});
+      EXPECT_EQ(log.warnings[0].second, "release failed");
     }
     if (!c.hostException && c.warn && c.failing) {
-      EXPECT_EQ(log.messages[0], "An unhandled error occurred while deleting an object.");
+      EXPECT_EQ(log.warnings[0].second, "An unhandled error occurred while deleting an object.");
     }
     EXPECT_EQ(countObjects(app), 0);  // every object was processed
-    manager->removeProductApplication(kProduct);
+    manager->removeProductApplication(kProductName);
     EXPECT_FALSE(ApplicationManager::isInitialized());
   }
 }
 
 TEST_F(ApplicationManagerTest, AProductWhoseApplicationTheHostDroppedAnswersNull) {
   ApplicationManager* manager = ApplicationManager::getInstance();
-  manager->addProductApplication(kProduct);
-  QxApplicationManager::removeApplication(manager->getProductApplication(kProduct));
-  EXPECT_EQ(manager->getProductApplication(kProduct), nullptr);
-  std::unique_ptr<Schema> schema(new Schema("Dev"));
-  EXPECT_FALSE(manager->addProductClass(kProduct, schema.get()));
-  EXPECT_FALSE(manager->isProductClass(kProduct, "Dev"));
-  manager->addProductObject(kProduct, schema->getInterface());
-  manager->removeProductObjects(kProduct, true);
-  EXPECT_NE(manager->getTypeManager(kProduct), nullptr);  // the entry itself is still there
-  manager->removeProductApplication(kProduct);
+  manager->addProductApplication(kProductName);
+  QxApplicationManager::removeApplication(manager->getProductApplication(kProductName));
+  EXPECT_EQ(manager->getProductApplication(kProductName), nullptr);
+  std::unique_ptr<TestSchema> schema(new TestSchema("Dev"));
+  EXPECT_FALSE(manager->addProductClass(kProductName, schema.get()));
+  EXPECT_FALSE(manager->isProductClass(kProductName, "Dev"));
+  manager->addProductObject(kProductName, schema->getInterface());
+  manager->removeProductObjects(kProductName, true);
+  EXPECT_NE(manager->getTypeManager(kProductName), nullptr);  // the entry itself is still there
+  manager->removeProductApplication(kProductName);
   EXPECT_FALSE(ApplicationManager::isInitialized());
 }
 
 TEST_F(ApplicationManagerTest, EnumeratedTypesLiveWithTheirProduct) {
   ApplicationManager* manager = ApplicationManager::getInstance();
-  manager->addProductApplication(kProduct);
-  auto* schema = new Schema("Dev");
-  ASSERT_TRUE(manager->addProductClass(kProduct, schema));
+  manager->addProductApplication(kProductName);
+  auto* schema = new TestSchema("Dev");
+  ASSERT_TRUE(manager->addProductClass(kProductName, schema));
   {
     Factory factory(schema, "");
     void* mode = factory.createEnumProperty("Mode", "slow", 0);
     factory.addEnumValue(mode, "fast", 1);
     factory.addProperty(mode, false);
   }
-  EXPECT_EQ(manager->getClassTypeManager(schema), manager->getTypeManager(kProduct));
-  EXPECT_NE(manager->getTypeManager(kProduct)->getType("Mode_DevEnumType"), nullptr);
+  EXPECT_EQ(manager->getClassTypeManager(schema), manager->getTypeManager(kProductName));
+  EXPECT_NE(manager->getTypeManager(kProductName)->getType("Mode_DevEnumType"), nullptr);
   EXPECT_NE(QxTypeRepository::getType("Mode_DevEnumType"), nullptr);
   // A class of no product gets the family's manager, never null.
-  std::unique_ptr<Schema> loose(new Schema("Loose"));
+  std::unique_ptr<TestSchema> loose(new TestSchema("Loose"));
   EXPECT_NE(manager->getClassTypeManager(loose.get()), nullptr);
   EXPECT_NE(manager->getClassTypeManager(nullptr), nullptr);
-  manager->removeProductApplication(kProduct);
+  manager->removeProductApplication(kProductName);
   EXPECT_EQ(QxTypeRepository::getType("Mode_DevEnumType"), nullptr);
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/hv_values.h"
 #include "zelhost/exceptions.h"
 #include "zelhost/hv_array.h"
 #include "zelhost/qx_application.h"
@@ -33,18 +34,8 @@ struct Outcome {
   std::unique_ptr<Exception> refusal;
 };
 
-hvArray* cellOf(std::initializer_list<hvArray*> elements) {
-  hvArray* c = hvCreateCellMatrix(1, elements.size());
-  hvSize i = 0;
-  for (hvArray* e : elements) hvSetCell(c, i++, e);
-  return c;
-}
-
-hvArray* functionHandle(const char* name) {
-  hvArray* f = hvCreateNumericMatrix(1, 1, hvFUNCTION_CLASS);
-  hvFunctionHandleFromString(f, name);
-  return f;
-}
+using hvtest::cellOf;
+using hvtest::functionHandle;
 
 QxDataType* typeNamed(const char* name) {
   for (QxDataType* t : getConstrainedDataTypes()) {

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/host_errors.h"
+#include "common/hv_values.h"
 #include "common/test_records.h"
 #include "zelhost/data_type.h"
 #include "zelhost/exceptions.h"
@@ -137,12 +139,7 @@ class FnListener : public KTIPropSetListener {
 
 inline double asDouble(const void* value) { return *static_cast<const double*>(value); }
 
-inline hvArray* row(std::initializer_list<double> values) {
-  hvArray* a = hvCreateDoubleMatrix(1, values.size());
-  std::size_t i = 0;
-  for (double v : values) hvGetPr(a)[i++] = v;
-  return a;
-}
+using hvtest::row;
 
 class StorageTest : public ::testing::Test {
  protected:
@@ -157,13 +154,9 @@ class StorageTest : public ::testing::Test {
       readOnly->addEnumValue("whileRunning", 2);
       keepType(readOnly);
     }
-    previousSink_ = hoxSetWarningSink([this](const std::string& id, const std::string& message) {
-      warnings_.emplace_back(id, message);
-    });
   }
 
   void TearDown() override {
-    hoxSetWarningSink(previousSink_);
     QxApplicationManager::shutdown();
     for (auto& type : types_) QxTypeRepository::removeType(type.get());
     types_.clear();
@@ -212,27 +205,16 @@ class StorageTest : public ::testing::Test {
   // message.
   static void expectHostError(const std::function<void()>& fn, const std::string& id,
                               const std::string& message) {
-    try {
-      fn();
-      ADD_FAILURE() << "no error; expected " << id;
-    } catch (Exception* e) {
-      // The host road rethrows what it caught as the base pointer: tell the
-      // kind apart by dynamic type.
-      std::unique_ptr<Exception> owned(e);
-      const auto* error = dynamic_cast<const ErrorIdException*>(owned.get());
-      ASSERT_NE(error, nullptr) << owned->getMessage();
-      EXPECT_EQ(error->getId(), id);
-      EXPECT_EQ(error->getMessage(), message);
-    }
+    EXPECT_EQ(hostErrorText(fn), id + "|" + message);
   }
 
   QxApplication* app_ = nullptr;
   DeviceClass* cls_ = nullptr;
-  std::vector<std::pair<std::string, std::string>> warnings_;
+  MessageCapture sinks_;
+  std::vector<Message>& warnings_ = sinks_.warnings;
 
  private:
   std::vector<std::unique_ptr<QxDataType>> types_;
-  HoxMessageSink previousSink_;
 };
 
 }  // namespace storagetest
