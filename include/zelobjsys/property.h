@@ -82,7 +82,7 @@ class Property : public IProperty {
   void runChecks(const void* value);
   void runCustomSet(const void* value);
   // Tells the listeners of list; returns normally or throws what they throw.
-  void notify(const ListenerList& list);
+  void notify(const ListenerList* list);
   // Tells the listeners of a set; failures become the "SET could not be
   // undone." warning.
   void notifyAfterSet();
@@ -94,7 +94,9 @@ class Property : public IProperty {
   QxInterface* owner_;
   const PropInfo* propInfo_;
   QxDataType* dataType_;
-  // Separate objects so that two entries can trade listener lists whole.
+  // Separate objects so that two entries can trade listener lists whole; made
+  // on the first add (null: empty), since most entries of an object never get
+  // a listener and many no check.
   std::unique_ptr<CheckList> checks_;
   std::unique_ptr<ListenerList> listeners_;
   boost::shared_ptr<IGetFcn> getFcn_;
@@ -103,6 +105,7 @@ class Property : public IProperty {
 
 template <class Pred>
 void Property::removeCheckFcnsIf(Pred pred) {
+  if (!checks_) return;
   CheckList& list = *checks_;
   for (auto it = list.begin(); it != list.end();) {
     it = pred(it->get()) ? list.erase(it) : it + 1;

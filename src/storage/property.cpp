@@ -69,11 +69,7 @@ bool sameEnumValue(int category, const void* a, const void* b) {
 }  // namespace
 
 Property::Property(QxInterface* owner, const PropInfo* info)
-    : owner_(owner),
-      propInfo_(info),
-      dataType_(info != nullptr ? info->getQxDataType() : nullptr),
-      checks_(new CheckList),
-      listeners_(new ListenerList) {
+    : owner_(owner), propInfo_(info), dataType_(info != nullptr ? info->getQxDataType() : nullptr) {
   if (info != nullptr) {
     getFcn_ = info->getCustomGetFcn();
     setFcn_ = info->getCustomSetFcn();
@@ -148,7 +144,7 @@ void Property::setValue(const void* value, bool runChecksFlag) {
 
 void Property::runChecks(const void* value) {
   // By index: a check may add further checks to this entry.
-  for (std::size_t i = 0; i < checks_->size(); ++i) {
+  for (std::size_t i = 0; checks_ && i < checks_->size(); ++i) {
     try {
       (*checks_)[i]->check(owner_, propInfo_, value);
     } catch (const ZLGeneralException& e) {
@@ -168,15 +164,16 @@ void Property::runCustomSet(const void* value) {
   }
 }
 
-void Property::notify(const ListenerList& list) {
+void Property::notify(const ListenerList* list) {
+  if (list == nullptr) return;
   // By index: a listener may add listeners while it is told.
-  for (std::size_t i = 0; i < list.size(); ++i) list[i]->propertySet(propInfo_, value_);
+  for (std::size_t i = 0; i < list->size(); ++i) (*list)[i]->propertySet(propInfo_, value_);
 }
 
 void Property::notifyAfterSet() {
-  if (listeners_->empty()) return;
+  if (!listeners_ || listeners_->empty()) return;
   try {
-    notify(*listeners_);
+    notify(listeners_.get());
   } catch (const ZLGeneralException& e) {
     warnNotUndone(e.getID(), e.getMessage());
   } catch (zelutil::ZLException* e) {
@@ -185,25 +182,30 @@ void Property::notifyAfterSet() {
   }
 }
 
-void Property::notifyListeners() { notify(*listeners_); }
+void Property::notifyListeners() { notify(listeners_.get()); }
 
 void Property::swapListeners(Property* other) {
   if (other == nullptr) return;
   std::swap(listeners_, other->listeners_);
   const ListenerList* formerlyMine = other->listeners_.get();
-  notify(*formerlyMine);
-  if (listeners_.get() != formerlyMine) notify(*listeners_);
+  notify(formerlyMine);
+  if (listeners_.get() != formerlyMine) notify(listeners_.get());
 }
 
 void Property::addCheckFcn(IPropCheckFcn* fcn) {
-  if (fcn != nullptr) checks_->emplace_back(fcn);
+  if (fcn == nullptr) return;
+  if (!checks_) checks_.reset(new CheckList);
+  checks_->emplace_back(fcn);
 }
 
 void Property::addListener(KTIPropSetListener* listener) {
-  if (listener != nullptr) listeners_->emplace_back(listener);
+  if (listener == nullptr) return;
+  if (!listeners_) listeners_.reset(new ListenerList);
+  listeners_->emplace_back(listener);
 }
 
 std::unique_ptr<KTIPropSetListener> Property::removeListener(const KTIPropSetListener* listener) {
+  if (!listeners_) return nullptr;
   ListenerList& list = *listeners_;
   for (auto it = list.begin(); it != list.end(); ++it) {
     if (it->get() == listener) {
@@ -218,7 +220,7 @@ std::unique_ptr<KTIPropSetListener> Property::removeListener(const KTIPropSetLis
 void Property::setCustomGetFcn(IGetFcn* fcn) { getFcn_.reset(fcn); }
 
 void Property::checkValue(const void* value, bool checkEnumeration) {
-  for (std::size_t i = 0; i < checks_->size(); ++i) {
+  for (std::size_t i = 0; checks_ && i < checks_->size(); ++i) {
     (*checks_)[i]->check(owner_, propInfo_, value);
   }
   if (checkEnumeration && dataType_ != nullptr && dataType_->isEnumeration() &&
