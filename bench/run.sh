@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs zel_bench of a build folder (default build-bench), five repetitions per case (the 10 s timer
 # case once), and prints one table: each case's median, its floor's, the ratio and the target.
-# Extra arguments go to both runs (for example --benchmark_filter=Container).
+# The repetitions of all cases run in random order, so that a noisy spell of the shared machine
+# falls on cases and floors alike. Extra arguments go to the main run (for example
+# --benchmark_filter=Container); with a filter among them the timer run is left out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-bench}
@@ -11,6 +13,7 @@ out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
 "$bin" --benchmark_format=json --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+  --benchmark_enable_random_interleaving=true \
   --benchmark_filter=-BM_TimerTickLateness "$@" >"$out/main.json"
 if [[ " $* " != *"--benchmark_filter"* ]]; then
   "$bin" --benchmark_format=json --benchmark_repetitions=1 \
