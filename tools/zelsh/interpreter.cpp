@@ -102,9 +102,6 @@ void Interpreter::runStatements(const std::string& text, bool stopOnError, bool 
       StmtPtr s = parser.next();
       if (!s) break;
       execute(*s);
-      if (s->kind == Stmt::kFunction) {
-        // Definitions are kept by the interpreter; the parsed tree may go.
-      }
     } catch (...) {
       ShellError e = currentError();
       if (!topLevel) throw e;
@@ -159,25 +156,12 @@ void Interpreter::assign(const Stmt& s) {
     (*current_)[s.target] = std::move(v);
     return;
   }
+  // setPath works on a copy, so a failed set leaves the variable as it was.
   auto it = current_->find(s.target);
-  if (it != current_->end()) {
-    if (QxInterface* obj = objectOf(it->second.get())) {
-      // An object is a handle: set through it, the variable stays as it is.
-      Value kept = copyOf(it->second.get());
-      setPath(std::move(kept), s.fields, 0, std::move(v));
-      (void)obj;
-      return;
-    }
-  }
-  Value base = it != current_->end() ? std::move(it->second) : nullptr;
-  Value result;
-  try {
-    result = setPath(copyOf(base.get()), s.fields, 0, std::move(v));
-  } catch (...) {
-    if (it != current_->end()) it->second = std::move(base);
-    throw;
-  }
-  (*current_)[s.target] = std::move(result);
+  const hvArray* base = it != current_->end() ? it->second.get() : nullptr;
+  Value result = setPath(copyOf(base), s.fields, 0, std::move(v));
+  // An object is a handle: the set went through it and the variable stays.
+  if (objectOf(base) == nullptr) (*current_)[s.target] = std::move(result);
 }
 
 // Sets base.fields[i].fields[i+1]... = v and returns the new base. Objects are
@@ -266,7 +250,7 @@ Value Interpreter::evaluateIdent(const Expr& e) {
     throw ShellError{"zelsh:undefined", "Undefined function or variable '" + e.text + "'."};
   }
   std::vector<const hvArray*> none;
-  return call(e.text, none, e.line);
+  return call(e.text, none);
 }
 
 Value Interpreter::evaluateField(const Expr& e) {
@@ -292,11 +276,10 @@ Value Interpreter::evaluateCall(const Expr& e) {
     owned.push_back(evaluateRequired(*a));
     args.push_back(owned.back().get());
   }
-  return call(e.text, args, e.line);
+  return call(e.text, args);
 }
 
-Value Interpreter::call(const std::string& name, std::vector<const hvArray*>& args, int line) {
-  (void)line;
+Value Interpreter::call(const std::string& name, std::vector<const hvArray*>& args) {
   auto user = functions_.find(name);
   if (user != functions_.end()) {
     Function f = user->second;  // keeps the body alive if the function redefines itself

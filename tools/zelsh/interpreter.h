@@ -52,7 +52,7 @@ class Interpreter : public HCallbackEvaluator {
   std::ostream& out() { return out_; }
 
   // Calls a function by name with the shell's dispatch order.
-  Value call(const std::string& name, std::vector<const hvArray*>& args, int line = 0);
+  Value call(const std::string& name, std::vector<const hvArray*>& args);
   // Runs queued host events (at most one level deep: events that run
   // statements do not process events themselves).
   void processEvents();
