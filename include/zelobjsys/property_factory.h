@@ -3,8 +3,8 @@
 #ifndef ZELOBJSYS_PROPERTY_FACTORY_H
 #define ZELOBJSYS_PROPERTY_FACTORY_H
 
+#include <cstddef>
 #include <memory>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,11 +24,11 @@ class XMLPropReader;
 // schema (class properties), an object (instance properties of that object)
 // or an object's property container (instance properties added through the
 // container). A create operation makes a definition record through the
-// product's createPropInfo and returns its handle; the setters refine the
-// record; addProperty registers an enumerated property's type with the
-// product's type manager and hands the record to the target. The XML
-// operations drive the same calls from the sections of an attached
-// XMLPropReader.
+// product's createPropInfo and returns its handle (null, defining nothing,
+// for a null or empty name); the setters refine the record; addProperty
+// registers an enumerated property's type with the product's type manager
+// and hands the record to the target. The XML operations drive the same
+// calls from the sections of an attached XMLPropReader.
 //
 // Ownership: a record belongs to the target once added; records that were
 // never added (or that the target refused) are deleted with the factory. The
@@ -102,13 +102,21 @@ class PropertyFactory : public KTIPropFactory {
   // Help from the help root's AdaptorHelp for the property (its DeviceHelp
   // for this factory's device, its SeeAlso) around `text` (may be null).
   void addPropHelpFromXML(void* handle, const char* text) const override;
+  // Parses the Section of that name, as parseXMLSection does.
   void includeXMLSection(const char* sectionName, bool fromDeviceRoot) override;
 
   // Adds every non-optional property of the element at the reader's cursor,
-  // in file order, following its includes; the cursor is left where it was.
-  // A section that is being parsed already (an include cycle) is not entered
-  // again: a warning "vornix:xml:includeCycle" names it.
+  // in file order, following its includes (searched from the device root);
+  // the cursor is left where it was. A section that is being parsed already
+  // (an include cycle) is not entered again: a warning
+  // "vornix:xml:includeCycle" names it. The includes are followed first,
+  // without defining anything, and a file that nests them more than
+  // kMaxIncludeDepth deep ("vornix:xml:includeDepth") or expands to more
+  // than kMaxSectionSteps sections and properties ("vornix:xml:includeLimit")
+  // is refused with a host error before any of its properties is defined.
   virtual void parseXMLSection();
+  static constexpr std::size_t kMaxIncludeDepth = 1000;
+  static constexpr std::size_t kMaxSectionSteps = 100000;
   // Borrowed; null detaches.
   virtual void setXMLReader(XMLPropReader* reader);
   virtual XMLPropReader* getXMLReader() const;
@@ -142,6 +150,7 @@ class PropertyFactory : public KTIPropFactory {
  private:
   struct PropHandler;
   class HelpIndex;
+  class SectionIndex;
   struct XMLProperty;
 
   PropHandler* createPropHandler(const char* name);
@@ -158,7 +167,9 @@ class PropertyFactory : public KTIPropFactory {
   // XML helpers (property_factory_xml.cpp).
   void* createFromXMLProperty(const XMLProperty& p);
   void* createEnumFromXML(const XMLProperty& p);
-  void parseSectionChildren();
+  // Defines the properties of the section element `section` and of its includes.
+  void defineSection(const void* section);
+  SectionIndex& sectionIndex(bool fromDeviceRoot);
   const HelpIndex& helpIndex() const;
   // Moves to the AdaptorHelp that the help root's search would pick.
   bool findAdaptorHelp(const char* propertyName) const;
@@ -169,8 +180,8 @@ class PropertyFactory : public KTIPropFactory {
   XMLPropReader* reader_ = nullptr;
   std::string deviceName_;
   std::vector<std::unique_ptr<PropHandler>> handlers_;
-  // The section elements being parsed now (reader bookmarks), against include cycles.
-  std::set<const void*> openSections_;
+  // Built on first use for the root [0] and the device root [1].
+  std::unique_ptr<SectionIndex> sectionIndexes_[2];
   mutable std::unique_ptr<HelpIndex> helpIndex_;
 };
 

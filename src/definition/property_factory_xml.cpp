@@ -1,32 +1,18 @@
-// PropertyFactory: properties, sections and help text from an XML property file.
+// PropertyFactory: properties and help text from an XML property file.
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 
 #include "property_factory_internal.h"
-#include "zelhost/services.h"
 #include "zelhost/zelutil.h"
 #include "zelobjsys/xml_prop_reader.h"
 
 namespace zelobjsys {
 
+using namespace xmlfile;
+
 namespace {
-
-// Maximum lengths (characters) of the values read from a property file.
-constexpr int kNameChars = 63;
-constexpr int kShortChars = 31;
-constexpr int kOptionalChars = 15;
-constexpr int kHelpChars = 2047;
-// Longer texts are compared on their first this many characters by the reader.
-constexpr std::size_t kComparedChars = 255;
-
-std::string attributeOf(const XMLPropReader& reader, const char* name, int maxChars) {
-  std::string buf(static_cast<std::size_t>(maxChars) + 1, '\0');
-  reader.getAttribute(name, &buf[0], maxChars + 1);
-  buf.resize(std::strlen(buf.c_str()));
-  return buf;
-}
 
 std::string textOf(XMLPropReader& reader, int maxChars) {
   std::string buf(static_cast<std::size_t>(maxChars) + 1, '\0');
@@ -65,25 +51,15 @@ int leadingDecimal(const std::string& text) {
 
 bool sameText(const std::string& a, const char* b) { return zelutil::caselessCompare(a, b) == 0; }
 
-// Saves the reader's position and restores it on every way out.
-class SavedPosition {
- public:
-  explicit SavedPosition(XMLPropReader& reader) : reader_(reader) { reader_.pushPosition(); }
-  ~SavedPosition() { reader_.popPosition(); }
-  SavedPosition(const SavedPosition&) = delete;
-  SavedPosition& operator=(const SavedPosition&) = delete;
-
- private:
-  XMLPropReader& reader_;
-};
-
 }  // namespace
 
 // ---------------------------------------------------------------- reader
 
 void PropertyFactory::setXMLReader(XMLPropReader* reader) {
   reader_ = reader;
-  helpIndex_.reset();  // a new reader may sit where the old one was
+  // A new reader may sit where the old one was.
+  helpIndex_.reset();
+  for (std::unique_ptr<SectionIndex>& index : sectionIndexes_) index.reset();
 }
 
 XMLPropReader* PropertyFactory::getXMLReader() const { return reader_; }
@@ -191,51 +167,6 @@ void* PropertyFactory::createPropFromXML(const char* name) {
     }
   }
   return handle;
-}
-
-// ---------------------------------------------------------------- sections
-
-void PropertyFactory::parseXMLSection() {
-  if (reader_ == nullptr || !reader_->isPositionValid()) return;
-  const void* section = reader_->getBookmark();
-  if (!openSections_.insert(section).second) {
-    const std::string message = "The section '" + attributeOf(*reader_, "name", kHelpChars) +
-                                "' includes itself; the repeated include is skipped.";
-    hoxWarnMsgIdAndTxt("vornix:xml:includeCycle", message.c_str());
-    return;
-  }
-  struct Close {
-    std::set<const void*>& open;
-    const void* section;
-    ~Close() { open.erase(section); }
-  } close{openSections_, section};
-  SavedPosition saved(*reader_);
-  parseSectionChildren();
-}
-
-void PropertyFactory::parseSectionChildren() {
-  for (reader_->gotoFirstChild(); reader_->isPositionValid(); reader_->gotoNextSibling()) {
-    if (reader_->isNodeName("property")) {
-      if (attributeOf(*reader_, "optional", kOptionalChars) != "on") {
-        addProperty(createPropFromXMLNode(), true);
-      }
-    } else if (reader_->isNodeName("include")) {
-      includeXMLSection(attributeOf(*reader_, "tag", kShortChars).c_str(), true);
-    }
-  }
-}
-
-void PropertyFactory::includeXMLSection(const char* sectionName, bool fromDeviceRoot) {
-  if (reader_ == nullptr || sectionName == nullptr) return;
-  const std::string wanted = zelutil::truncate(sectionName, kComparedChars);
-  SavedPosition saved(*reader_);
-  if (fromDeviceRoot) {
-    reader_->gotoDeviceRoot();
-  } else {
-    reader_->gotoRoot();
-  }
-  if (reader_->isPositionValid()) reader_->gotoFirstChild();
-  if (reader_->findSiblingElement("Section", "name", wanted.c_str())) parseXMLSection();
 }
 
 // ---------------------------------------------------------------- help

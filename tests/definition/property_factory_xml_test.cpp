@@ -38,6 +38,21 @@ void gotoChild(XMLPropReader& reader, const char* name) {
 
 std::string file(const char* name) { return std::string(ZEL_TEST_DATA_DIR) + "/data/" + name; }
 
+// The names of a class's properties in the order they were added.
+std::vector<std::string> propertyNames(QxClass* cls) {
+  std::vector<std::string> names;
+  QxBreadthOnlyIterator props(cls->getProperties(), false);
+  while (props.hasMoreElements()) {
+    names.push_back(static_cast<QxPropInfo*>(props.nextElement()->getObject())->getName());
+  }
+  return names;
+}
+
+// A property element that defines the int property `name`.
+std::string intProperty(const std::string& name) {
+  return "<property name=\"" + name + "\" type=\"int\" constraint=\"none\"/>";
+}
+
 class PropertyFactoryXMLTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -237,12 +252,7 @@ TEST_F(PropertyFactoryXMLTest, SectionsAddPropertiesInFileOrderAndSurviveInclude
   EXPECT_EQ(doubles(recordOf(schema_, "Mask")->getPIDefaultValue()), std::vector<double>{16});
   EXPECT_EQ(doubles(recordOf(schema_, "Late")->getPIDefaultValue()), std::vector<double>{8});
   // File order: the included section comes in at its include element.
-  std::vector<std::string> order;
-  QxBreadthOnlyIterator props(schema_->getProperties(), false);
-  while (props.hasMoreElements()) {
-    order.push_back(static_cast<QxPropInfo*>(props.nextElement()->getObject())->getName());
-  }
-  EXPECT_EQ(order, (std::vector<std::string>{"Gain", "Mask", "Shown", "Late"}));
+  EXPECT_EQ(propertyNames(schema_), (std::vector<std::string>{"Gain", "Mask", "Shown", "Late"}));
 
   // Loop includes Loop2, which includes Loop again: each is parsed once.
   MessageCapture log;
@@ -269,6 +279,94 @@ TEST_F(PropertyFactoryXMLTest, SectionsAddPropertiesInFileOrderAndSurviveInclude
   g.parseXMLSection();
   EXPECT_NE(recordOf(other, "X"), nullptr);
   EXPECT_EQ(log.warnings.size(), 2u);
+}
+
+// Generated files that ask for unbounded work are refused before anything is
+// defined; long but legitimate ones are defined in linear time.
+TEST_F(PropertyFactoryXMLTest, IncludeExpansionIsBoundedAndLinear) {
+  auto chain = [](int length, const std::string& prefix) {
+    std::string xml;
+    for (int i = 0; i < length; ++i) {
+      const std::string next = prefix + std::to_string(i + 1);
+      xml += "<Section name=\"" + prefix + std::to_string(i) + "\"><include tag=\"" + next +
+             "\"/>" + intProperty("P" + std::to_string(i)) + "</Section>";
+    }
+    return xml + "<Section name=\"" + prefix + std::to_string(length) + "\">" +
+           intProperty("Last") + "</Section>";
+  };
+  auto fan = [](int width, const std::string& prefix) {
+    std::string includes, sections;
+    for (int i = 0; i < width; ++i) {
+      const std::string name = prefix + std::to_string(i);
+      includes += "<include tag=\"" + name + "\"/>";
+      sections +=
+          "<Section name=\"" + name + "\">" + intProperty("F" + std::to_string(i)) + "</Section>";
+    }
+    return "<Section name=\"Top\">" + includes + "</Section>" + sections;
+  };
+  std::string doubling;  // 2^40 expansions, no cycle
+  for (int i = 0; i < 40; ++i) {
+    const std::string next = "L" + std::to_string(i + 1);
+    doubling += "<Section name=\"L" + std::to_string(i) + "\"><include tag=\"" + next +
+                "\"/><include tag=\"" + next + "\"/></Section>";
+  }
+  doubling += "<Section name=\"L40\">" + intProperty("Leaf") + "</Section>";
+  const int depth = static_cast<int>(PropertyFactory::kMaxIncludeDepth);
+
+  struct Case {
+    const char* what;
+    std::string sections;
+    const char* top;
+    const char* error;  // id and the sections its message names; null: defined
+    std::vector<const char*> named;
+    std::size_t properties;
+    const char* last;
+  } cases[] = {
+      {"doubling", doubling, "L0", "vornix:xml:includeLimit", {"'L0'", "'L"}, 0, nullptr},
+      {"deep chain",
+       chain(20000, "C"),
+       "C0",
+       "vornix:xml:includeDepth",
+       {"'C0'", "'C1001'"},
+       0,
+       nullptr},
+      {"chain at the depth limit", chain(depth, "C"), "C0", nullptr, {}, depth + 1u, "P0"},
+      {"wide fan", fan(10000, "S"), "Top", nullptr, {}, 10000, "F9999"},
+      // Names without keys are searched for: a fan of them stops at the search limit.
+      {"wide fan without keys",
+       fan(1100, "\xC3\xA9"),
+       "Top",
+       "vornix:xml:includeLimit",
+       {"'Top'"},
+       0,
+       nullptr},
+      {"narrow fan without keys", fan(30, "\xC3\xA9"), "Top", nullptr, {}, 30, "F29"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::unique_ptr<XMLPropReader> reader = device(c.sections);
+    auto* schema = new TestSchema(("Big" + std::to_string(n++)).c_str());
+    ASSERT_TRUE(manager_->addProductClass(kProductName, schema));
+    Factory f(schema, "");
+    f.setXMLReader(reader.get());
+    reader->gotoRoot();
+    const void* before = reader->getBookmark();
+    Message error;
+    if (c.error != nullptr) {
+      error = catchErrorId([&] { f.includeXMLSection(c.top, false); });
+    } else {
+      f.includeXMLSection(c.top, false);
+    }
+    EXPECT_EQ(error.first, c.error ? c.error : "");
+    for (const char* name : c.named) EXPECT_NE(error.second.find(name), std::string::npos);
+    EXPECT_EQ(reader->getBookmark(), before);
+    const std::vector<std::string> names = propertyNames(schema);
+    EXPECT_EQ(names.size(), c.properties);
+    if (c.last != nullptr && !names.empty()) {
+      EXPECT_EQ(names.back(), c.last);
+    }
+  }
 }
 
 // The help text as the plain search builds it, for comparison with the factory's.
