@@ -72,7 +72,11 @@ bool PropertyFactory::isInstanceFactory() const {
 }
 
 PropertyFactory::PropHandler* PropertyFactory::createPropHandler(const char* name) {
-  std::unique_ptr<PropInfo> record(createPropInfo(name != nullptr ? name : ""));
+  // A property without a name could never be got or set, and the class's
+  // whole-object get would fail on it: like any other definition the factory
+  // cannot use, it defines nothing.
+  if (name == nullptr || *name == '\0') return nullptr;
+  std::unique_ptr<PropInfo> record(createPropInfo(name));
   if (!record) return nullptr;
   auto handler = std::make_unique<PropHandler>();
   handler->record = record.get();

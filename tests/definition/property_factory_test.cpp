@@ -239,6 +239,24 @@ TEST_F(PropertyFactoryTest, SettersRefineTheRecordAndIgnoreNullHandles) {
   f.addPropHelpFromXML(nullptr, "x");
 }
 
+TEST_F(PropertyFactoryTest, APropertyWithoutANameDefinesNothing) {
+  Factory f(schema_, "");
+  for (const char* name : {"", static_cast<const char*>(nullptr)}) {
+    SCOPED_TRACE(name != nullptr ? "empty" : "null");
+    void* handles[] = {f.createDoubleProperty(name, 1), f.createEnumProperty(name, "a", 0),
+                       f.createStringProperty(name, "x"), f.createCallbackProperty(name, "")};
+    for (void* h : handles) {
+      EXPECT_EQ(h, nullptr);
+      f.addProperty(h, false);
+    }
+  }
+  EXPECT_EQ(schema_->getProperty("", true), nullptr);
+  QxInterface* object = newObject();
+  Factory onObject(object, "");
+  EXPECT_EQ(onObject.createIntProperty("", 3), nullptr);
+  EXPECT_EQ(object->getInstanceProperty(""), nullptr);
+}
+
 TEST_F(PropertyFactoryTest, ATakenEnumerationTypeNameGetsANumber) {
   Factory f(schema_, "");
   auto* squatter = new EnumStringType("Mode_DevEnumType");
