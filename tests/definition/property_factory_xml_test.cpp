@@ -371,6 +371,55 @@ TEST_F(PropertyFactoryXMLTest, IncludeExpansionIsBoundedAndLinear) {
   }
 }
 
+// The indexed section lookup must include exactly what the plain search finds.
+TEST_F(PropertyFactoryXMLTest, IndexedSectionLookupMatchesThePlainSearch) {
+  const std::string longName(300, 'x');
+  auto section = [](const std::string& element, const std::string& name, const char* property) {
+    return "<" + element + name + ">" + (property ? intProperty(property) : " ") + "</" + element +
+           ">";
+  };
+  const std::string files[] = {
+      section("Section", R"( name="a")", "P0") + R"(<Section name="A"/>)" +
+          section("Section", R"( name="A")", "P1"),
+      R"(<Section name="a"/>)" + section("Section", R"( name="A")", nullptr) +
+          section("Section", R"( name="a")", "P1"),
+      section("Section", " name=\"\xC5\xBF\x61\"", "P0") +
+          section("Section", R"( name="sa")", "P1"),
+      section("Section", "", "P0") + section("Section", R"( name="")", "P1") +
+          section("Section", R"( name="b")", "P2"),
+      section("Section", R"( name="a?")", "P0") + section("section", R"( name="c")", "P1") +
+          section("SECTION", R"( name="C")", "P2") + section("Sections", R"( name="d")", "P3"),
+      section("Section", " name=\"" + longName + "1\"", "P0") +
+          section("Section", " name=\"\xC3\xA9\"", "P1") + "<Group>" +
+          section("Section", R"( name="g")", "P2") + "</Group>",
+  };
+  const std::string names[] = {"a", "A", "sa", "SA", "\xC5\xBF\x61", "b",       "", "a?",
+                               "c", "d", "g",  "zz", longName + "2", "\xC3\xA9"};
+  int n = 0;
+  for (const std::string& text : files) {
+    SCOPED_TRACE(text);
+    std::unique_ptr<XMLPropReader> reader = device(text);
+    for (const std::string& name : names) {
+      SCOPED_TRACE(name);
+      std::vector<std::string> expected;
+      reader->gotoRoot();
+      reader->gotoFirstChild();
+      if (reader->findSiblingElement("Section", "name", name.c_str())) {
+        gotoChild(*reader, "property");
+        char buf[64] = "";
+        reader->getAttribute("name", buf, sizeof buf);
+        if (*buf != '\0') expected.push_back(buf);
+      }
+      auto* schema = new TestSchema(("Find" + std::to_string(n++)).c_str());
+      ASSERT_TRUE(manager_->addProductClass(kProductName, schema));
+      Factory f(schema, "");
+      f.setXMLReader(reader.get());
+      f.includeXMLSection(name.c_str(), false);
+      EXPECT_EQ(propertyNames(schema), expected);
+    }
+  }
+}
+
 // The help text as the plain search builds it, for comparison with the factory's.
 std::string expectedHelp(XMLPropReader& reader, const char* property, const char* device,
                          const char* text) {
