@@ -76,6 +76,35 @@ Interpreter::~Interpreter() = default;
 void Interpreter::reportError(const std::string& id, const std::string& message) {
   ++errors_;
   out_ << "Error (" << id << "): " << message << std::endl;
+  if (showHints_ && !pendingHint_.empty()) out_ << "  " << pendingHint_ << std::endl;
+  pendingHint_.clear();
+}
+
+namespace {
+
+template <class Map>
+std::vector<std::string> keysOf(const Map& map) {
+  std::vector<std::string> names;
+  for (const auto& entry : map) names.push_back(entry.first);
+  return names;
+}
+
+}  // namespace
+
+std::vector<std::string> Interpreter::variableNames() const { return keysOf(*current_); }
+
+const hvArray* Interpreter::variable(const std::string& name) const {
+  auto it = current_->find(name);
+  return it != current_->end() ? it->second.get() : nullptr;
+}
+
+std::vector<std::string> Interpreter::userFunctionNames() const { return keysOf(functions_); }
+
+std::vector<std::string> Interpreter::builtinNames() const { return keysOf(builtins_); }
+
+std::vector<std::string> Interpreter::userFunctionParams(const std::string& name) const {
+  auto it = functions_.find(name);
+  return it != functions_.end() ? it->second.params : std::vector<std::string>();
 }
 
 bool Interpreter::isIncomplete(const std::string& text) {

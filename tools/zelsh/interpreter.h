@@ -59,6 +59,21 @@ class Interpreter : public HCallbackEvaluator {
 
   static void registerBuiltins(std::map<std::string, Builtin>& table);
 
+  // What completion and help read. Names come ascending.
+  std::vector<std::string> variableNames() const;
+  const hvArray* variable(const std::string& name) const;  // null when unset
+  std::vector<std::string> userFunctionNames() const;
+  std::vector<std::string> builtinNames() const;
+  bool isUserFunction(const std::string& name) const { return functions_.count(name) > 0; }
+  // User function parameters, for "help NAME".
+  std::vector<std::string> userFunctionParams(const std::string& name) const;
+
+  // With hints on, an error about a property the object lacks or a value it
+  // refuses is followed by a line that names what would fit.
+  void setShowHints(bool on) { showHints_ = on; }
+  // Remembers the hint for the error being raised (shown by reportError).
+  void setPendingHint(std::string hint) { pendingHint_ = std::move(hint); }
+
   // The longest "pause" allowed (a fuzzer keeps it short).
   void setPauseLimit(double seconds) { pauseLimit_ = seconds; }
   double pauseLimit() const { return pauseLimit_; }
@@ -96,6 +111,8 @@ class Interpreter : public HCallbackEvaluator {
   int depth_ = 0;  // nesting of user function calls and callbacks
   bool inEvents_ = false;
   double pauseLimit_ = 1e7;
+  bool showHints_ = false;
+  std::string pendingHint_;
 };
 
 // Converts whatever a host call threw into the error the user sees. Call only

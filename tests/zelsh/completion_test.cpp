@@ -1,0 +1,94 @@
+// Tests of Tab completion against a session with a real simdev device.
+#include "completion.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+
+#include "shell.h"
+
+namespace zelsh {
+namespace {
+
+class ZelshCompletion : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    shell_ = std::make_unique<Shell>(ShellOptions{}, out_);
+    shell_->interpreter().run(
+        "devclass('scope', 'scope.xml', 'Scope', 'DSO1000');\n"
+        "s = device('scope');\n"
+        "addsetting(s, 'Mode', 'fast'); addsetting(s, 'Mode', 'slow');\n"
+        "st.alpha = 1; st.beta = 2; n = 5;\n"
+        "function myfunc(a)\nend\n",
+        true);
+  }
+  static void TearDownTestSuite() { shell_.reset(); }
+
+  static std::ostringstream out_;
+  static std::unique_ptr<Shell> shell_;
+};
+std::ostringstream ZelshCompletion::out_;
+std::unique_ptr<Shell> ZelshCompletion::shell_;
+
+std::string joined(const std::vector<std::string>& words) {
+  std::string s;
+  for (const std::string& w : words) s += (s.empty() ? "" : " ") + w;
+  return s;
+}
+
+TEST_F(ZelshCompletion, OffersWhatTheSessionKnowsAtTheCursor) {
+  ASSERT_EQ(out_.str(), "");  // the session was set up without errors
+  const std::string data = std::string(ZEL_SOURCE_DIR) + "/examples/simdev/";
+  struct Row {
+    std::string line;
+    std::string typed;  // the word completion replaces
+    std::string candidates;
+  } rows[] = {
+      {"dev", "dev", "devclass device"},  // product functions
+      {"x = nu", "nu", "num2str numel"},  // built-ins
+      {"my", "my", "myfunc"},             // user functions
+      {"disp(s", "s", "s set st start stop"},
+      {"s.trigger", "trigger", "TriggerCount TriggerDelay TriggerLevel TriggerMode TriggerSource"},
+      {"x = s.mo", "mo", "Mode"},  // an instance property
+      {"st.a", "a", "alpha"},      // a structure's fields
+      {"s.TriggerMode = '", "", "auto normal single"},
+      {"s.triggerm = 'S", "S", "single"},  // an abbreviated property, any case
+      {"set(s, 'Mode', '", "", "fast slow"},
+      {"set(s, 'coupling', 'a", "a", "AC"},
+      {"set(s, 'Co", "Co", "Coupling"},
+      {"get(s, 'timer", "timer", "TimerFcn TimerPeriod"},
+      {"propinfo(s,'tim", "tim", "Timeout TimerFcn TimerPeriod"},
+      {"findprop(s, 'mo", "mo", "Mode"},
+      {"x = get(s, 'Gain'); prophelp(s, 'gai", "gai", "Gain"},
+      {"devclass('x', '" + data + "sc", data + "sc", data + "scope.xml"},
+      // nothing: not an object, not an enumeration, a plain string, a comment, a number
+      {"get(n, '", "", ""},
+      {"s.Name = '", "", ""},
+      {"disp('s.Trig", "s.Trig", ""},
+      {"x = 1 # s.Tr", "", ""},
+      {"x = 1e", "", ""},
+      {"q.", "", ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    Completion c = complete(shell_->interpreter(), row.line, row.line.size());
+    EXPECT_EQ(joined(c.candidates), row.candidates);
+    if (!row.candidates.empty()) {
+      EXPECT_EQ(row.line.substr(c.start), row.typed);
+    }
+  }
+  // The cursor, not the end of the line, decides.
+  Completion mid = complete(shell_->interpreter(), "s.Gai = 1", 5);
+  EXPECT_EQ(joined(mid.candidates), "Gain");
+}
+
+TEST(ZelshCompletionPrefix, CommonPrefixKeepsTheFirstSpelling) {
+  EXPECT_EQ(commonPrefix({"TriggerCount", "TriggerDelay"}, false), "Trigger");
+  EXPECT_EQ(commonPrefix({"Timeout", "timerfcn"}, false), "");
+  EXPECT_EQ(commonPrefix({"Timeout", "timerfcn"}, true), "Time");
+  EXPECT_EQ(commonPrefix({}, true), "");
+}
+
+}  // namespace
+}  // namespace zelsh
