@@ -152,11 +152,13 @@ Value fieldnames(Interpreter&, Args& args) {
   return cellColumn(names);
 }
 
-Value get(Interpreter&, Args& args) {
+Value get(Interpreter& in, Args& args) {
   needArgs("get", args, 1, 2);
   QxInterface* obj = validObject("get", args[0]);
-  if (args.size() == 2)
-    return own(obj->getPropertyValue(text("get", args[1], "property name").c_str()));
+  if (args.size() == 2) {
+    std::string name = text("get", args[1], "property name");
+    return in.accessProperty(obj, name, [&] { return own(obj->getPropertyValue(name.c_str())); });
+  }
   std::vector<std::string> names = shownProperties(obj);
   Value s = own(hvCreateStructMatrix(1, 1, 0, nullptr));
   for (const std::string& n : names)
@@ -164,10 +166,11 @@ Value get(Interpreter&, Args& args) {
   return s;
 }
 
-Value set(Interpreter&, Args& args) {
+Value set(Interpreter& in, Args& args) {
   needArgs("set", args, 3, 3);
   QxInterface* obj = object("set", args[0]);
-  obj->setPropertyValue(text("set", args[1], "property name").c_str(), args[2]);
+  std::string name = text("set", args[1], "property name");
+  in.accessProperty(obj, name, [&] { obj->setPropertyValue(name.c_str(), args[2]); });
   return nullptr;
 }
 

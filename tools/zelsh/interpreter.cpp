@@ -76,7 +76,9 @@ Interpreter::~Interpreter() = default;
 void Interpreter::reportError(const std::string& id, const std::string& message) {
   ++errors_;
   out_ << "Error (" << id << "): " << message << std::endl;
-  if (showHints_ && !pendingHint_.empty()) out_ << "  " << pendingHint_ << std::endl;
+  if (!pendingHint_.empty() && hintFor_ == id + '\n' + message) {
+    out_ << "  " << pendingHint_ << std::endl;
+  }
   pendingHint_.clear();
 }
 
@@ -200,12 +202,16 @@ Value Interpreter::setPath(Value base, const std::vector<std::string>& fields, s
   const std::string& name = fields[i];
   bool last = i + 1 == fields.size();
   if (QxInterface* obj = objectOf(base.get())) {
+    auto setTo = [&](const hvArray* value) {
+      accessProperty(obj, name, [&] { obj->setPropertyValue(name.c_str(), value); });
+    };
     if (last) {
-      obj->setPropertyValue(name.c_str(), v.get());
+      setTo(v.get());
     } else {
-      Value inner = own(obj->getPropertyValue(name.c_str()));
+      Value inner =
+          accessProperty(obj, name, [&] { return own(obj->getPropertyValue(name.c_str())); });
       Value updated = setPath(std::move(inner), fields, i + 1, std::move(v));
-      obj->setPropertyValue(name.c_str(), updated.get());
+      setTo(updated.get());
     }
     return base;
   }
@@ -285,7 +291,7 @@ Value Interpreter::evaluateIdent(const Expr& e) {
 Value Interpreter::evaluateField(const Expr& e) {
   Value base = evaluateRequired(*e.left);
   if (QxInterface* obj = objectOf(base.get())) {
-    return own(obj->getPropertyValue(e.text.c_str()));
+    return accessProperty(obj, e.text, [&] { return own(obj->getPropertyValue(e.text.c_str())); });
   }
   if (hvIsStruct(base.get()) && hvGetNumberOfElements(base.get()) == 1) {
     const hvArray* field = hvGetField(base.get(), 0, e.text.c_str());

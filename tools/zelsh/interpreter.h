@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ast.h"
+#include "hints.h"
 #include "value.h"
 #include "zelhost/services.h"
 
@@ -71,8 +72,10 @@ class Interpreter : public HCallbackEvaluator {
   // With hints on, an error about a property the object lacks or a value it
   // refuses is followed by a line that names what would fit.
   void setShowHints(bool on) { showHints_ = on; }
-  // Remembers the hint for the error being raised (shown by reportError).
-  void setPendingHint(std::string hint) { pendingHint_ = std::move(hint); }
+  // Runs a property access of obj; when it fails, the error carries the hint
+  // that goes with it.
+  template <class F>
+  auto accessProperty(QxInterface* obj, const std::string& name, F access) -> decltype(access());
 
   // The longest "pause" allowed (a fuzzer keeps it short).
   void setPauseLimit(double seconds) { pauseLimit_ = seconds; }
@@ -112,12 +115,29 @@ class Interpreter : public HCallbackEvaluator {
   bool inEvents_ = false;
   double pauseLimit_ = 1e7;
   bool showHints_ = false;
+  // The hint and the error it belongs to: shown only right after that error.
   std::string pendingHint_;
+  std::string hintFor_;
 };
 
 // Converts whatever a host call threw into the error the user sees. Call only
 // from inside a catch block.
 ShellError currentError();
+
+template <class F>
+auto Interpreter::accessProperty(QxInterface* obj, const std::string& name, F access)
+    -> decltype(access()) {
+  try {
+    return access();
+  } catch (...) {
+    ShellError e = currentError();
+    if (showHints_) {
+      pendingHint_ = propertyHint(obj, name, e.id);
+      hintFor_ = e.id + '\n' + e.message;
+    }
+    throw e;
+  }
+}
 
 }  // namespace zelsh
 

@@ -1,5 +1,6 @@
-// Tests of Tab completion against a session with a real simdev device.
+// Tests of completion and error hints against a session with a real simdev device.
 #include "completion.h"
+#include "hints.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,7 @@
 namespace zelsh {
 namespace {
 
-class ZelshCompletion : public ::testing::Test {
+class ZelshDiscovery : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     shell_ = std::make_unique<Shell>(ShellOptions{}, out_);
@@ -28,8 +29,8 @@ class ZelshCompletion : public ::testing::Test {
   static std::ostringstream out_;
   static std::unique_ptr<Shell> shell_;
 };
-std::ostringstream ZelshCompletion::out_;
-std::unique_ptr<Shell> ZelshCompletion::shell_;
+std::ostringstream ZelshDiscovery::out_;
+std::unique_ptr<Shell> ZelshDiscovery::shell_;
 
 std::string joined(const std::vector<std::string>& words) {
   std::string s;
@@ -37,7 +38,7 @@ std::string joined(const std::vector<std::string>& words) {
   return s;
 }
 
-TEST_F(ZelshCompletion, OffersWhatTheSessionKnowsAtTheCursor) {
+TEST_F(ZelshDiscovery, OffersWhatTheSessionKnowsAtTheCursor) {
   ASSERT_EQ(out_.str(), "");  // the session was set up without errors
   const std::string data = std::string(ZEL_SOURCE_DIR) + "/examples/simdev/";
   struct Row {
@@ -88,6 +89,51 @@ TEST(ZelshCompletionPrefix, CommonPrefixKeepsTheFirstSpelling) {
   EXPECT_EQ(commonPrefix({"Timeout", "timerfcn"}, false), "");
   EXPECT_EQ(commonPrefix({"Timeout", "timerfcn"}, true), "Time");
   EXPECT_EQ(commonPrefix({}, true), "");
+}
+
+TEST_F(ZelshDiscovery, HintsNameTheClosePropertyOrTheAllowedValues) {
+  QxInterface* s = hvGetObjectHandle(shell_->interpreter().variable("s"));
+  struct Row {
+    std::string name, errorId, hint;
+  } rows[] = {
+      {"TrigerMode", "vornix:getset:invalidProperty", "Did you mean 'TriggerMode'?"},
+      {"gian", "x:invalidProperty", "Did you mean 'Gain'?"},
+      {"Triggerx", "x:invalidProperty", ""},  // several are as close
+      {"Voltage", "x:invalidProperty", ""},   // nothing is close
+      {"TriggerMode", "vornix:set:invalidEnum", "Allowed values: 'normal', 'auto', 'single'."},
+      {"mode", "x:invalidEnumValue", "Allowed values: 'fast', 'slow'."},  // instance property
+      {"Gain", "x:invalidEnum", ""},                                      // not enumerated
+      {"TriggerMode", "vornix:set:negativeDbl", ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name + " " + row.errorId);
+    EXPECT_EQ(propertyHint(s, row.name, row.errorId), row.hint);
+  }
+  EXPECT_EQ(editDistance("TimerFcn", "timerfnc"), 1u);
+  EXPECT_EQ(editDistance("Gain", "Gn"), 2u);
+  EXPECT_EQ(editDistance("", "abc"), 3u);
+}
+
+TEST_F(ZelshDiscovery, HintsFollowOnlyTheirErrorWhenShown) {
+  Interpreter& in = shell_->interpreter();
+  auto run = [&](const std::string& text) {
+    out_.str("");
+    in.run(text, false);
+    return out_.str();
+  };
+  const std::string error =
+      "Error (vornix:getset:invalidProperty): There is no property named 'TrigerMode' for "
+      "class 'scope'.\n";
+  EXPECT_EQ(run("s.TrigerMode = 1\n"), error);  // scripts stay as they were
+  in.setShowHints(true);
+  EXPECT_EQ(run("s.TrigerMode = 1\n"), error + "  Did you mean 'TriggerMode'?\n");
+  EXPECT_EQ(run("x = s.TrigerMode\n"), error + "  Did you mean 'TriggerMode'?\n");
+  EXPECT_EQ(run("get(s, 'TrigerMode')\n"), error + "  Did you mean 'TriggerMode'?\n");
+  EXPECT_EQ(run("set(s, 'Coupling', 'x')\n").substr(0, 37) + "...",
+            "Error (vornix:set:invalidEnum): There...");
+  EXPECT_NE(run("set(s, 'Coupling', 'x')\n").find("\n  Allowed values: 'DC', 'AC', 'GND'.\n"),
+            std::string::npos);
+  in.setShowHints(false);
 }
 
 }  // namespace
