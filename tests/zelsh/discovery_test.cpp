@@ -1,9 +1,11 @@
 // Tests of completion and error hints against a session with a real simdev device.
 #include "completion.h"
+#include "help.h"
 #include "hints.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <sstream>
 
@@ -134,6 +136,23 @@ TEST_F(ZelshDiscovery, HintsFollowOnlyTheirErrorWhenShown) {
   EXPECT_NE(run("set(s, 'Coupling', 'x')\n").find("\n  Allowed values: 'DC', 'AC', 'GND'.\n"),
             std::string::npos);
   in.setShowHints(false);
+}
+
+TEST_F(ZelshDiscovery, EveryBuiltinAndSimdevFunctionHasHelp) {
+  std::string usage, description;
+  for (const std::string& name : shell_->interpreter().builtinNames()) {
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(builtinHelp(name, &usage, &description));
+    EXPECT_EQ(usage.compare(0, name.size(), name), 0);
+  }
+  for (const char* name : {"devclass", "device", "start", "stop", "raiseerror", "addsetting",
+                           "removesetting", "clearsettings", "hidefield"}) {
+    SCOPED_TRACE(name);
+    HoxFunctionHelp h;
+    ASSERT_TRUE(hoxGetFunctionHelp(name, &h));
+    EXPECT_EQ(h.usage.compare(0, std::strlen(name) + 1, std::string(name) + "("), 0);
+    EXPECT_FALSE(h.description.empty());
+  }
 }
 
 }  // namespace

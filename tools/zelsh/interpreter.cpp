@@ -4,6 +4,7 @@
 #include <cmath>
 #include <memory>
 
+#include "help.h"
 #include "lexer.h"
 #include "parser.h"
 #include "zelhost/exceptions.h"
@@ -69,6 +70,7 @@ ShellError currentError() {
 Interpreter::Interpreter(std::ostream& out) : out_(out), frames_(1) {
   current_ = &frames_[0];
   registerBuiltins(builtins_);
+  builtins_["help"] = help;
 }
 
 Interpreter::~Interpreter() = default;
