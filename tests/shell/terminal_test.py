@@ -107,8 +107,11 @@ class Terminal(unittest.TestCase):
         zel.type(CTRL_C)
         self.assertTrue(zel.expect("Error (zelsh:interrupted)").endswith("\n"))
         zel.statement(CTRL_D)
+        zel.mark = len(zel.seen)
+        while zel.read_for(0.5):  # to the end of its output
+            pass
         _, status = os.waitpid(zel.pid, 0)
-        self.assertEqual(status, 0)
+        self.assertEqual(status, 0, zel.seen[zel.mark:])
         with open(self.history) as f:
             self.assertIn("x\\040=\\040471", f.read())
 

@@ -66,9 +66,10 @@ LineEditor::LineEditor(Interpreter& interpreter, std::ostream& out, int fd)
   el_set(el_, EL_PROMPT, &LineEditor::promptText);
   el_set(el_, EL_HIST, ::history, history_);
   el_set(el_, EL_GETCFN, &LineEditor::readChar);
-  el_set(el_, EL_ADDFN, "zelsh-complete", "Complete the word at the cursor",
-         &LineEditor::completeWord);
-  el_set(el_, EL_ADDFN, "zelsh-interrupt", "Drop the line", &LineEditor::interruptLine);
+  // The wide form keeps the names as given; the narrow one copies and leaks them.
+  el_wset(el_, EL_ADDFN, L"zelsh-complete", L"Complete the word at the cursor",
+          &LineEditor::completeWord);
+  el_wset(el_, EL_ADDFN, L"zelsh-interrupt", L"Drop the line", &LineEditor::interruptLine);
   el_set(el_, EL_BIND, "^I", "zelsh-complete", nullptr);
   el_set(el_, EL_BIND, "^C", "zelsh-interrupt", nullptr);
   el_set(el_, EL_BIND, "^R", "em-inc-search-prev", nullptr);
