@@ -171,7 +171,14 @@ void LineEditor::runIdleEvents() {
   out_.rdbuf(previous);
   std::string text = captured.str();
   if (text.empty()) return;
-  std::string shown = "\r\033[K";
+  // From the first row of the prompt down, everything is drawn anew.
+  const LineInfo* info = el_line(el_);
+  std::size_t column =
+      prompt_.size() +
+      static_cast<std::size_t>(characterCount(std::string(info->buffer, info->cursor)));
+  std::size_t rowsUp = column / static_cast<std::size_t>(terminalColumns());
+  std::string shown = rowsUp > 0 ? "\033[" + std::to_string(rowsUp) + "A" : "";
+  shown += "\r\033[J";
   for (char c : text) shown += c == '\n' ? std::string("\r\n") : std::string(1, c);
   if (text.back() != '\n') shown += "\r\n";
   out_ << shown << std::flush;
