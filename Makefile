@@ -11,7 +11,7 @@ GENERATOR   := -G Ninja
 
 APT_PACKAGES := cmake ninja-build g++ clang libclang-rt-dev libxerces-c-dev \
                 libboost-thread-dev libboost-chrono-dev libgtest-dev libgmock-dev \
-                libbenchmark-dev
+                libbenchmark-dev libedit-dev python3
 
 SAN_ENV := ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=0:strict_string_checks=1 \
            UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \

@@ -257,23 +257,33 @@ void hidefield(int, hvArray*[], int nrhs, hvArray* prhs[]) {
 const struct {
   const char* name;
   HoxFunction fn;
+  const char* usage;
+  const char* description;
 } kFunctions[] = {
-    {"devclass", devclass},
-    {"device", device},
-    {"start", start},
-    {"stop", stop},
-    {"raiseerror", raiseerror},
-    {"addsetting", addsetting},
-    {"removesetting", removesetting},
-    {"clearsettings", clearsettings},
-    {"hidefield", hidefield},
+    {"devclass", devclass, "devclass(CLASS, XMLFILE[, SECTION[, DEVICE]])",
+     "Defines a device class from a section of a property file."},
+    {"device", device, "device(CLASS)", "Creates a device of a defined class."},
+    {"start", start, "start(OBJ)", "Starts the device's timer and sets Running to 'on'."},
+    {"stop", stop, "stop(OBJ)", "Stops the device's timer and sets Running to 'off'."},
+    {"raiseerror", raiseerror, "raiseerror(OBJ, ID, MESSAGE)",
+     "Queues an error event for the device's ErrorFcn."},
+    {"addsetting", addsetting, "addsetting(OBJ, PROP, TEXT[, ID])",
+     "Adds a value to an enumerated instance property, creating it when missing."},
+    {"removesetting", removesetting, "removesetting(OBJ, PROP, TEXT)",
+     "Removes one value of an enumerated instance property."},
+    {"clearsettings", clearsettings, "clearsettings(OBJ, PROP)",
+     "Removes every value of an enumerated instance property."},
+    {"hidefield", hidefield, "hidefield(CLASS, FIELD)", "Hides a propinfo field for the class."},
 };
 
 void load() {
   ApplicationManager* manager = ApplicationManager::getInstance();
   manager->addProductApplication(kProduct);
   zelobjsys::PropInfoManager::getInstance()->addReadOnlyValue("whileRunning");
-  for (const auto& f : kFunctions) hoxRegisterFunction(f.name, f.fn);
+  for (const auto& f : kFunctions) {
+    hoxRegisterFunction(f.name, f.fn);
+    hoxSetFunctionHelp(f.name, f.usage, f.description);
+  }
 }
 
 void unload() {

@@ -1,10 +1,12 @@
-// Host services: function calls by name, errors, warnings, interrupts, unhandled-error reporting, callbacks.
+// Host services: function calls by name, errors, warnings, interrupts, unhandled-error reporting,
+// callbacks.
 #ifndef ZELHOST_SERVICES_H
 #define ZELHOST_SERVICES_H
 
 #include <atomic>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "zelhost/hv_array.h"
 
@@ -21,6 +23,21 @@ using HoxFunction = std::function<void(int nlhs, hvArray* plhs[], int nrhs, hvAr
 void hoxRegisterFunction(const char* name, HoxFunction fn);
 void hoxUnregisterFunction(const char* name);
 bool hoxIsFunction(const char* name);
+
+// What the shell's "help" shows for a function: a usage line such as
+// "device(CLASS)" and a one-line description. Products give it after
+// registering the function; it is kept apart from the function itself and
+// shown only while a function of that name is registered. Empty texts
+// remove it.
+struct HoxFunctionHelp {
+  std::string usage;
+  std::string description;
+};
+void hoxSetFunctionHelp(const char* name, const char* usage, const char* description);
+// False (and help untouched) when the function is not registered or has no help.
+bool hoxGetFunctionHelp(const char* name, HoxFunctionHelp* help);
+// The names of every registered function, ascending.
+std::vector<std::string> hoxFunctionNames();
 
 // Calls a host function by name. Errors pass as thrown host exceptions; an
 // unknown name throws ErrorIdException* "PULVRA:undefinedFunction". Returns 0.

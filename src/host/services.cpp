@@ -157,6 +157,52 @@ bool hoxIsFunction(const char* name) {
   return name != nullptr && static_cast<bool>(findFunction(name));
 }
 
+// The help texts live in a map of their own: a product may give them for
+// functions of any name, and they outlive unregistering without showing.
+namespace {
+
+struct HelpRegistry {
+  std::mutex mutex;
+  std::map<std::string, HoxFunctionHelp> entries;
+};
+
+HelpRegistry& helpRegistry() {
+  static HelpRegistry* r = new HelpRegistry;
+  return *r;
+}
+
+}  // namespace
+
+void hoxSetFunctionHelp(const char* name, const char* usage, const char* description) {
+  if (name == nullptr || *name == '\0') return;
+  HelpRegistry& r = helpRegistry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  HoxFunctionHelp help{textOr(usage, ""), textOr(description, "")};
+  if (help.usage.empty() && help.description.empty()) {
+    r.entries.erase(name);
+  } else {
+    r.entries[name] = std::move(help);
+  }
+}
+
+bool hoxGetFunctionHelp(const char* name, HoxFunctionHelp* help) {
+  if (name == nullptr || help == nullptr || !hoxIsFunction(name)) return false;
+  HelpRegistry& r = helpRegistry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  auto it = r.entries.find(name);
+  if (it == r.entries.end()) return false;
+  *help = it->second;
+  return true;
+}
+
+std::vector<std::string> hoxFunctionNames() {
+  ServicesState& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  std::vector<std::string> names;
+  for (const auto& entry : s.functions) names.push_back(entry.first);
+  return names;
+}
+
 int hoxCallPULVRA(int nlhs, hvArray* plhs[], int nrhs, hvArray* prhs[], const char* name) {
   if (nlhs < 0 || nrhs < 0 || (nlhs > 0 && plhs == nullptr) || (nrhs > 0 && prhs == nullptr)) {
     throw new ErrorIdException("PULVRA:call:badArguments",

@@ -1,6 +1,7 @@
 // Tests of the host services: num2str, the call registry, error translation, sinks, interrupts.
 #include "zelhost/services.h"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <stdexcept>
@@ -207,6 +208,27 @@ TEST_F(ServicesTest, InterruptStateScopedModesAndDrawnow) {
   hoxProcessPendingEvents();  // without a processor: nothing happens
   EXPECT_EQ(runs, 1);
   hoxSetEventProcessor(old);
+}
+
+TEST_F(ServicesTest, FunctionHelpShowsOnlyWhileTheFunctionIsRegistered) {
+  HoxFunctionHelp help;
+  hoxSetFunctionHelp("svc_help_fn", "svc_help_fn(X)", "Doubles X.");
+  EXPECT_FALSE(hoxGetFunctionHelp("svc_help_fn", &help));  // help alone is not a function
+  hoxRegisterFunction("svc_help_fn", [](int, hvArray*[], int, hvArray*[]) {});
+  ASSERT_TRUE(hoxGetFunctionHelp("svc_help_fn", &help));
+  EXPECT_EQ(help.usage + " | " + help.description, "svc_help_fn(X) | Doubles X.");
+  std::vector<std::string> names = hoxFunctionNames();
+  EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
+  EXPECT_EQ(std::count(names.begin(), names.end(), "svc_help_fn"), 1);
+
+  hoxSetFunctionHelp("svc_help_fn", "", nullptr);  // empty texts remove it
+  EXPECT_FALSE(hoxGetFunctionHelp("svc_help_fn", &help));
+  hoxSetFunctionHelp("svc_help_fn", "svc_help_fn()", "");
+  hoxUnregisterFunction("svc_help_fn");
+  EXPECT_FALSE(hoxGetFunctionHelp("svc_help_fn", &help));
+  EXPECT_FALSE(hoxGetFunctionHelp(nullptr, &help));
+  names = hoxFunctionNames();
+  EXPECT_EQ(std::count(names.begin(), names.end(), "svc_help_fn"), 0);
 }
 
 }  // namespace

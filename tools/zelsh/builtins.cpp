@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "interpreter.h"
+#include "properties.h"
 #include "zelhost/qx_class.h"
 #include "zelhost/qx_interface.h"
 #include "zelhost/qx_prop_info.h"
@@ -46,22 +47,6 @@ QxInterface* validObject(const char* fn, const hvArray* v) {
   QxInterface* obj = object(fn, v);
   if (!obj->isValid()) throw ShellError{"zelsh:deletedObject", "Invalid or deleted object."};
   return obj;
-}
-
-// The names of the visible properties of an object, ascending ignoring case.
-std::vector<std::string> visibleProperties(QxInterface* obj) {
-  std::vector<std::string> names;
-  QxClass* cls = obj->getDatabaseClass();
-  for (QxInterface* list :
-       {cls != nullptr ? cls->getProperties() : nullptr, obj->getInstanceProperties()}) {
-    QxBreadthOnlyIterator it(list, false);
-    while (it.hasMoreElements()) {
-      auto* prop = static_cast<QxPropInfoTemplate*>(it.nextElement()->getObject());
-      if (prop != nullptr && prop->isVisible()) names.push_back(prop->getName());
-    }
-  }
-  std::stable_sort(names.begin(), names.end(), zelutil::caselessIsLessThan);
-  return names;
 }
 
 Value disp(Interpreter& in, Args& args) {
@@ -156,7 +141,7 @@ Value cellColumn(const std::vector<std::string>& names) {
 
 Value fieldnames(Interpreter&, Args& args) {
   needArgs("fieldnames", args, 1, 1);
-  if (hvIsObject(args[0])) return cellColumn(visibleProperties(validObject("fieldnames", args[0])));
+  if (hvIsObject(args[0])) return cellColumn(shownProperties(validObject("fieldnames", args[0])));
   if (!hvIsStruct(args[0])) {
     throw ShellError{"zelsh:wrongArgumentType",
                      "The value given to 'fieldnames' must be a structure."};
@@ -167,22 +152,25 @@ Value fieldnames(Interpreter&, Args& args) {
   return cellColumn(names);
 }
 
-Value get(Interpreter&, Args& args) {
+Value get(Interpreter& in, Args& args) {
   needArgs("get", args, 1, 2);
   QxInterface* obj = validObject("get", args[0]);
-  if (args.size() == 2)
-    return own(obj->getPropertyValue(text("get", args[1], "property name").c_str()));
-  std::vector<std::string> names = visibleProperties(obj);
+  if (args.size() == 2) {
+    std::string name = text("get", args[1], "property name");
+    return in.accessProperty(obj, name, [&] { return own(obj->getPropertyValue(name.c_str())); });
+  }
+  std::vector<std::string> names = shownProperties(obj);
   Value s = own(hvCreateStructMatrix(1, 1, 0, nullptr));
   for (const std::string& n : names)
     hvSetField(s.get(), 0, n.c_str(), obj->getPropertyValue(n.c_str()));
   return s;
 }
 
-Value set(Interpreter&, Args& args) {
+Value set(Interpreter& in, Args& args) {
   needArgs("set", args, 3, 3);
   QxInterface* obj = object("set", args[0]);
-  obj->setPropertyValue(text("set", args[1], "property name").c_str(), args[2]);
+  std::string name = text("set", args[1], "property name");
+  in.accessProperty(obj, name, [&] { obj->setPropertyValue(name.c_str(), args[2]); });
   return nullptr;
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <memory>
 
+#include "help.h"
 #include "lexer.h"
 #include "parser.h"
 #include "zelhost/exceptions.h"
@@ -69,6 +70,7 @@ ShellError currentError() {
 Interpreter::Interpreter(std::ostream& out) : out_(out), frames_(1) {
   current_ = &frames_[0];
   registerBuiltins(builtins_);
+  builtins_["help"] = help;
 }
 
 Interpreter::~Interpreter() = default;
@@ -76,6 +78,37 @@ Interpreter::~Interpreter() = default;
 void Interpreter::reportError(const std::string& id, const std::string& message) {
   ++errors_;
   out_ << "Error (" << id << "): " << message << std::endl;
+  if (!pendingHint_.empty() && hintFor_ == id + '\n' + message) {
+    out_ << "  " << pendingHint_ << std::endl;
+  }
+  pendingHint_.clear();
+}
+
+namespace {
+
+template <class Map>
+std::vector<std::string> keysOf(const Map& map) {
+  std::vector<std::string> names;
+  for (const auto& entry : map) names.push_back(entry.first);
+  return names;
+}
+
+}  // namespace
+
+std::vector<std::string> Interpreter::variableNames() const { return keysOf(*current_); }
+
+const hvArray* Interpreter::variable(const std::string& name) const {
+  auto it = current_->find(name);
+  return it != current_->end() ? it->second.get() : nullptr;
+}
+
+std::vector<std::string> Interpreter::userFunctionNames() const { return keysOf(functions_); }
+
+std::vector<std::string> Interpreter::builtinNames() const { return keysOf(builtins_); }
+
+std::vector<std::string> Interpreter::userFunctionParams(const std::string& name) const {
+  auto it = functions_.find(name);
+  return it != functions_.end() ? it->second.params : std::vector<std::string>();
 }
 
 bool Interpreter::isIncomplete(const std::string& text) {
@@ -171,12 +204,16 @@ Value Interpreter::setPath(Value base, const std::vector<std::string>& fields, s
   const std::string& name = fields[i];
   bool last = i + 1 == fields.size();
   if (QxInterface* obj = objectOf(base.get())) {
+    auto setTo = [&](const hvArray* value) {
+      accessProperty(obj, name, [&] { obj->setPropertyValue(name.c_str(), value); });
+    };
     if (last) {
-      obj->setPropertyValue(name.c_str(), v.get());
+      setTo(v.get());
     } else {
-      Value inner = own(obj->getPropertyValue(name.c_str()));
+      Value inner =
+          accessProperty(obj, name, [&] { return own(obj->getPropertyValue(name.c_str())); });
       Value updated = setPath(std::move(inner), fields, i + 1, std::move(v));
-      obj->setPropertyValue(name.c_str(), updated.get());
+      setTo(updated.get());
     }
     return base;
   }
@@ -256,7 +293,7 @@ Value Interpreter::evaluateIdent(const Expr& e) {
 Value Interpreter::evaluateField(const Expr& e) {
   Value base = evaluateRequired(*e.left);
   if (QxInterface* obj = objectOf(base.get())) {
-    return own(obj->getPropertyValue(e.text.c_str()));
+    return accessProperty(obj, e.text, [&] { return own(obj->getPropertyValue(e.text.c_str())); });
   }
   if (hvIsStruct(base.get()) && hvGetNumberOfElements(base.get()) == 1) {
     const hvArray* field = hvGetField(base.get(), 0, e.text.c_str());

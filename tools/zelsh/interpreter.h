@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ast.h"
+#include "hints.h"
 #include "value.h"
 #include "zelhost/services.h"
 
@@ -59,6 +60,23 @@ class Interpreter : public HCallbackEvaluator {
 
   static void registerBuiltins(std::map<std::string, Builtin>& table);
 
+  // What completion and help read. Names come ascending.
+  std::vector<std::string> variableNames() const;
+  const hvArray* variable(const std::string& name) const;  // null when unset
+  std::vector<std::string> userFunctionNames() const;
+  std::vector<std::string> builtinNames() const;
+  bool isUserFunction(const std::string& name) const { return functions_.count(name) > 0; }
+  // User function parameters, for "help NAME".
+  std::vector<std::string> userFunctionParams(const std::string& name) const;
+
+  // With hints on, an error about a property the object lacks or a value it
+  // refuses is followed by a line that names what would fit.
+  void setShowHints(bool on) { showHints_ = on; }
+  // Runs a property access of obj; when it fails, the error carries the hint
+  // that goes with it.
+  template <class F>
+  auto accessProperty(QxInterface* obj, const std::string& name, F access) -> decltype(access());
+
   // The longest "pause" allowed (a fuzzer keeps it short).
   void setPauseLimit(double seconds) { pauseLimit_ = seconds; }
   double pauseLimit() const { return pauseLimit_; }
@@ -96,11 +114,30 @@ class Interpreter : public HCallbackEvaluator {
   int depth_ = 0;  // nesting of user function calls and callbacks
   bool inEvents_ = false;
   double pauseLimit_ = 1e7;
+  bool showHints_ = false;
+  // The hint and the error it belongs to: shown only right after that error.
+  std::string pendingHint_;
+  std::string hintFor_;
 };
 
 // Converts whatever a host call threw into the error the user sees. Call only
 // from inside a catch block.
 ShellError currentError();
+
+template <class F>
+auto Interpreter::accessProperty(QxInterface* obj, const std::string& name, F access)
+    -> decltype(access()) {
+  try {
+    return access();
+  } catch (...) {
+    ShellError e = currentError();
+    if (showHints_) {
+      pendingHint_ = propertyHint(obj, name, e.id);
+      hintFor_ = e.id + '\n' + e.message;
+    }
+    throw e;
+  }
+}
 
 }  // namespace zelsh
 

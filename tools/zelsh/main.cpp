@@ -12,6 +12,25 @@ int usage() {
   return 2;
 }
 
+void printHelp() {
+  std::cout << "Usage: zelsh [-e] [--product LIB.so]... [--no-default-product] [SCRIPT.zel]\n"
+               "\n"
+               "Runs SCRIPT.zel, or reads statements at a prompt when no script is given.\n"
+               "\n"
+               "Options:\n"
+               "  -e                    stop at the first error (exit status 1)\n"
+               "  --product LIB.so      load one more product plugin (repeatable)\n"
+               "  --no-default-product  do not load the bundled simdev plugin\n"
+               "  -h, --help            show this help and exit\n"
+               "\n"
+               "At a terminal the prompt has line editing, history and Tab completion;\n"
+               "type help to list the statements and functions. The history is kept in\n"
+               "$ZELSH_HISTORY (default ~/.zelsh_history).\n"
+               "\n"
+               "Exit status: 0 without errors, 1 after an error, 2 when the script cannot\n"
+               "be read or the command line is wrong.\n";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -26,7 +45,7 @@ int main(int argc, char** argv) {
     } else if (arg == "--no-default-product") {
       options.loadDefaultProduct = false;
     } else if (arg == "-h" || arg == "--help") {
-      usage();
+      printHelp();
       return 0;
     } else if (!arg.empty() && arg[0] == '-') {
       return usage();

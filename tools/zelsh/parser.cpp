@@ -104,6 +104,18 @@ StmtPtr Parser::statement() {
   auto s = std::make_unique<Stmt>();
   s->line = first.line;
   s->column = first.column;
+  if (isHelpCommand()) {  // "help NAME" reads better than help('NAME')
+    s->kind = Stmt::kExpr;
+    const Token& help = take();
+    s->value = makeExpr(Expr::kCall, help);
+    s->value->text = help.text;
+    const Token& word = take();
+    ExprPtr name = makeExpr(Expr::kString, word);
+    name->text = word.text;
+    s->value->args.push_back(std::move(name));
+    finishStatement(*s);
+    return s;
+  }
   if (looksLikeAssignment()) {
     s->kind = Stmt::kAssign;
     s->target = take().text;
@@ -115,6 +127,14 @@ StmtPtr Parser::statement() {
   s->value = expression();
   finishStatement(*s);
   return s;
+}
+
+bool Parser::isHelpCommand() const {
+  const Token& name = peek(1);
+  bool word = (name.kind == Tok::kIdent || name.kind == Tok::kKeyword) && name.spaceBefore;
+  Tok after = peek(2).kind;
+  return peek().kind == Tok::kIdent && peek().text == "help" && word &&
+         (after == Tok::kNewline || after == Tok::kEnd || isOp(";", 2) || isOp(",", 2));
 }
 
 bool Parser::looksLikeAssignment() const {

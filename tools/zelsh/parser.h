@@ -37,6 +37,7 @@ class Parser {
   StmtPtr functionDefinition();
   bool finishStatement(Stmt& s);
   bool looksLikeAssignment() const;
+  bool isHelpCommand() const;
 
   ExprPtr binaryLevel(std::initializer_list<const char*> ops, ExprPtr (Parser::*operand)());
   ExprPtr expression();

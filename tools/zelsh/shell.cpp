@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <signal.h>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -13,13 +14,21 @@
 #include <fstream>
 #include <sstream>
 
+#include "line_editor.h"
 #include "zelhost/qx_application.h"
 
 namespace zelsh {
 
 namespace {
 
-void onInterrupt(int) { HostInterruptState::SetInterruptPending(true); }
+// Set while a statement typed at a terminal runs: the terminal has echoed
+// "^C", and the interrupted error must start on a line of its own.
+std::atomic<bool> g_newlineOnInterrupt{false};
+
+void onInterrupt(int) {
+  HostInterruptState::SetInterruptPending(true);
+  if (g_newlineOnInterrupt.load()) (void)!::write(STDOUT_FILENO, "\n", 1);
+}
 
 }  // namespace
 
@@ -150,10 +159,21 @@ ReadResult readLine(int fd, std::string& pendingBytes, std::string& line) {
 
 }  // namespace
 
+// Runs what was typed once it is a whole statement; true when it ran.
+bool Shell::runTyped(std::string& pending, const std::string& line) {
+  pending += line + "\n";
+  if (Interpreter::isIncomplete(pending)) return false;
+  interpreter_.run(pending, false);
+  pending.clear();
+  return true;
+}
+
 int Shell::runInteractive(int fd) {
+  if (isatty(fd) && isatty(STDOUT_FILENO) && &out_ == &std::cout) return runAtTerminal(fd);
+  bool prompt = isatty(fd);  // piped input gets no prompt noise
   std::string pending, bytes;
   for (;;) {
-    out_ << (pending.empty() ? "zel> " : "...> ") << std::flush;
+    if (prompt) out_ << (pending.empty() ? "zel> " : "...> ") << std::flush;
     std::string line;
     ReadResult r = readLine(fd, bytes, line);
     if (r == ReadResult::kEnd) break;
@@ -163,13 +183,36 @@ int Shell::runInteractive(int fd) {
       out_ << '\n';
       continue;
     }
-    pending += line + "\n";
-    if (Interpreter::isIncomplete(pending)) continue;
-    interpreter_.run(pending, false);
-    pending.clear();
+    runTyped(pending, line);
+  }
+  if (prompt) out_ << '\n';
+  finish();
+  return 0;
+}
+
+int Shell::runAtTerminal(int fd) {
+  interpreter_.setShowHints(true);
+  {
+    LineEditor editor(interpreter_, out_, fd);
+    std::string pending;
+    for (;;) {
+      std::string line;
+      LineEditor::Result r = editor.read(pending.empty() ? "zel> " : "...> ", line);
+      if (r == LineEditor::Result::kEnd) break;
+      if (r == LineEditor::Result::kInterrupted) {
+        pending.clear();
+        continue;
+      }
+      editor.remember(line);
+      g_newlineOnInterrupt = true;
+      runTyped(pending, line);
+      g_newlineOnInterrupt = false;
+      HostInterruptState::SetInterruptPending(false);
+    }
   }
   out_ << '\n';
   finish();
   return 0;
 }
+
 }  // namespace zelsh

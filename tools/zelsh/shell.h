@@ -41,6 +41,8 @@ class Shell {
   };
   void loadProduct(const std::string& path, bool quietIfMissing);
   void finish();
+  int runAtTerminal(int fd);
+  bool runTyped(std::string& pending, const std::string& line);
 
   ShellOptions options_;
   std::ostream& out_;

@@ -94,9 +94,7 @@ void writeBlock(std::ostream& out, const hvArray* v, int indent) {
       }
     }
   } else if (isMultiLineText(v)) {
-    std::string text = textOf(v);
-    out << text;
-    if (text.empty() || text.back() != '\n') out << '\n';
+    out << textOf(v) << '\n';  // exactly what disp prints
   } else {
     out << std::string(indent, ' ') << formatInline(v) << '\n';
   }

@@ -1,0 +1,159 @@
+// Tests of completion and error hints against a session with a real simdev device.
+#include "completion.h"
+#include "help.h"
+#include "hints.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <sstream>
+
+#include "shell.h"
+
+namespace zelsh {
+namespace {
+
+class ZelshDiscovery : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    shell_ = std::make_unique<Shell>(ShellOptions{}, out_);
+    shell_->interpreter().run(
+        "devclass('scope', 'scope.xml', 'Scope', 'DSO1000');\n"
+        "s = device('scope');\n"
+        "addsetting(s, 'Mode', 'fast'); addsetting(s, 'Mode', 'slow');\n"
+        "st.alpha = 1; st.beta = 2; n = 5;\n"
+        "function myfunc(a)\nend\n",
+        true);
+  }
+  static void TearDownTestSuite() { shell_.reset(); }
+
+  static std::ostringstream out_;
+  static std::unique_ptr<Shell> shell_;
+};
+std::ostringstream ZelshDiscovery::out_;
+std::unique_ptr<Shell> ZelshDiscovery::shell_;
+
+std::string joined(const std::vector<std::string>& words) {
+  std::string s;
+  for (const std::string& w : words) s += (s.empty() ? "" : " ") + w;
+  return s;
+}
+
+TEST_F(ZelshDiscovery, OffersWhatTheSessionKnowsAtTheCursor) {
+  ASSERT_EQ(out_.str(), "");  // the session was set up without errors
+  const std::string data = std::string(ZEL_SOURCE_DIR) + "/examples/simdev/";
+  struct Row {
+    std::string line;
+    std::string typed;  // the word completion replaces
+    std::string candidates;
+  } rows[] = {
+      {"dev", "dev", "devclass device"},  // product functions
+      {"x = nu", "nu", "num2str numel"},  // built-ins
+      {"my", "my", "myfunc"},             // user functions
+      {"disp(s", "s", "s set st start stop"},
+      {"s.trigger", "trigger", "TriggerCount TriggerDelay TriggerLevel TriggerMode TriggerSource"},
+      {"x = s.mo", "mo", "Mode"},  // an instance property
+      {"st.a", "a", "alpha"},      // a structure's fields
+      {"s.TriggerMode = '", "", "auto normal single"},
+      {"s.triggerm = 'S", "S", "single"},  // an abbreviated property, any case
+      {"set(s, 'Mode', '", "", "fast slow"},
+      {"set(s, 'coupling', 'a", "a", "AC"},
+      {"set(s, 'Co", "Co", "Coupling"},
+      {"get(s, 'timer", "timer", "TimerFcn TimerPeriod"},
+      {"propinfo(s,'tim", "tim", "Timeout TimerFcn TimerPeriod"},
+      {"findprop(s, 'mo", "mo", "Mode"},
+      {"x = get(s, 'Gain'); prophelp(s, 'gai", "gai", "Gain"},
+      {"devclass('x', '" + data + "sc", data + "sc", data + "scope.xml"},
+      // nothing: not an object, not an enumeration, a plain string, a comment, a number
+      {"get(n, '", "", ""},
+      {"s.Name = '", "", ""},
+      {"disp('s.Trig", "s.Trig", ""},
+      {"x = 1 # s.Tr", "", ""},
+      {"x = 1e", "", ""},
+      {"q.", "", ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    Completion c = complete(shell_->interpreter(), row.line, row.line.size());
+    EXPECT_EQ(joined(c.candidates), row.candidates);
+    if (!row.candidates.empty()) {
+      EXPECT_EQ(row.line.substr(c.start), row.typed);
+    }
+  }
+  // The cursor, not the end of the line, decides.
+  Completion mid = complete(shell_->interpreter(), "s.Gai = 1", 5);
+  EXPECT_EQ(joined(mid.candidates), "Gain");
+}
+
+TEST(ZelshCompletionPrefix, CommonPrefixKeepsTheFirstSpelling) {
+  EXPECT_EQ(commonPrefix({"TriggerCount", "TriggerDelay"}, false), "Trigger");
+  EXPECT_EQ(commonPrefix({"Timeout", "timerfcn"}, false), "");
+  EXPECT_EQ(commonPrefix({"Timeout", "timerfcn"}, true), "Time");
+  EXPECT_EQ(commonPrefix({}, true), "");
+}
+
+TEST_F(ZelshDiscovery, HintsNameTheClosePropertyOrTheAllowedValues) {
+  QxInterface* s = hvGetObjectHandle(shell_->interpreter().variable("s"));
+  struct Row {
+    std::string name, errorId, hint;
+  } rows[] = {
+      {"TrigerMode", "vornix:getset:invalidProperty", "Did you mean 'TriggerMode'?"},
+      {"gian", "x:invalidProperty", "Did you mean 'Gain'?"},
+      {"Triggerx", "x:invalidProperty", ""},  // several are as close
+      {"Voltage", "x:invalidProperty", ""},   // nothing is close
+      {"TriggerMode", "vornix:set:invalidEnum", "Allowed values: 'normal', 'auto', 'single'."},
+      {"mode", "x:invalidEnumValue", "Allowed values: 'fast', 'slow'."},  // instance property
+      {"Gain", "x:invalidEnum", ""},                                      // not enumerated
+      {"TriggerMode", "vornix:set:negativeDbl", ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name + " " + row.errorId);
+    EXPECT_EQ(propertyHint(s, row.name, row.errorId), row.hint);
+  }
+  EXPECT_EQ(editDistance("TimerFcn", "timerfnc"), 1u);
+  EXPECT_EQ(editDistance("Gain", "Gn"), 2u);
+  EXPECT_EQ(editDistance("", "abc"), 3u);
+}
+
+TEST_F(ZelshDiscovery, HintsFollowOnlyTheirErrorWhenShown) {
+  Interpreter& in = shell_->interpreter();
+  auto run = [&](const std::string& text) {
+    out_.str("");
+    in.run(text, false);
+    return out_.str();
+  };
+  const std::string error =
+      "Error (vornix:getset:invalidProperty): There is no property named 'TrigerMode' for "
+      "class 'scope'.\n";
+  EXPECT_EQ(run("s.TrigerMode = 1\n"), error);  // scripts stay as they were
+  in.setShowHints(true);
+  EXPECT_EQ(run("s.TrigerMode = 1\n"), error + "  Did you mean 'TriggerMode'?\n");
+  EXPECT_EQ(run("x = s.TrigerMode\n"), error + "  Did you mean 'TriggerMode'?\n");
+  EXPECT_EQ(run("get(s, 'TrigerMode')\n"), error + "  Did you mean 'TriggerMode'?\n");
+  EXPECT_EQ(run("set(s, 'Coupling', 'x')\n").substr(0, 37) + "...",
+            "Error (vornix:set:invalidEnum): There...");
+  EXPECT_NE(run("set(s, 'Coupling', 'x')\n").find("\n  Allowed values: 'DC', 'AC', 'GND'.\n"),
+            std::string::npos);
+  in.setShowHints(false);
+}
+
+TEST_F(ZelshDiscovery, EveryBuiltinAndSimdevFunctionHasHelp) {
+  std::string usage, description;
+  for (const std::string& name : shell_->interpreter().builtinNames()) {
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(builtinHelp(name, &usage, &description));
+    EXPECT_EQ(usage.compare(0, name.size(), name), 0);
+  }
+  for (const char* name : {"devclass", "device", "start", "stop", "raiseerror", "addsetting",
+                           "removesetting", "clearsettings", "hidefield"}) {
+    SCOPED_TRACE(name);
+    HoxFunctionHelp h;
+    ASSERT_TRUE(hoxGetFunctionHelp(name, &h));
+    EXPECT_EQ(h.usage.compare(0, std::strlen(name) + 1, std::string(name) + "("), 0);
+    EXPECT_FALSE(h.description.empty());
+  }
+}
+
+}  // namespace
+}  // namespace zelsh
