@@ -44,8 +44,15 @@ build: deps $(BUILD)/build.ninja
 # closing line.
 test: deps test-fuzz test-tsan test-normal test-asan
 
+# Then each unit binary once more, shuffled and twice over, so that a test
+# leaning on another's leftovers or on state of its own earlier run fails.
 test-normal: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+	@cd $(BUILD) && for t in bin/*_tests; do \
+	  echo "$$t --gtest_shuffle --gtest_repeat=2"; \
+	  ./$$t --gtest_shuffle --gtest_repeat=2 --gtest_brief=1 >$$t.shuffled.log 2>&1 || \
+	    { cat $$t.shuffled.log; exit 1; }; \
+	done
 
 test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DZEL_SANITIZE=ON -DZEL_BENCH=OFF

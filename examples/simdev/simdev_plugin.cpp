@@ -2,8 +2,11 @@
 // language.
 #include <sys/stat.h>
 
+#include <cmath>
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "sim_device.h"
 #include "sim_records.h"
@@ -11,6 +14,7 @@
 #include "zelhost/product_plugin.h"
 #include "zelhost/services.h"
 #include "zelhost/zelhox.h"
+#include "zelhost/zelutil.h"
 #include "zelobjsys/application_manager.h"
 #include "zelobjsys/instance_prop_info.h"
 #include "zelobjsys/prop_info_manager.h"
@@ -196,14 +200,43 @@ zelobjsys::InstancePropInfo& settingArg(SimDevice& device, const std::string& na
 }
 
 // One above the largest value the setting has, so that numbers stay unique.
-int nextSettingId(zelobjsys::InstancePropInfo& info) {
-  int next = 0;
+int nextSettingId(zelobjsys::InstancePropInfo& info, const std::string& prop) {
+  int64_t next = 0;
   std::unique_ptr<Enumeration> values(info.getQxDataType()->getPossibleValues());
   while (values && values->hasMoreElements()) {
     int v = *static_cast<int*>(values->nextElement());
-    if (v >= next) next = v + 1;
+    if (v >= next) next = int64_t{v} + 1;
   }
-  return next;
+  if (next > INT32_MAX) {
+    error(
+        "simdev:noSettingId",
+        ("The setting '" + prop + "' has no free ID above its largest one: give the ID.").c_str());
+  }
+  return static_cast<int>(next);
+}
+
+// The stored ID is an int32: anything else would be cast into another value.
+int settingIdArg(const hvArray* value) {
+  const double id = hvGetScalar(value);
+  if (!(id >= INT32_MIN && id <= INT32_MAX) || id != std::trunc(id)) {
+    error("simdev:invalidSettingId",
+          "The ID of a setting must be an integer from -2147483648 to 2147483647.");
+  }
+  return static_cast<int>(id);
+}
+
+// A name that differs from a property's only in letter case would make both
+// ambiguous to the user.
+void refuseNameClash(zelobjsys::PropertyContainer& container, const std::string& prop) {
+  std::vector<const char*> names(static_cast<std::size_t>(container.getNumberProps()));
+  container.getPropNames(names.data());
+  for (const char* name : names) {
+    if (name != nullptr && zelutil::caselessCompare(name, prop.c_str()) == 0) {
+      error("simdev:propertyNameClash", ("The device already has a property '" + std::string(name) +
+                                         "': a setting cannot be named '" + prop + "'.")
+                                            .c_str());
+    }
+  }
 }
 
 void addsetting(int, hvArray*[], int nrhs, hvArray* prhs[]) {
@@ -215,18 +248,38 @@ void addsetting(int, hvArray*[], int nrhs, hvArray* prhs[]) {
   if (nrhs == 4 && !(hvIsNumeric(prhs[3]) && hvGetNumberOfElements(prhs[3]) == 1)) {
     error("simdev:wrongArguments", (std::string("Usage: ") + usage).c_str());
   }
+  const bool idGiven = nrhs == 4;
+  const int givenId = idGiven ? settingIdArg(prhs[3]) : 0;
   if (!device.container().isPropertyAvailable(prop.c_str())) {
     if (!zelobjsys::SchemaDefinition::isValidClassName(prop.c_str()) || prop.empty()) {
       error("simdev:invalidPropertyName", ("Invalid property name '" + prop + "'.").c_str());
     }
-    int id = nrhs == 4 ? static_cast<int>(hvGetScalar(prhs[3])) : 0;
+    refuseNameClash(device.container(), prop);
     SimFactory factory(&device.container(), "");
-    void* handle = factory.createEnumProperty(prop.c_str(), text.c_str(), id);
+    void* handle = factory.createEnumProperty(prop.c_str(), text.c_str(), givenId);
     factory.addProperty(handle, false);
     return;
   }
   zelobjsys::InstancePropInfo& info = settingArg(device, prop);
-  int id = nrhs == 4 ? static_cast<int>(hvGetScalar(prhs[3])) : nextSettingId(info);
+  const EnumerationType* values = info.getQxDataType()->getEnumerationType();
+  if (const void* present = values->getEnumValue(text.c_str())) {
+    // The same text again changes nothing; with another ID it would not be
+    // what the caller asked for.
+    if (idGiven && *static_cast<const int32_t*>(present) != givenId) {
+      error("simdev:settingExists",
+            ("The setting '" + prop + "' already has '" + values->getEnumString(present) +
+             "' with the ID " + std::to_string(*static_cast<const int32_t*>(present)) + ".")
+                .c_str());
+    }
+    return;
+  }
+  const int id = idGiven ? givenId : nextSettingId(info, prop);
+  const int32_t wanted = id;
+  if (const char* owner = values->getEnumString(&wanted)) {
+    error("simdev:settingIdTaken", ("The ID " + std::to_string(id) + " of the setting '" + prop +
+                                    "' already belongs to '" + owner + "'.")
+                                       .c_str());
+  }
   info.addEnumValue(text.c_str(), id);
 }
 

@@ -1,4 +1,5 @@
-// Host data types: storage, conversion to and from host values, checks, enumerations, the type repository.
+// Host data types: storage, conversion to and from host values, checks, enumerations, the type
+// repository.
 #ifndef ZELHOST_DATA_TYPE_H
 #define ZELHOST_DATA_TYPE_H
 
@@ -153,7 +154,7 @@ class QxTypeServer {
 // thread only.
 class QxTypeRepository {
  public:
-  static void addType(QxDataType* type);  // replaces a type of the same name
+  static void addType(QxDataType* type);     // replaces a type of the same name
   static void removeType(QxDataType* type);  // by identity; unknown: no-op
   // Registered types first, then the type servers in registration order;
   // null when nobody knows the name (the flag is kept for callers).
@@ -171,7 +172,8 @@ class TypedEnumStringType : public QxDataType {
   explicit TypedEnumStringType(const char* name);
   ~TypedEnumStringType() override;
 
-  // A text already present (ignoring case) is ignored.
+  // A text already present (ignoring case), or a value that another text
+  // already has, is ignored.
   void addEnumValue(const char* text, const void* value, int visibility);
   void removeEnumValue(const char* text);
   void removeEnumValue(const void* value);

@@ -143,8 +143,9 @@ class HCallbackEvaluator {
 // call host functions and strings fail with "PULVRA:callback:noEvaluator".
 HCallbackEvaluator* hoxSetCallbackEvaluator(HCallbackEvaluator* evaluator);
 
-// The value of a callback property: a string, a function handle, or a cell
-// whose first element is one of those followed by extra arguments. Reference
+// The value of a callback property: a string (statements), a function
+// handle, or a cell whose first element is a function handle or a function's
+// name followed by extra arguments. Reference
 // counted: created with one use; release(1) drops one use and deletes the
 // object at zero. Uses may be added and released from any thread (events are
 // made on timer threads); run, isExecutable and toPulvra belong to the host
@@ -163,8 +164,10 @@ class HCallback {
   int getUseCount() const;
   // A copy of the held value (caller frees).
   hvArray* toPulvra() const;
-  // Whether a host value has one of the three callback forms (an empty string
-  // and an empty cell count as forms: they mean "no callback").
+  // Whether a host value has one of the three callback forms (an empty string,
+  // an empty cell and a cell whose first element is empty count as forms: they
+  // mean "no callback"; a cell headed by anything else that cannot run does
+  // not).
   static bool isCallbackForm(const hvArray* value);
 
  protected:

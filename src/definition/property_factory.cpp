@@ -1,6 +1,7 @@
 // PropertyFactory: the create operations, the setters and addProperty.
 #include "zelobjsys/property_factory.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -319,6 +320,9 @@ void PropertyFactory::addEnumValue(void* handle, const char* text, int value) co
   if (h == nullptr || text == nullptr) return;
   const hvArray* old = h->record->getPIConstraintValue();
   if (!hvIsCell(old)) return;  // not an enumeration: nothing to extend
+  // The enumeration type keeps one text per value: a second one could never
+  // be read back.
+  if (std::find(h->enumValues.begin(), h->enumValues.end(), value) != h->enumValues.end()) return;
   const hvSize n = hvGetNumberOfElements(old);
   ZLScopedHvArray texts(hvCreateCellMatrix(1, n + 1));
   for (hvSize i = 0; i < n; ++i) {

@@ -101,7 +101,9 @@ TypedEnumStringType::TypedEnumStringType(const char* name) : impl_(std::make_uni
 TypedEnumStringType::~TypedEnumStringType() = default;
 
 void TypedEnumStringType::addEnumValue(const char* text, const void* value, int visibility) {
-  if (!text || !value || impl_->findText(text)) return;
+  // A second text of a value would read back as the first one: ignored, as a
+  // second spelling of a text is.
+  if (!text || !value || impl_->findText(text) || impl_->findValue(value)) return;
   impl_->entries_.push_back(
       EnumEntry{text, std::make_unique<int32_t>(*static_cast<const int32_t*>(value)), visibility});
 }

@@ -56,8 +56,19 @@ CallbackTarget describe(const hvArray* value) {
   }
   const hvSize count = hvGetNumberOfElements(value);
   if (count == 0 || !describeHead(hvGetCell(value, 0), target)) return CallbackTarget();
+  // In a cell, a text names the function to call, just as a handle would:
+  // the extra elements need a call to be passed to.
+  target.kind = CallbackTarget::kFunction;
   for (hvSize i = 1; i < count; ++i) target.extras.push_back(hvGetCell(value, i));
   return target;
+}
+
+// An empty head means "no callback", as an empty cell does; anything else
+// must be able to run.
+bool isCellHeadForm(const hvArray* head) {
+  if (hvIsEmpty(head)) return true;
+  CallbackTarget ignored;
+  return describeHead(head, ignored);
 }
 
 // Runs the target; failures pass as the host's thrown exceptions.
@@ -159,6 +170,8 @@ hvArray* HCallback::toPulvra() const {
 
 bool HCallback::isCallbackForm(const hvArray* value) {
   if (value == nullptr) return false;
-  if (hvIsChar(value) || hvIsCell(value)) return true;
+  if (hvIsChar(value)) return true;
+  if (hvIsCell(value))
+    return hvGetNumberOfElements(value) == 0 || isCellHeadForm(hvGetCell(value, 0));
   return hvIsFunctionHandle(value) && hvGetNumberOfElements(value) == 1;
 }

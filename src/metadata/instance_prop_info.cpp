@@ -55,7 +55,9 @@ void InstancePropInfo::addEnumValue(const char* name, int value) {
   TypedEnumStringType* type = enumType();
   if (type == nullptr || name == nullptr || isEnumValue(name)) return;
   const int32_t stored = value;
+  const std::size_t before = type->getNumberOfValues();
   type->addEnumValue(name, &stored, 0);
+  if (type->getNumberOfValues() == before) return;  // the value has a text already
 
   const hvArray* old = getPIConstraintValue();
   const std::size_t n = nameCount(old);

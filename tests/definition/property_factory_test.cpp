@@ -164,6 +164,7 @@ TEST_F(PropertyFactoryTest, SettersRefineTheRecordAndIgnoreNullHandles) {
   void* mode = f.createEnumProperty("Mode", "auto", 1);
   f.addEnumValue(mode, "Manual", 2);
   f.addEnumValue(mode, "AUTO", 3);  // there already, in another case
+  f.addEnumValue(mode, "Hand", 2);  // a value taken by another text
   f.addEnumValue(mode, nullptr, 4);
   f.setDefaultValue(mode, 2.9);                     // truncated to 2: Manual
   EXPECT_EQ(f.createPropFromXML("Mode"), nullptr);  // no reader

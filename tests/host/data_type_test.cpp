@@ -147,6 +147,10 @@ TEST(BuiltinTypesTest, WrongKindsAreRefusedWithIdentifiers) {
   const char* vectorText = "Value must be a numeric vector.";
   const char* stringId = "PULVRA:class:notString";
   const char* stringText = "Value must be a character row vector.";
+  const char* callbackId = "PULVRA:class:notCallback";
+  const char* callbackText =
+      "Value must be a string, a function handle, or a cell array whose first element is a "
+      "string or a function handle.";
   struct Case {
     const char* type;
     hvArray* value;
@@ -168,9 +172,10 @@ TEST(BuiltinTypesTest, WrongKindsAreRefusedWithIdentifiers) {
       {"NReals", hvCreateDoubleMatrix(2, 2), vectorId, vectorText},
       {"NReals", hvCreateString("12"), vectorId, vectorText},
       {"Nints", hvCreateLogicalMatrix(1, 2), vectorId, vectorText},
-      {"PULVRA callback", hvCreateDoubleScalar(1), "PULVRA:class:notCallback",
-       "Value must be a string, a function handle, or a cell array whose first element is a "
-       "string or a function handle."},
+      {"PULVRA callback", hvCreateDoubleScalar(1), callbackId, callbackText},
+      {"PULVRA callback", hvtest::cellOf({hvCreateDoubleScalar(5)}), callbackId, callbackText},
+      {"PULVRA callback", hvtest::cellOf({hvtest::cellOf({hvCreateString("disp")})}), callbackId,
+       callbackText},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.type) + " from " + hvGetClassName(c.value));

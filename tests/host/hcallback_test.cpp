@@ -85,11 +85,15 @@ TEST_F(HCallbackTest, FormsAndExecutability) {
       {"unfilled handle", functionHandle(nullptr), true, false},
       {"two handles", hvCreateNumericMatrix(1, 2, hvFUNCTION_CLASS), false, false},
       {"cell with handle", cellOf({functionHandle("f"), hvCreateDoubleScalar(1)}), true, true},
-      {"cell with text", cellOf({hvCreateString("disp(1)")}), true, true},
+      {"cell with a name", cellOf({hvCreateString("f")}), true, true},
       {"empty cell", hvCreateCellMatrix(0, 0), true, false},
       {"cell, empty head", cellOf({hvCreateString(""), functionHandle("f")}), true, false},
-      {"cell, number head", cellOf({hvCreateDoubleScalar(1)}), true, false},
-      {"nested cell", cellOf({cellOf({functionHandle("f")})}), true, false},
+      {"cell, empty number head", cellOf({hvCreateDoubleMatrix(0, 0)}), true, false},
+      {"cell, number head", cellOf({hvCreateDoubleScalar(1)}), false, false},
+      {"cell, numbers head", cellOf({hvCreateDoubleMatrix(1, 2), hvCreateString("x")}), false,
+       false},
+      {"nested cell", cellOf({cellOf({hvCreateString("disp")}), hvCreateString("x")}), false,
+       false},
       {"number", hvCreateDoubleScalar(3), false, false},
       {"empty number", hvCreateDoubleMatrix(0, 0), false, false},
       {"struct", hvCreateStructMatrix(1, 1, 0, nullptr), false, false},
@@ -120,15 +124,19 @@ TEST_F(HCallbackTest, RunsStatementsAndFunctionsWithTheirArguments) {
   ZLScopedHvArray copy(text->toPulvra());
   EXPECT_TRUE(hvIsEqual(copy, statements));
 
-  CallbackPtr fn = makeCallback(
-      cellOf({functionHandle("onEvent"), hvCreateString("first"), hvCreateDoubleScalar(2)}));
-  EXPECT_FALSE(fn->run(object_, event_));
-  EXPECT_EQ(evaluator_.functionName_, "onEvent");
-  ASSERT_EQ(evaluator_.args_.size(), 4u);
-  EXPECT_TRUE(hvIsEqual(*evaluator_.args_[0], object_));
-  EXPECT_TRUE(hvIsEqual(*evaluator_.args_[1], event_));
-  EXPECT_EQ(zelhox::fcns::getString(*evaluator_.args_[2]), "first");
-  EXPECT_EQ(hvGetScalar(*evaluator_.args_[3]), 2.0);
+  // In a cell, a function's name is called just as its handle is.
+  for (hvArray* head : {functionHandle("onEvent"), hvCreateString("onEvent")}) {
+    SCOPED_TRACE(hvIsChar(head) ? "name" : "handle");
+    CallbackPtr fn = makeCallback(cellOf({head, hvCreateString("first"), hvCreateDoubleScalar(2)}));
+    evaluator_.functionName_.clear();
+    EXPECT_FALSE(fn->run(object_, event_));
+    EXPECT_EQ(evaluator_.functionName_, "onEvent");
+    ASSERT_EQ(evaluator_.args_.size(), 4u);
+    EXPECT_TRUE(hvIsEqual(*evaluator_.args_[0], object_));
+    EXPECT_TRUE(hvIsEqual(*evaluator_.args_[1], event_));
+    EXPECT_EQ(zelhox::fcns::getString(*evaluator_.args_[2]), "first");
+    EXPECT_EQ(hvGetScalar(*evaluator_.args_[3]), 2.0);
+  }
 
   // A missing object or event reaches the callee as an empty value.
   CallbackPtr bare = makeCallback(functionHandle("g"));

@@ -145,7 +145,8 @@ TEST_F(ServicesTest, ErrorsGoThroughTheInstalledFunctionAndNeverReturn) {
     EXPECT_EQ(id, "via:fcn");
   }
   // A function that forgets to throw must not make the error disappear.
-  static int calls = 0;
+  static int calls;
+  calls = 0;
   hoxSetErrorExceptionFcn([](const char*, const char*) { ++calls; });
   EXPECT_EQ(catchErrorId([] { hoxErrMsgIdAndTxt("still:thrown", "m"); }).first, "still:thrown");
   EXPECT_EQ(calls, 1);

@@ -71,7 +71,7 @@ TEST(EnumTypeTest, ConvertsTextsAndRefusesOthers) {
   const int32_t low = 1, high = 2, alias = 2;
   level.addEnumValue("low", &low, 1);
   level.addEnumValue("high", &high, 0);
-  level.addEnumValue("max", &alias, 1);  // a second text of a value
+  level.addEnumValue("max", &alias, 1);  // a second text of a value: ignored
   const PulvraConversion* c = level.getPulvraConversion();
 
   for (const char* text : {"low", "LOW", "High"}) {
@@ -89,6 +89,7 @@ TEST(EnumTypeTest, ConvertsTextsAndRefusesOthers) {
   } cases[] = {
       {hvCreateString("medium"), "There is no enumerated value named 'medium'."},
       {hvCreateString(""), "There is no enumerated value named ''."},
+      {hvCreateString("max"), "There is no enumerated value named 'max'."},
       {hvCreateDoubleScalar(2), "There is no enumerated value named '2'."},
       {hvCreateCellMatrix(1, 3), "A value of class cell (1x3) is not an enumerated value."},
       {nullptr, "A value of class unknown (0x0) is not an enumerated value."},

@@ -62,6 +62,7 @@ TEST_F(InstancePropInfoTest, AddingKeepsTypeConstraintAndDefaultInStep) {
   r->addEnumValue("Manual", 2);
   r->addEnumValue("Off", 5);
   r->addEnumValue(nullptr, 9);
+  r->addEnumValue("Hand", 2);  // a value taken by another text
   EXPECT_EQ(names(*r), (std::vector<std::string>{"auto", "Manual", "Off"}));
   EXPECT_EQ(defaults(*r), std::make_pair(std::string("auto"), 1));
   EXPECT_EQ(type_->getNumberOfValues(), 3u);

@@ -5,6 +5,7 @@
 
 #include <sstream>
 
+#include "zelhost/exceptions.h"
 #include "zelhost/qx_application.h"
 #include "zelhost/services.h"
 #include "zelhost/zelhox.h"
@@ -93,6 +94,36 @@ TEST_F(ZelshInterpreter, FunctionHandleCallbacksGetObjectEventAndExtraArguments)
   EXPECT_FALSE(cb->run(obj, event));
   cb->release(1);
   EXPECT_EQ(out_.str(), "7\nTimer\nfirst\n2\n");
+}
+
+TEST_F(ZelshInterpreter, ErrorsAndWarningsWithoutAnIdentifierGetTheShellsDefault) {
+  hoxRegisterFunction("productfn", [](int, hvArray*[], int, hvArray*[]) {
+    throw new ErrorIdException("", "from the product");
+  });
+  const struct {
+    const char* statements;
+    const char* shown;
+  } cases[] = {
+      {"error('', 'bare')", "Error (zelsh:error): bare\n"},
+      {"error('bare')", "Error (zelsh:error): bare\n"},
+      {"warning('', 'careful')", "Warning (zelsh:warning): careful\n"},
+      {"warning('careful')", "Warning (zelsh:warning): careful\n"},
+      {"productfn()", "Error (zelsh:error): from the product\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.statements);
+    EXPECT_EQ(run(c.statements), c.shown);
+  }
+  // A callback's failure goes through the host and back through its sink.
+  run("function cb(o, e)\n  error('', 'in a callback')\nend\n");
+  ZLScopedHvArray form(hvCreateCellMatrix(1, 1));
+  hvSetCell(form, 0, hvCreateString("cb"));
+  HCallback* cb = new HCallback(form);
+  ZLScopedHvArray none(hvCreateDoubleMatrix(0, 0));
+  out_.str("");
+  EXPECT_TRUE(cb->run(none, none));
+  cb->release(1);
+  EXPECT_EQ(out_.str(), "Error (zelsh:error): in a callback\n");
 }
 
 TEST_F(ZelshInterpreter, AssignmentsToStructuresAreValuesAndFailuresLeaveVariables) {

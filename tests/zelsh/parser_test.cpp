@@ -8,6 +8,8 @@
 namespace zelsh {
 namespace {
 
+using namespace std::string_literals;
+
 std::vector<StmtPtr> parseAll(const std::string& text, std::vector<SyntaxError>* errors) {
   Parser p(tokenize(text));
   std::vector<StmtPtr> out;
@@ -42,8 +44,9 @@ TEST(ZelshParser, WhiteSpaceSeparatesElementsOnlyInsideBrackets) {
 
 TEST(ZelshParser, ErrorsNameTheirPlaceAndParsingGoesOnAtTheNextLine) {
   std::vector<SyntaxError> errors;
-  auto stmts = parseAll("a = 1\nb = [1 2\nc = (3\nd = 'open\ne = 5 $\nf = 6\n", &errors);
-  ASSERT_EQ(errors.size(), 4u);
+  auto stmts =
+      parseAll("a = 1\nb = [1 2\nc = (3\nd = 'open\ne = 5 $\ng = 'a\0b'\nf = 6\n"s, &errors);
+  ASSERT_EQ(errors.size(), 5u);
   EXPECT_EQ(errors[0].message, "Missing ']'");
   EXPECT_EQ(errors[0].line, 2);
   EXPECT_EQ(errors[0].column, 9);
@@ -52,6 +55,8 @@ TEST(ZelshParser, ErrorsNameTheirPlaceAndParsingGoesOnAtTheNextLine) {
   EXPECT_EQ(errors[2].line, 4);
   EXPECT_EQ(errors[2].column, 5);
   EXPECT_EQ(errors[3].message, "Unexpected character '$'");
+  EXPECT_EQ(errors[4].message, "A string cannot hold a NUL character");
+  EXPECT_EQ(errors[4].column, 7);
   ASSERT_EQ(stmts.size(), 2u);
   EXPECT_EQ(stmts[0]->target, "a");
   EXPECT_EQ(stmts[1]->target, "f");

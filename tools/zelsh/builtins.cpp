@@ -105,13 +105,16 @@ Value pause(Interpreter& in, Args& args) {
 
 Value error(Interpreter&, Args& args) {
   needArgs("error", args, 1, 2);
-  if (args.size() == 1) throw ShellError{"zelsh:error", text("error", args[0], "message")};
+  // An empty identifier gets the default where every error is caught.
+  if (args.size() == 1) throw ShellError{kDefaultErrorId, text("error", args[0], "message")};
   throw ShellError{text("error", args[0], "identifier"), text("error", args[1], "message")};
 }
 
 Value warning(Interpreter&, Args& args) {
   needArgs("warning", args, 1, 2);
-  std::string id = args.size() == 2 ? text("warning", args[0], "identifier") : "zelsh:warning";
+  std::string id = args.size() == 2 ? text("warning", args[0], "identifier") : "";
+  // The host would give a warning without one an identifier of its own family.
+  if (id.empty()) id = kDefaultWarningId;
   std::string msg = text("warning", args.back(), "message");
   hoxWarnMsgIdAndTxt(id.c_str(), msg.c_str());
   return nullptr;

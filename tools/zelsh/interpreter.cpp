@@ -36,9 +36,8 @@ QxInterface* objectOf(const hvArray* v) {
 
 bool isNumericLike(const hvArray* v) { return hvIsNumeric(v) || hvIsLogical(v); }
 
-}  // namespace
-
-ShellError currentError() {
+// The error being handled, whatever was thrown.
+ShellError caughtError() {
   try {
     throw;
   } catch (const ShellError& e) {
@@ -67,6 +66,14 @@ ShellError currentError() {
   }
 }
 
+}  // namespace
+
+ShellError currentError() {
+  ShellError e = caughtError();
+  if (e.id.empty()) e.id = kDefaultErrorId;
+  return e;
+}
+
 Interpreter::Interpreter(std::ostream& out) : out_(out), frames_(1) {
   current_ = &frames_[0];
   registerBuiltins(builtins_);
@@ -77,7 +84,7 @@ Interpreter::~Interpreter() = default;
 
 void Interpreter::reportError(const std::string& id, const std::string& message) {
   ++errors_;
-  out_ << "Error (" << id << "): " << message << std::endl;
+  out_ << "Error (" << (id.empty() ? kDefaultErrorId : id) << "): " << message << std::endl;
   if (!pendingHint_.empty() && hintFor_ == id + '\n' + message) {
     out_ << "  " << pendingHint_ << std::endl;
   }

@@ -15,6 +15,10 @@
 
 namespace zelsh {
 
+// What an error or a warning without an identifier of its own is shown with.
+constexpr const char* kDefaultErrorId = "zelsh:error";
+constexpr const char* kDefaultWarningId = "zelsh:warning";
+
 // An error the user sees: "Error (ID): MESSAGE".
 struct ShellError {
   std::string id;

@@ -77,6 +77,8 @@ class Lexer {
       if (pos_ >= s_.size() || s_[pos_] == '\n') {
         throw SyntaxError{"Unterminated string", line, column};
       }
+      // Host strings end at a NUL: a string holding one would be cut short.
+      if (s_[pos_] == '\0') throw SyntaxError{"A string cannot hold a NUL character", line_, col()};
       char c = s_[pos_++];
       if (c == quote) {
         if (peek() != quote) break;

@@ -2,6 +2,8 @@
 #include "shell.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <signal.h>
@@ -9,10 +11,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 
 #include <csignal>
-#include <fstream>
-#include <sstream>
 
 #include "line_editor.h"
 #include "zelhost/qx_application.h"
@@ -28,6 +29,44 @@ std::atomic<bool> g_newlineOnInterrupt{false};
 void onInterrupt(int) {
   HostInterruptState::SetInterruptPending(true);
   if (g_newlineOnInterrupt.load()) (void)!::write(STDOUT_FILENO, "\n", 1);
+}
+
+struct FdCloser {
+  int fd;
+  ~FdCloser() { ::close(fd); }
+};
+
+// Reads the whole file; on failure, says why. A folder opens like a file and
+// fails only when read, so it is refused before.
+bool readFile(const std::string& path, std::string& text, std::string& reason) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    reason = std::strerror(errno);
+    return false;
+  }
+  FdCloser closer{fd};
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    reason = std::strerror(EISDIR);
+    return false;
+  }
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n == 0) return true;
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      reason = std::strerror(errno);
+      return false;
+    }
+    text.append(buf, static_cast<std::size_t>(n));
+  }
+}
+
+// Editors may put a UTF-8 byte-order mark before the first line.
+void dropByteOrderMark(std::string& text) {
+  static const char kMark[] = "\xEF\xBB\xBF";
+  if (text.compare(0, sizeof kMark - 1, kMark) == 0) text.erase(0, sizeof kMark - 1);
 }
 
 }  // namespace
@@ -46,7 +85,7 @@ Shell::Shell(const ShellOptions& options, std::ostream& out)
     : options_(options), out_(out), interpreter_(out) {
   previousEvaluator_ = hoxSetCallbackEvaluator(&interpreter_);
   hoxSetWarningSink([this](const std::string& id, const std::string& message) {
-    out_ << "Warning (" << id << "): " << message << std::endl;
+    out_ << "Warning (" << (id.empty() ? kDefaultWarningId : id) << "): " << message << std::endl;
   });
   hoxSetErrorSink([this](const std::string& id, const std::string& message) {
     interpreter_.reportError(id, message);
@@ -110,14 +149,14 @@ void Shell::finish() {
 }
 
 int Shell::runScript(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    out_ << "Error (zelsh:cannotRead): Cannot read script '" << path << "'." << std::endl;
+  std::string text, reason;
+  if (!readFile(path, text, reason)) {
+    out_ << "Error (zelsh:cannotRead): Cannot read script '" << path << "': " << reason << "."
+         << std::endl;
     return 2;
   }
-  std::ostringstream text;
-  text << file.rdbuf();
-  return runText(text.str());
+  dropByteOrderMark(text);
+  return runText(text);
 }
 
 int Shell::runText(const std::string& text) {
