@@ -7,6 +7,7 @@ TSAN_BUILD  ?= build-tsan
 FUZZ_BUILD  ?= build-fuzz
 BENCH_BUILD ?= build-bench
 FUZZ_SECONDS ?= 60
+PREFIX      ?= /usr/local
 GENERATOR   := -G Ninja
 
 APT_PACKAGES := cmake ninja-build g++ clang libclang-rt-dev libxerces-c-dev \
@@ -18,7 +19,7 @@ SAN_ENV := ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=0:strict_s
            LSAN_OPTIONS=report_objects=1
 TSAN_ENV := TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 
-.PHONY: all deps build test test-normal test-asan test-tsan test-fuzz demo bench format clean
+.PHONY: all deps build install test test-normal test-asan test-tsan test-fuzz demo bench format clean
 
 all: build
 
@@ -37,6 +38,11 @@ $(BUILD)/build.ninja: | deps
 
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j$(JOBS)
+
+# The libraries, headers, zelsh, simdev and the CMake and pkg-config files
+# into PREFIX, which may be moved afterwards.
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 # Every test twice (a normal build, then AddressSanitizer + UBSan with
 # LeakSanitizer), the threaded tests under ThreadSanitizer, and each fuzzer for

@@ -1,5 +1,6 @@
 // The simdev product plugin: registers the product and the functions it offers to the host
 // language.
+#include <dlfcn.h>
 #include <sys/stat.h>
 
 #include <memory>
@@ -51,10 +52,22 @@ bool fileExists(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// The bundled property files live in a folder relative to this plugin's own file.
+std::string bundledDir() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&bundledDir), &info) == 0 || info.dli_fname == nullptr) {
+    return "";
+  }
+  std::string self(info.dli_fname);
+  std::size_t slash = self.rfind('/');
+  std::string dir = slash == std::string::npos ? "." : self.substr(0, slash);
+  return dir + "/" + SIMDEV_DATA_RELDIR;
+}
+
 // A relative name is looked up in the current folder, then among the bundled files.
 std::string findPropertyFile(const std::string& name) {
   if (fileExists(name) || (!name.empty() && name[0] == '/')) return name;
-  std::string bundled = std::string(SIMDEV_DATA_DIR) + "/" + name;
+  std::string bundled = bundledDir() + "/" + name;
   return fileExists(bundled) ? bundled : name;
 }
 

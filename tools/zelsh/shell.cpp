@@ -30,7 +30,23 @@ std::string defaultProductPath() {
   exe[n] = '\0';
   std::string dir(exe);
   dir = dir.substr(0, dir.rfind('/'));
-  return dir + "/../lib/libsimdev.so";
+  return dir + "/" + ZELSH_PLUGIN_RELDIR + "/libsimdev.so";
+}
+
+namespace {
+
+std::string versionText(int packed) {
+  return std::to_string(packed / 10000) + "." + std::to_string(packed / 100 % 100) + "." +
+         std::to_string(packed % 100);
+}
+
+}  // namespace
+
+std::string pluginVersionProblem(const std::string& path, int pluginVersion) {
+  if (zelVersionMajor(pluginVersion) == zelVersionMajor(kZelProductAbiVersion)) return "";
+  return "Cannot load product '" + path + "': it was built against version " +
+         versionText(pluginVersion) + ", this host is version " +
+         versionText(kZelProductAbiVersion) + "; rebuild the product against this version.";
 }
 
 Shell::Shell(const ShellOptions& options, std::ostream& out)
@@ -64,7 +80,18 @@ void Shell::loadProduct(const std::string& path, bool quietIfMissing) {
   }
   auto entry = reinterpret_cast<ZelProductEntry>(dlsym(handle, kZelProductEntryName));
   const ZelProductPlugin* info = entry != nullptr ? entry() : nullptr;
-  if (info == nullptr || info->abiVersion != kZelProductAbiVersion || info->load == nullptr) {
+  if (info == nullptr) {
+    interpreter_.reportError("zelsh:product", "'" + path + "' is not a product plugin.");
+    dlclose(handle);
+    return;
+  }
+  std::string versionProblem = pluginVersionProblem(path, info->abiVersion);
+  if (!versionProblem.empty()) {
+    interpreter_.reportError("zelsh:productVersion", versionProblem);
+    dlclose(handle);
+    return;
+  }
+  if (info->load == nullptr) {
     interpreter_.reportError("zelsh:product", "'" + path + "' is not a product plugin.");
     dlclose(handle);
     return;
