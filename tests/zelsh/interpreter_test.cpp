@@ -5,6 +5,7 @@
 
 #include <sstream>
 
+#include "shell.h"
 #include "zelhost/qx_application.h"
 #include "zelhost/services.h"
 #include "zelhost/zelhox.h"
@@ -99,6 +100,30 @@ TEST_F(ZelshInterpreter, AssignmentsToStructuresAreValuesAndFailuresLeaveVariabl
   EXPECT_EQ(run("a.x = 1;\nb = a;\nb.x = 2;\na.x\nb.x\n"), "1\n2\n");
   EXPECT_EQ(run("n = 5;\nn.f = 1\nn\n"),
             "Error (zelsh:fieldAssign): Cannot set field 'f' of a value of class double.\n5\n");
+}
+
+TEST(ZelshPlugins, OnlyPluginsOfTheHostsMajorVersionLoad) {
+  const int host = kZelProductAbiVersion;
+  const int major = zelVersionMajor(host);
+  const struct {
+    int plugin;
+    bool loads;
+  } cases[] = {
+      {host, true},
+      {zelPackVersion(major, 99, 99), true},
+      {zelPackVersion(major + 1, 0, 0), false},
+      {zelPackVersion(major + 7, 1, 2), false},
+      {1, major == 0},  // plugins from before versions were packed
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.plugin);
+    std::string problem = pluginVersionProblem("p.so", c.plugin);
+    EXPECT_EQ(problem.empty(), c.loads) << problem;
+  }
+  EXPECT_EQ(pluginVersionProblem("p.so", zelPackVersion(major + 7, 1, 2)),
+            "Cannot load product 'p.so': it was built against version " +
+                std::to_string(major + 7) + ".1.2, this host is version " + ZELHOST_VERSION_STRING +
+                "; rebuild the product against this version.");
 }
 
 }  // namespace

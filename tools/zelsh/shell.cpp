@@ -96,12 +96,16 @@ void Shell::loadProduct(const std::string& path, bool quietIfMissing) {
     dlclose(handle);
     return;
   }
+  // The functions load() registers belong to the product: another product
+  // cannot take them over by accident.
+  std::string previous = hoxSetCurrentProduct(info->name != nullptr ? info->name : path);
   try {
     info->load();
   } catch (...) {
     ShellError e = currentError();
     interpreter_.reportError(e.id, e.message);
   }
+  hoxSetCurrentProduct(previous);
   plugins_.push_back({handle, info});
 }
 
@@ -110,12 +114,14 @@ void Shell::finish() {
   finished_ = true;
   interpreter_.processEvents();
   for (auto it = plugins_.rbegin(); it != plugins_.rend(); ++it) {
+    std::string previous = hoxSetCurrentProduct(it->info->name != nullptr ? it->info->name : "");
     try {
       if (it->info->unload != nullptr) it->info->unload();
     } catch (...) {
       ShellError e = currentError();
       interpreter_.reportError(e.id, e.message);
     }
+    hoxSetCurrentProduct(previous);
   }
   QxApplicationManager::shutdown();
   for (auto it = plugins_.rbegin(); it != plugins_.rend(); ++it) dlclose(it->handle);
