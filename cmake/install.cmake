@@ -16,7 +16,8 @@ install(EXPORT zelobjsysTargets NAMESPACE zelobjsys:: DESTINATION ${ZEL_CMAKE_DI
 
 configure_package_config_file(${CMAKE_SOURCE_DIR}/cmake/zelobjsysConfig.cmake.in
                               ${CMAKE_BINARY_DIR}/zelobjsysConfig.cmake
-                              INSTALL_DESTINATION ${ZEL_CMAKE_DIR})
+                              INSTALL_DESTINATION ${ZEL_CMAKE_DIR}
+                              PATH_VARS CMAKE_INSTALL_BINDIR ZEL_PLUGIN_DIR)
 # Before 1.0 a minor version may break products; from 1.0 on, the major one.
 if(PROJECT_VERSION_MAJOR EQUAL 0)
   set(ZEL_COMPATIBILITY SameMinorVersion)
