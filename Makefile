@@ -47,7 +47,8 @@ install: build
 
 # A product author's road: install into a fresh prefix, move the prefix (it
 # must not care where it lives), build examples/psu against the moved package
-# alone, and run its golden script in the installed zelsh.
+# alone, run its golden script in the installed zelsh, and lint the installed
+# property files with it.
 test-install: build
 	rm -rf $(INSTALL_BUILD)
 	cmake --install $(BUILD) --prefix $(INSTALL_BUILD)/staged
@@ -59,6 +60,8 @@ test-install: build
 	  --product ../../$(INSTALL_BUILD)/psu/libpsu.so psu.zel >../../$(INSTALL_BUILD)/psu.out 2>&1; \
 	  test $$? -eq 1 || { echo "FAIL: psu.zel exit status"; exit 1; }
 	diff -u examples/psu/psu.out $(INSTALL_BUILD)/psu.out
+	for f in $(INSTALL_BUILD)/prefix/share/zelobjsys/simdev/*.xml examples/psu/psu.xml; do \
+	  $(INSTALL_BUILD)/prefix/bin/zelsh --lint $$f || exit 1; done
 	@echo "test-install: the installed package builds and runs a product of its own"
 
 # Every test twice (a normal build, then AddressSanitizer + UBSan with

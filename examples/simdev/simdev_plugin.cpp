@@ -57,7 +57,7 @@ void defineProperties(SimSchema& schema, SimFactory& factory, const std::string&
     schema.addGenericProperty(&factory, name);
   }
   void* errorFcn = factory.createCallbackProperty("ErrorFcn", "");
-  factory.addPropHelpFromXML(errorFcn, nullptr);
+  factory.addPropHelpLine(errorFcn, "Callback run when the device reports an error.");
   factory.addProperty(errorFcn, false);
 
   void* running = factory.createEnumProperty("Running", "off", 0);
