@@ -7,6 +7,8 @@ TSAN_BUILD  ?= build-tsan
 FUZZ_BUILD  ?= build-fuzz
 BENCH_BUILD ?= build-bench
 FUZZ_SECONDS ?= 60
+PREFIX      ?= /usr/local
+INSTALL_BUILD ?= build-install
 GENERATOR   := -G Ninja
 
 APT_PACKAGES := cmake ninja-build g++ clang libclang-rt-dev libxerces-c-dev \
@@ -18,7 +20,7 @@ SAN_ENV := ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=0:strict_s
            LSAN_OPTIONS=report_objects=1
 TSAN_ENV := TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 
-.PHONY: all deps build test test-normal test-asan test-tsan test-fuzz demo bench format clean
+.PHONY: all deps build install test-install test test-normal test-asan test-tsan test-fuzz demo bench format clean
 
 all: build
 
@@ -38,11 +40,35 @@ $(BUILD)/build.ninja: | deps
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j$(JOBS)
 
+# The libraries, headers, zelsh, simdev and the CMake and pkg-config files
+# into PREFIX, which may be moved afterwards.
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A product author's road: install into a fresh prefix, move the prefix (it
+# must not care where it lives), build examples/psu against the moved package
+# alone, run its golden script in the installed zelsh, and lint the installed
+# property files with it.
+test-install: build
+	rm -rf $(INSTALL_BUILD)
+	cmake --install $(BUILD) --prefix $(INSTALL_BUILD)/staged
+	mv $(INSTALL_BUILD)/staged $(INSTALL_BUILD)/prefix
+	cmake -S examples/psu -B $(INSTALL_BUILD)/psu $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_PREFIX_PATH=$(abspath $(INSTALL_BUILD)/prefix) -DCMAKE_CXX_FLAGS="-Wall -Wextra -Werror"
+	cmake --build $(INSTALL_BUILD)/psu -j$(JOBS)
+	cd examples/psu && ../../$(INSTALL_BUILD)/prefix/bin/zelsh \
+	  --product ../../$(INSTALL_BUILD)/psu/libpsu.so psu.zel >../../$(INSTALL_BUILD)/psu.out 2>&1; \
+	  test $$? -eq 1 || { echo "FAIL: psu.zel exit status"; exit 1; }
+	diff -u examples/psu/psu.out $(INSTALL_BUILD)/psu.out
+	for f in $(INSTALL_BUILD)/prefix/share/zelobjsys/simdev/*.xml examples/psu/psu.xml; do \
+	  $(INSTALL_BUILD)/prefix/bin/zelsh --lint $$f || exit 1; done
+	@echo "test-install: the installed package builds and runs a product of its own"
+
 # Every test twice (a normal build, then AddressSanitizer + UBSan with
 # LeakSanitizer), the threaded tests under ThreadSanitizer, and each fuzzer for
 # a bounded time. The sanitizer run comes last so that its CTest summary is the
 # closing line.
-test: deps test-fuzz test-tsan test-normal test-asan
+test: deps test-fuzz test-tsan test-install test-normal test-asan
 
 # Then each unit binary once more, shuffled and twice over, so that a test
 # leaning on another's leftovers or on state of its own earlier run fails.
@@ -87,4 +113,4 @@ format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(INSTALL_BUILD)

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "sim_device.h"
-#include "sim_records.h"
 #include "zelhost/data_type.h"
 #include "zelhost/product_plugin.h"
 #include "zelhost/services.h"
@@ -18,7 +17,7 @@
 #include "zelobjsys/application_manager.h"
 #include "zelobjsys/instance_prop_info.h"
 #include "zelobjsys/prop_info_manager.h"
-#include "zelobjsys/xml_prop_reader.h"
+#include "zelobjsys/property_file.h"
 
 namespace simdev {
 namespace {
@@ -50,66 +49,21 @@ SimDevice& deviceArg(hvArray* prhs[], int i, const char* usage) {
 
 // ------------------------------------------------------------ devclass
 
-bool fileExists(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// A relative name is looked up in the current folder, then among the bundled files.
-std::string findPropertyFile(const std::string& name) {
-  if (fileExists(name) || (!name.empty() && name[0] == '/')) return name;
-  std::string bundled = std::string(SIMDEV_DATA_DIR) + "/" + name;
-  return fileExists(bundled) ? bundled : name;
-}
-
-// Puts the three marks on the root element (the first top-level element).
-bool markRootElement(zelobjsys::XMLPropReader& reader) {
-  reader.gotoTop();
-  reader.gotoFirstChild();
-  while (reader.isPositionValid() && reader.getNodeType() != 1) reader.gotoNextSibling();
-  if (!reader.isPositionValid()) return false;
-  reader.markRoot();
-  reader.markDeviceRoot();
-  reader.markHelpRoot();
-  return true;
-}
-
-bool hasSection(zelobjsys::XMLPropReader& reader, const std::string& section) {
-  reader.pushPosition();
-  reader.gotoRoot();
-  reader.gotoFirstChild();
-  bool found =
-      reader.isPositionValid() && reader.findSiblingElement("Section", "name", section.c_str());
-  reader.popPosition();
-  return found;
-}
-
-std::unique_ptr<zelobjsys::XMLPropReader> openPropertyFile(const std::string& name) {
-  std::string path = findPropertyFile(name);
-  if (!fileExists(path)) {
-    error("simdev:fileNotFound", ("Cannot find the property file '" + name + "'.").c_str());
-  }
-  std::unique_ptr<zelobjsys::XMLPropReader> reader;
-  try {
-    reader = std::make_unique<zelobjsys::XMLPropReader>(path.c_str());
-  } catch (zelobjsys::XMLPropException* e) {
-    delete e;
-  }
-  if (!reader || !markRootElement(*reader)) {
-    error("simdev:badPropertyFile",
-          ("The property file '" + name + "' is not well-formed XML.").c_str());
-  }
-  return reader;
+// The bundled property files, looked up when a name is not found from the current folder.
+std::string bundledDir() {
+  return zelobjsys::folderBeside(reinterpret_cast<const void*>(&bundledDir), SIMDEV_DATA_RELDIR);
 }
 
 // The standard properties, then simdev's own, then the XML section.
-void defineProperties(SimSchema& schema, SimFactory& factory, const std::string& section) {
+void defineProperties(SimSchema& schema, SimFactory& factory, const std::string& file,
+                      const std::string& section) {
+  zelobjsys::PropertyFile xml(factory, file, bundledDir());  // the help of the generic ones too
   for (const char* name :
        {"Name", "Tag", "Type", "UserData", "TimerFcn", "TimerPeriod", "Timeout"}) {
     schema.addGenericProperty(&factory, name);
   }
   void* errorFcn = factory.createCallbackProperty("ErrorFcn", "");
-  factory.addPropHelpFromXML(errorFcn, nullptr);
+  factory.addPropHelpLine(errorFcn, "Callback run when the device reports an error.");
   factory.addProperty(errorFcn, false);
 
   void* running = factory.createEnumProperty("Running", "off", 0);
@@ -118,7 +72,7 @@ void defineProperties(SimSchema& schema, SimFactory& factory, const std::string&
   factory.addPropHelpLine(running, "Whether the device is running: start and stop change it.");
   factory.addProperty(running, false);
 
-  factory.includeXMLSection(section.c_str(), false);
+  xml.includeSection(section);
 }
 
 void devclass(int, hvArray* plhs[], int nrhs, hvArray* prhs[]) {
@@ -136,16 +90,10 @@ void devclass(int, hvArray* plhs[], int nrhs, hvArray* prhs[]) {
   if (manager->isProductClass(kProduct, className.c_str())) {
     error("simdev:classExists", ("The class '" + className + "' is already defined.").c_str());
   }
-  std::unique_ptr<zelobjsys::XMLPropReader> reader = openPropertyFile(file);
-  if (!hasSection(*reader, section)) {
-    error("simdev:sectionNotFound",
-          ("The property file '" + file + "' has no section '" + section + "'.").c_str());
-  }
   auto schema = std::make_unique<SimSchema>(className.c_str());
   {
     SimFactory factory(schema.get(), device.c_str());
-    factory.setXMLReader(reader.get());
-    defineProperties(*schema, factory, section);
+    defineProperties(*schema, factory, file, section);
   }
   schema->addGenericMethod("GetToolbarName");
   if (!manager->addProductClass(kProduct, schema.get())) {

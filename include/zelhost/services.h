@@ -19,9 +19,17 @@ class InterruptException;
 using HoxFunction = std::function<void(int nlhs, hvArray* plhs[], int nrhs, hvArray* prhs[])>;
 
 // Registers (or replaces) a function under a name. The host registers
-// "num2str" and "drawnow" itself; products and the shell add more.
-void hoxRegisterFunction(const char* name, HoxFunction fn);
+// "num2str" and "drawnow" itself; products and the shell add more. While a
+// product is current (see hoxSetCurrentProduct) the functions it registers
+// belong to it: it may replace and remove its own and the unowned ones, but
+// a name another product registered is refused with the warning
+// "PULVRA:functionTaken" naming both products, and false is returned.
+bool hoxRegisterFunction(const char* name, HoxFunction fn);
 void hoxUnregisterFunction(const char* name);
+// Makes a product current (an empty name: none) and returns the previous
+// one. Whoever loads and unloads plugins sets it around their load() and
+// unload().
+std::string hoxSetCurrentProduct(const std::string& product);
 bool hoxIsFunction(const char* name);
 
 // What the shell's "help" shows for a function: a usage line such as

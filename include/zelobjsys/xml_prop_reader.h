@@ -5,22 +5,34 @@
 #include <memory>
 #include <string>
 
+#include "zelhost/zelutil.h"
+
 namespace zelobjsys {
 
-// Why an XMLPropReader could not be built. Thrown as `new XMLPropException(code)`;
-// whoever catches the pointer deletes it.
-class XMLPropException {
+// Why an XMLPropReader could not be built. Thrown as `new XMLPropException(...)`;
+// whoever catches the pointer deletes it. Its identifier and message say what
+// went wrong where: "vornix:xml:cannotRead" (with the system's reason),
+// "vornix:xml:notWellFormed" (file, line, column and the parser's reason),
+// "vornix:xml:entityLimit" (too many entity expansions), "vornix:xml:platform".
+// As a ZLException it reaches the host language with that identifier.
+class XMLPropException : public zelutil::ZLException {
  public:
   // The XML platform could not be initialised or the parser could not be made.
   static constexpr int kPlatformFailed = 0;
   // The input could not be read, is not well-formed XML, or has no content.
   static constexpr int kParseFailed = 1;
 
-  explicit XMLPropException(int code) : code_(code) {}
+  XMLPropException(int code, const char* id, const std::string& message, int line = 0,
+                   int column = 0);
   int getCode() const { return code_; }
+  // Where the parser stopped, 1-based; 0 when the failure has no position.
+  int getLine() const { return line_; }
+  int getColumn() const { return column_; }
 
  private:
   int code_;
+  int line_;
+  int column_;
 };
 
 // Parses one XML property file (from a local file or from text in memory) into a
@@ -43,8 +55,8 @@ class XMLPropReader {
   // null, the file cannot be read or it is not well-formed XML.
   explicit XMLPropReader(const char* fileName);
   // Reads the XML document held in `xmlText`. Throws XMLPropException* (code 1)
-  // when it is not well-formed XML.
-  explicit XMLPropReader(std::string xmlText);
+  // when it is not well-formed XML; its messages call the text `sourceName`.
+  explicit XMLPropReader(std::string xmlText, const std::string& sourceName = "the XML text");
   ~XMLPropReader();
 
   XMLPropReader(const XMLPropReader&) = delete;

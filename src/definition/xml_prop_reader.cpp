@@ -1,6 +1,7 @@
 // XMLPropReader: parsing an XML property file with Xerces-C and moving a cursor over it.
 #include "zelobjsys/xml_prop_reader.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -9,6 +10,7 @@
 
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/framework/XMLErrorCodes.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/sax/ErrorHandler.hpp>
 #include <xercesc/sax/SAXException.hpp>
@@ -121,13 +123,23 @@ void writeLocal(const XMLCh* text, char* buf, int len) {
   buf[local.size()] = '\0';
 }
 
+constexpr const char* kCannotReadId = "vornix:xml:cannotRead";
+constexpr const char* kNotWellFormedId = "vornix:xml:notWellFormed";
+constexpr const char* kEntityLimitId = "vornix:xml:entityLimit";
+constexpr const char* kPlatformId = "vornix:xml:platform";
+
+XMLPropException* platformFailure() {
+  return new XMLPropException(XMLPropException::kPlatformFailed, kPlatformId,
+                              "The XML parser could not be started.");
+}
+
 // Keeps the XML platform initialised while it lives. Xerces counts Initialize and
 // Terminate calls, so every reader holds one pair of its own.
 class PlatformGuard {
  public:
   PlatformGuard() {
     if (!runXerces([] { xc::XMLPlatformUtils::Initialize(); })) {
-      throw new XMLPropException(XMLPropException::kPlatformFailed);
+      throw platformFailure();
     }
   }
   ~PlatformGuard() { xc::XMLPlatformUtils::Terminate(); }
@@ -153,6 +165,40 @@ class ErrorCounter : public xc::ErrorHandler {
   int count_ = 0;
 };
 
+// The first error the parser met: its code tells a refused entity expansion
+// from a document that is not well-formed.
+struct FirstError {
+  bool seen = false;
+  unsigned code = 0;
+  std::string text;
+  int line = 0;
+  int column = 0;
+};
+
+// Notes the first error with its code and position before the error handler
+// sees it; only the parser's own report carries the code.
+class NotingParser : public xc::XercesDOMParser {
+ public:
+  explicit NotingParser(FirstError& first)
+      : xc::XercesDOMParser(nullptr, xc::XMLPlatformUtils::fgMemoryManager), first_(first) {}
+  void error(const unsigned int code, const XMLCh* const domain,
+             const xc::XMLErrorReporter::ErrTypes type, const XMLCh* const text,
+             const XMLCh* const systemId, const XMLCh* const publicId, const XMLFileLoc line,
+             const XMLFileLoc column) override {
+    if (!first_.seen && type != xc::XMLErrorReporter::ErrType_Warning) {
+      first_.seen = true;
+      first_.code = code;
+      toLocal(xmlString(text), &first_.text);
+      first_.line = static_cast<int>(line);
+      first_.column = static_cast<int>(column);
+    }
+    xc::XercesDOMParser::error(code, domain, type, text, systemId, publicId, line, column);
+  }
+
+ private:
+  FirstError& first_;
+};
+
 // Answers every request for an external entity or DTD with an empty one, so that a
 // property file can neither read other files nor reach the network.
 class RefuseExternalEntities : public xc::XMLEntityResolver {
@@ -163,34 +209,47 @@ class RefuseExternalEntities : public xc::XMLEntityResolver {
   }
 };
 
+XMLPropException* cannotRead(const char* fileName, int error) {
+  std::string name = fileName ? fileName : "";
+  return new XMLPropException(XMLPropException::kParseFailed, kCannotReadId,
+                              "Cannot read the property file '" + name + "': " +
+                                  (name.empty() ? "no file name" : std::strerror(error)) + ".");
+}
+
 // The whole content of the file `fileName`. The reader reads files itself rather
 // than through Xerces, whose file reader leaks when a read fails (a directory, say).
 std::string readFile(const char* fileName) {
   struct Closer {
     void operator()(std::FILE* f) const { std::fclose(f); }
   };
-  std::unique_ptr<std::FILE, Closer> file(fileName ? std::fopen(fileName, "rb") : nullptr);
-  if (!file) throw new XMLPropException(XMLPropException::kParseFailed);
+  errno = 0;
+  std::unique_ptr<std::FILE, Closer> file(fileName && *fileName ? std::fopen(fileName, "rb")
+                                                                : nullptr);
+  if (!file) throw cannotRead(fileName, errno);
   std::string content;
   char chunk[8192];
   std::size_t got;
   while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) content.append(chunk, got);
-  if (std::ferror(file.get())) throw new XMLPropException(XMLPropException::kParseFailed);
+  if (std::ferror(file.get())) throw cannotRead(fileName, errno ? errno : EIO);
   return content;
+}
+
+std::string quotedName(const char* fileName) {
+  return std::string("the property file '") + (fileName ? fileName : "") + "'";
 }
 
 }  // namespace
 
 class XMLPropReader::Impl {
  public:
-  explicit Impl(const std::string& text) {
+  Impl(const std::string& text, std::string sourceName) : sourceName_(std::move(sourceName)) {
     makeParser();
     std::unique_ptr<xc::InputSource> source;
     if (!runXerces([&] {
           source.reset(new xc::MemBufInputSource(reinterpret_cast<const XMLByte*>(text.data()),
                                                  text.size(), u""));
         })) {
-      throw new XMLPropException(XMLPropException::kParseFailed);
+      throw platformFailure();
     }
     parse(*source);
   }
@@ -209,9 +268,9 @@ class XMLPropReader::Impl {
     const bool made = runXerces([&] {
       security_.reset(new xc::SecurityManager());
       security_->setEntityExpansionLimit(kEntityExpansionLimit);
-      parser_.reset(new xc::XercesDOMParser(nullptr, xc::XMLPlatformUtils::fgMemoryManager));
+      parser_.reset(new NotingParser(first_));
     });
-    if (!made) throw new XMLPropException(XMLPropException::kPlatformFailed);
+    if (!made) throw platformFailure();
     parser_->setValidationScheme(xc::XercesDOMParser::Val_Never);
     parser_->setDoNamespaces(false);
     parser_->setDoSchema(false);
@@ -230,23 +289,50 @@ class XMLPropReader::Impl {
     const bool parsed = runXerces([&] { parser_->parse(source); });
     if (!parsed || errors_.count() > 0 || parser_->getErrorCount() > 0 || !document() ||
         !document()->getFirstChild()) {
-      throw new XMLPropException(XMLPropException::kParseFailed);
+      throw parseFailure();
     }
     current = root = deviceRoot = helpRoot = document()->getFirstChild();
   }
 
+  XMLPropException* parseFailure() const {
+    if (!first_.seen) {
+      return new XMLPropException(XMLPropException::kParseFailed, kNotWellFormedId,
+                                  "Cannot parse " + sourceName_ + ": it has no XML content.");
+    }
+    const bool entityLimit = first_.code == xc::XMLErrs::EntityExpansionLimitExceeded;
+    std::string where = sourceName_ + ", line " + std::to_string(first_.line) + ", column " +
+                        std::to_string(first_.column);
+    std::string message = entityLimit ? "Refused " + where + ": it expands entities more than " +
+                                            std::to_string(kEntityExpansionLimit) + " times (" +
+                                            first_.text + ")."
+                                      : "Cannot parse " + where + ": " + first_.text + ".";
+    return new XMLPropException(XMLPropException::kParseFailed,
+                                entityLimit ? kEntityLimitId : kNotWellFormedId, message,
+                                first_.line, first_.column);
+  }
+
   // Destroyed in reverse order: the parser and its document first, the platform last.
   PlatformGuard platform_;
+  std::string sourceName_;
+  FirstError first_;
   ErrorCounter errors_;
   RefuseExternalEntities resolver_;
   std::unique_ptr<xc::SecurityManager> security_;
   std::unique_ptr<xc::XercesDOMParser> parser_;
 };
 
-XMLPropReader::XMLPropReader(const char* fileName)
-    : impl_(std::make_unique<Impl>(readFile(fileName))) {}
+XMLPropException::XMLPropException(int code, const char* id, const std::string& message, int line,
+                                   int column)
+    : code_(code), line_(line), column_(column) {
+  setID(id);
+  setMessage("%s", message.c_str());
+}
 
-XMLPropReader::XMLPropReader(std::string xmlText) : impl_(std::make_unique<Impl>(xmlText)) {}
+XMLPropReader::XMLPropReader(const char* fileName)
+    : impl_(std::make_unique<Impl>(readFile(fileName), quotedName(fileName))) {}
+
+XMLPropReader::XMLPropReader(std::string xmlText, const std::string& sourceName)
+    : impl_(std::make_unique<Impl>(xmlText, sourceName)) {}
 
 XMLPropReader::~XMLPropReader() = default;
 

@@ -53,6 +53,10 @@ void drawnowFunction(int, hvArray*[], int, hvArray*[]) { hoxProcessPendingEvents
 struct ServicesState {
   std::mutex mutex;
   std::map<std::string, HoxFunction> functions;
+  // The product that registered each function; the host's own and those the
+  // shell or a test registers outside a product have none.
+  std::map<std::string, std::string> owners;
+  std::string currentProduct;
   HoxEventProcessor eventProcessor;
   HoxMessageSink warningSink;
   HoxMessageSink errorSink;
@@ -135,22 +139,67 @@ std::string utf16ToUtf8(const char16_t* text) {
 
 // ---------------------------------------------------------------- functions
 
-void hoxRegisterFunction(const char* name, HoxFunction fn) {
-  if (name == nullptr || *name == '\0') return;
+namespace {
+
+// The product that owns a function other than the current one, if any: the
+// current product may neither replace nor remove that function.
+std::string otherOwner(ServicesState& s, const std::string& name) {
+  auto it = s.owners.find(name);
+  if (it == s.owners.end() || s.currentProduct.empty() || it->second == s.currentProduct) {
+    return "";
+  }
+  return it->second;
+}
+
+void eraseFunction(ServicesState& s, const std::string& name) {
+  s.functions.erase(name);
+  s.owners.erase(name);
+}
+
+}  // namespace
+
+std::string hoxSetCurrentProduct(const std::string& product) {
   ServicesState& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
-  if (fn) {
-    s.functions[name] = std::move(fn);
-  } else {
-    s.functions.erase(name);
+  std::string previous = std::move(s.currentProduct);
+  s.currentProduct = product;
+  return previous;
+}
+
+bool hoxRegisterFunction(const char* name, HoxFunction fn) {
+  if (name == nullptr || *name == '\0') return false;
+  ServicesState& s = state();
+  std::string owner, product;
+  {
+    std::lock_guard<std::mutex> lock(s.mutex);
+    owner = otherOwner(s, name);
+    if (owner.empty()) {
+      if (!fn) {
+        eraseFunction(s, name);
+      } else {
+        s.functions[name] = std::move(fn);
+        if (s.currentProduct.empty()) {
+          s.owners.erase(name);
+        } else {
+          s.owners[name] = s.currentProduct;
+        }
+      }
+      return true;
+    }
+    product = s.currentProduct;
   }
+  hoxWarnMsgIdAndTxt("PULVRA:functionTaken",
+                     ("The product '" + product + "' cannot register the function '" + name +
+                      "': the product '" + owner + "' registered it already.")
+                         .c_str());
+  return false;
 }
 
 void hoxUnregisterFunction(const char* name) {
   if (name == nullptr) return;
   ServicesState& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.functions.erase(name);
+  if (otherOwner(s, name).empty()) eraseFunction(s, name);
 }
 
 bool hoxIsFunction(const char* name) {

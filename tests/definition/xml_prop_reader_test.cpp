@@ -14,11 +14,12 @@ namespace {
 const std::string kDataDir = std::string(ZEL_TEST_DATA_DIR) + "/data/";
 
 // The code of the XMLPropException that `make` throws, or -1 when it throws none.
-int failureCode(const std::function<void()>& make) {
+int failureCode(const std::function<void()>& make, std::string* idAndMessage = nullptr) {
   try {
     make();
   } catch (XMLPropException* e) {
     std::unique_ptr<XMLPropException> owned(e);
+    if (idAndMessage) *idAndMessage = std::string(e->getID()) + " " + e->getMessage();
     return owned->getCode();
   }
   return -1;
@@ -59,31 +60,41 @@ TEST(XMLPropReaderTest, MarksStartOnTheFirstTopLevelNodeEvenAComment) {
   EXPECT_EQ(nodeName(reader), "SimMeter");
 }
 
-TEST(XMLPropReaderTest, UnreadableOrMalformedInputFailsWithCodeOne) {
+TEST(XMLPropReaderTest, UnreadableOrMalformedInputFailsNamingWhereAndWhy) {
   const std::string bomb =
       "<!DOCTYPE x [<!ENTITY a '0123456789'><!ENTITY b '&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;'>"
       "<!ENTITY c '&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;'><!ENTITY d '&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;'>"
       "<!ENTITY e '&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;'><!ENTITY f '&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;'>"
       "]><x>&f;&f;</x>";
+  // Each failure names what failed and where, behind an identifier of its kind.
   const struct {
     const char* what;
     std::function<void()> make;
+    const char* idAndMessage;
   } cases[] = {
-      {"missing file", [] { XMLPropReader r((kDataDir + "no_such_file.xml").c_str()); }},
-      {"directory", [] { XMLPropReader r(kDataDir.c_str()); }},
-      {"malformed file", [] { XMLPropReader r((kDataDir + "xml_malformed.xml").c_str()); }},
-      {"null file name", [] { XMLPropReader r(static_cast<const char*>(nullptr)); }},
-      {"empty file name", [] { XMLPropReader r(""); }},
-      {"empty text", [] { XMLPropReader r{std::string()}; }},
-      {"not XML", [] { XMLPropReader r(std::string("Timeout = 5")); }},
-      {"unclosed element", [] { XMLPropReader r(std::string("<a><b></a>")); }},
-      {"two roots", [] { XMLPropReader r(std::string("<a/><b/>")); }},
-      {"prolog only", [] { XMLPropReader r(std::string("<?xml version='1.0'?>")); }},
-      {"entity bomb", [&] { XMLPropReader r(bomb); }},
+      {"missing file", [] { XMLPropReader r((kDataDir + "no_such_file.xml").c_str()); },
+       "vornix:xml:cannotRead Cannot read the property file '"},
+      {"directory", [] { XMLPropReader r(kDataDir.c_str()); }, "vornix:xml:cannotRead"},
+      {"malformed file", [] { XMLPropReader r((kDataDir + "xml_malformed.xml").c_str()); },
+       "xml_malformed.xml', line 4, column 5: "},
+      {"null file name", [] { XMLPropReader r(static_cast<const char*>(nullptr)); },
+       "vornix:xml:cannotRead"},
+      {"empty file name", [] { XMLPropReader r(""); }, "vornix:xml:cannotRead"},
+      {"empty text", [] { XMLPropReader r{std::string()}; }, "vornix:xml:notWellFormed"},
+      {"not XML", [] { XMLPropReader r(std::string("Timeout = 5")); },
+       "vornix:xml:notWellFormed Cannot parse the XML text, line 1, column 1: "},
+      {"unclosed element", [] { XMLPropReader r(std::string("<a><b></a>"), "t.xml"); },
+       "vornix:xml:notWellFormed Cannot parse t.xml, line 1, column 9: "},
+      {"two roots", [] { XMLPropReader r(std::string("<a/><b/>")); }, "line 1, column 5"},
+      {"prolog only", [] { XMLPropReader r(std::string("<?xml version='1.0'?>")); },
+       "vornix:xml:notWellFormed"},
+      {"entity bomb", [&] { XMLPropReader r(bomb); }, "vornix:xml:entityLimit Refused "},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_EQ(failureCode(c.make), XMLPropException::kParseFailed);
+    std::string got;
+    EXPECT_EQ(failureCode(c.make, &got), XMLPropException::kParseFailed);
+    EXPECT_NE(got.find(c.idAndMessage), std::string::npos) << got;
   }
   // A failed construction leaves the XML platform usable.
   XMLPropReader reader(std::string("<a>x</a>"));

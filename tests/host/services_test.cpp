@@ -99,6 +99,36 @@ TEST_F(ServicesTest, RegistryCallsReplacesAndForgetsFunctions) {
   EXPECT_EQ(two[0], nullptr);
 }
 
+TEST_F(ServicesTest, AProductCannotTakeOverAnotherProductsFunction) {
+  auto answer = [](double v) {
+    return [v](int, hvArray* plhs[], int, hvArray*[]) { plhs[0] = hvCreateDoubleScalar(v); };
+  };
+  auto call = [] {
+    hvArray* out[] = {nullptr};
+    hoxCallPULVRA(1, out, 0, nullptr, "svc_dev");
+    ZLScopedHvArray result(out[0]);
+    return hvGetScalar(result);
+  };
+  hoxSetCurrentProduct("first");
+  EXPECT_TRUE(hoxRegisterFunction("svc_dev", answer(1)));
+  EXPECT_TRUE(hoxRegisterFunction("svc_dev", answer(2)));  // its own: replaced
+  hoxSetCurrentProduct("second");
+  EXPECT_FALSE(hoxRegisterFunction("svc_dev", answer(3)));
+  hoxUnregisterFunction("svc_dev");  // the second's unload must not remove it either
+  EXPECT_EQ(call(), 2.0);
+  EXPECT_EQ(warnings_,
+            std::vector<Message>{Message("PULVRA:functionTaken",
+                                         "The product 'second' cannot register the function "
+                                         "'svc_dev': the product 'first' registered it already.")});
+  hoxSetCurrentProduct("first");
+  hoxUnregisterFunction("svc_dev");
+  hoxSetCurrentProduct("second");
+  EXPECT_TRUE(hoxRegisterFunction("svc_dev", answer(4)));  // free again
+  EXPECT_EQ(hoxSetCurrentProduct(""), "second");
+  hoxUnregisterFunction("svc_dev");  // outside a product anything may be removed
+  EXPECT_FALSE(hoxIsFunction("svc_dev"));
+}
+
 TEST_F(ServicesTest, InHoxCallTranslatesFailuresAndInterrupts) {
   const std::pair<std::function<void()>, Message> cases[] = {
       {[] { throw new ErrorIdException("a:b", "msg"); }, {"a:b", "msg"}},

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Runs one zelsh script and compares its output with the expected file beside
 # it. The first line of NAME.zel may read "# exit: N" to expect that status
-# (default 0 when the expected output has no "Error (" line, else 1).
+# (default 0 when the expected output has no "Error (" line, else 1). Further
+# arguments go to zelsh before the script.
 set -u
 zelsh=$1
 script=$2
 expected=${script%.zel}.out
 actual=$(mktemp)
 trap 'rm -f "$actual"' EXIT
-"$zelsh" "$script" >"$actual" 2>&1
+"$zelsh" "${@:3}" "$script" >"$actual" 2>&1
 status=$?
 want=$(sed -n '1s/^# exit: \([0-9]*\).*/\1/p' "$script")
 if [ -z "$want" ]; then

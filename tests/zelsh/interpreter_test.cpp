@@ -3,12 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <sstream>
+#include <stdexcept>
 
+#include "shell.h"
 #include "zelhost/exceptions.h"
 #include "zelhost/qx_application.h"
 #include "zelhost/services.h"
 #include "zelhost/zelhox.h"
+#include "zelobjsys/xml_prop_reader.h"
 
 namespace zelsh {
 namespace {
@@ -130,6 +134,55 @@ TEST_F(ZelshInterpreter, AssignmentsToStructuresAreValuesAndFailuresLeaveVariabl
   EXPECT_EQ(run("a.x = 1;\nb = a;\nb.x = 2;\na.x\nb.x\n"), "1\n2\n");
   EXPECT_EQ(run("n = 5;\nn.f = 1\nn\n"),
             "Error (zelsh:fieldAssign): Cannot set field 'f' of a value of class double.\n5\n");
+}
+
+TEST(ZelshErrors, EscapedExceptionsKeepTheirIdentifierAndMessage) {
+  struct Opaque {};
+  const struct {
+    const char* what;
+    std::function<void()> raise;
+    const char* idAndMessage;
+  } cases[] = {
+      {"library", [] { zelobjsys::XMLPropReader r(std::string("<a>"), "f.xml"); },
+       "vornix:xml:notWellFormed|Cannot parse f.xml, line 1, column 4: "},
+      {"standard", [] { throw std::runtime_error("boom"); }, "zelsh:internal|boom"},
+      {"unknown", [] { throw Opaque(); }, "zelsh:internal|An exception of type '"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ShellError e;
+    try {
+      c.raise();
+    } catch (...) {
+      e = currentError();
+    }
+    std::string got = e.id + "|" + e.message;
+    EXPECT_EQ(got.rfind(c.idAndMessage, 0), 0u) << got;
+  }
+}
+
+TEST(ZelshPlugins, OnlyPluginsOfTheHostsMajorVersionLoad) {
+  const int host = kZelProductAbiVersion;
+  const int major = zelVersionMajor(host);
+  const struct {
+    int plugin;
+    bool loads;
+  } cases[] = {
+      {host, true},
+      {zelPackVersion(major, 99, 99), true},
+      {zelPackVersion(major + 1, 0, 0), false},
+      {zelPackVersion(major + 7, 1, 2), false},
+      {1, major == 0},  // plugins from before versions were packed
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.plugin);
+    std::string problem = pluginVersionProblem("p.so", c.plugin);
+    EXPECT_EQ(problem.empty(), c.loads) << problem;
+  }
+  EXPECT_EQ(pluginVersionProblem("p.so", zelPackVersion(major + 7, 1, 2)),
+            "Cannot load product 'p.so': it was built against version " +
+                std::to_string(major + 7) + ".1.2, this host is version " + ZELHOST_VERSION_STRING +
+                "; rebuild the product against this version.");
 }
 
 }  // namespace

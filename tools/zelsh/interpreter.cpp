@@ -1,8 +1,12 @@
 // The zelsh interpreter: statements, expressions and call dispatch.
 #include "interpreter.h"
 
+#include <cxxabi.h>
+
 #include <cmath>
+#include <cstdlib>
 #include <memory>
+#include <typeinfo>
 
 #include "help.h"
 #include "lexer.h"
@@ -36,6 +40,17 @@ QxInterface* objectOf(const hvArray* v) {
 
 bool isNumericLike(const hvArray* v) { return hvIsNumeric(v) || hvIsLogical(v); }
 
+// What can be said of an exception of a type zelsh does not know: its type's name.
+std::string unknownExceptionText() {
+  const std::type_info* type = abi::__cxa_current_exception_type();
+  if (type == nullptr) return "Unknown error.";
+  int status = 0;
+  std::unique_ptr<char, void (*)(void*)> readable(
+      abi::__cxa_demangle(type->name(), nullptr, nullptr, &status), std::free);
+  return std::string("An exception of type '") + (readable ? readable.get() : type->name()) +
+         "' escaped.";
+}
+
 // The error being handled, whatever was thrown.
 ShellError caughtError() {
   try {
@@ -62,7 +77,7 @@ ShellError caughtError() {
   } catch (const std::exception& e) {
     return {"zelsh:internal", e.what()};
   } catch (...) {
-    return {"zelsh:internal", "Unknown error."};
+    return {"zelsh:internal", unknownExceptionText()};
   }
 }
 

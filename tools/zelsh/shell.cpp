@@ -78,7 +78,23 @@ std::string defaultProductPath() {
   exe[n] = '\0';
   std::string dir(exe);
   dir = dir.substr(0, dir.rfind('/'));
-  return dir + "/../lib/libsimdev.so";
+  return dir + "/" + ZELSH_PLUGIN_RELDIR + "/libsimdev.so";
+}
+
+namespace {
+
+std::string versionText(int packed) {
+  return std::to_string(packed / 10000) + "." + std::to_string(packed / 100 % 100) + "." +
+         std::to_string(packed % 100);
+}
+
+}  // namespace
+
+std::string pluginVersionProblem(const std::string& path, int pluginVersion) {
+  if (zelVersionMajor(pluginVersion) == zelVersionMajor(kZelProductAbiVersion)) return "";
+  return "Cannot load product '" + path + "': it was built against version " +
+         versionText(pluginVersion) + ", this host is version " +
+         versionText(kZelProductAbiVersion) + "; rebuild the product against this version.";
 }
 
 Shell::Shell(const ShellOptions& options, std::ostream& out)
@@ -112,17 +128,32 @@ void Shell::loadProduct(const std::string& path, bool quietIfMissing) {
   }
   auto entry = reinterpret_cast<ZelProductEntry>(dlsym(handle, kZelProductEntryName));
   const ZelProductPlugin* info = entry != nullptr ? entry() : nullptr;
-  if (info == nullptr || info->abiVersion != kZelProductAbiVersion || info->load == nullptr) {
+  if (info == nullptr) {
     interpreter_.reportError("zelsh:product", "'" + path + "' is not a product plugin.");
     dlclose(handle);
     return;
   }
+  std::string versionProblem = pluginVersionProblem(path, info->abiVersion);
+  if (!versionProblem.empty()) {
+    interpreter_.reportError("zelsh:productVersion", versionProblem);
+    dlclose(handle);
+    return;
+  }
+  if (info->load == nullptr) {
+    interpreter_.reportError("zelsh:product", "'" + path + "' is not a product plugin.");
+    dlclose(handle);
+    return;
+  }
+  // The functions load() registers belong to the product: another product
+  // cannot take them over by accident.
+  std::string previous = hoxSetCurrentProduct(info->name != nullptr ? info->name : path);
   try {
     info->load();
   } catch (...) {
     ShellError e = currentError();
     interpreter_.reportError(e.id, e.message);
   }
+  hoxSetCurrentProduct(previous);
   plugins_.push_back({handle, info});
 }
 
@@ -131,12 +162,14 @@ void Shell::finish() {
   finished_ = true;
   interpreter_.processEvents();
   for (auto it = plugins_.rbegin(); it != plugins_.rend(); ++it) {
+    std::string previous = hoxSetCurrentProduct(it->info->name != nullptr ? it->info->name : "");
     try {
       if (it->info->unload != nullptr) it->info->unload();
     } catch (...) {
       ShellError e = currentError();
       interpreter_.reportError(e.id, e.message);
     }
+    hoxSetCurrentProduct(previous);
   }
   QxApplicationManager::shutdown();
   for (auto it = plugins_.rbegin(); it != plugins_.rend(); ++it) dlclose(it->handle);

@@ -52,9 +52,14 @@ class Shell {
   bool finished_ = false;
 };
 
-// Where the bundled simdev plugin lives, next to the shell's own build
-// (../lib/libsimdev.so from the executable); empty when unknown.
+// Where the bundled simdev plugin lives, relative to the shell's executable
+// (the same folders in the build tree and in an installed prefix); empty
+// when unknown.
 std::string defaultProductPath();
+
+// Why a plugin built against the packed version pluginVersion cannot load
+// into this host (both versions named), or empty when it can.
+std::string pluginVersionProblem(const std::string& path, int pluginVersion);
 
 }  // namespace zelsh
 
