@@ -52,7 +52,9 @@ class QxInterface {
   void setDatabaseClass(QxClass* cls);
 
   // Database tree. addBelow links this object as the last child of parent
-  // (unlinking it from any former parent).
+  // (unlinking it from any former parent). The objects that destroy() refuses
+  // cannot be moved either, and nothing is placed in a list of descriptors
+  // or classes: "PULVRA:object:notMovable".
   void addBelow(QxInterface* parent);
   QxInterface* getFirstDown() const;
   QxInterface* getNext() const;

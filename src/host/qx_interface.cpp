@@ -13,6 +13,7 @@
 namespace {
 
 const char kNotDeletableId[] = "PULVRA:object:notDeletable";
+const char kNotMovableId[] = "PULVRA:object:notMovable";
 
 // An extra handle that holds a count on the record until deleted.
 class ReferenceHandle : public QxInterface {
@@ -54,7 +55,15 @@ QxClass* QxInterface::getDatabaseClass() const { return core_->cls(); }
 void QxInterface::setDatabaseClass(QxClass* cls) { core_->setClass(cls); }
 
 void QxInterface::addBelow(QxInterface* parent) {
+  // Moved out of its owner's list, an owned object would die with whatever
+  // it was moved to; a list of descriptors or classes holds nothing else.
+  if (core_->ownerOnly() && core_->alive())
+    throw new ErrorIdException(kNotMovableId,
+                               "The object belongs to its owner's records and cannot be moved.");
   QxObjectCore* p = QxObjectCore::of(parent);
+  if (p && p->index())
+    throw new ErrorIdException(kNotMovableId,
+                               "An object cannot be placed in a list of properties or classes.");
   if (!p) {
     core_->unlink();
     return;

@@ -264,7 +264,17 @@ TEST_F(QxObjectTest, OnlyTheOwnerReleasesDescriptorsAndTheHostsOwnObjects) {
       EXPECT_EQ(error, c.error);
     }
     EXPECT_TRUE(c.object->isValid());
+    QxInterface* up = c.object->getUp();
+    for (QxInterface* parent : {static_cast<QxInterface*>(nullptr), obj}) {
+      EXPECT_TRUE(ThrowsHostError([&] { c.object->addBelow(parent); }, "PULVRA:object:notMovable"));
+    }
+    EXPECT_EQ(c.object->getUp(), up);
   }
+  // Nor does a list of descriptors take anything else.
+  QxInterface* stray = hoxCreateObject(nullptr, nullptr);
+  EXPECT_TRUE(
+      ThrowsHostError([&] { stray->addBelow(timeout->getUp()); }, "PULVRA:object:notMovable"));
+  EXPECT_EQ(stray->getUp(), nullptr);
   // Nothing changed: every property is still found and works.
   EXPECT_EQ(MapPropInfo::live(), base0 + 1);
   for (const char* name : {"Timeout", "Voltage", "Tag", "gain"}) {
