@@ -1,4 +1,5 @@
-// Host objects: object handles (QxInterface), the database tree, iterators and the property access road.
+// Host objects: object handles (QxInterface), the database tree, iterators and the property access
+// road.
 #ifndef ZELHOST_QX_INTERFACE_H
 #define ZELHOST_QX_INTERFACE_H
 
@@ -51,7 +52,9 @@ class QxInterface {
   void setDatabaseClass(QxClass* cls);
 
   // Database tree. addBelow links this object as the last child of parent
-  // (unlinking it from any former parent).
+  // (unlinking it from any former parent). The objects that destroy() refuses
+  // cannot be moved either, and nothing is placed in a list of descriptors
+  // or classes: "PULVRA:object:notMovable".
   void addBelow(QxInterface* parent);
   QxInterface* getFirstDown() const;
   QxInterface* getNext() const;
@@ -65,6 +68,11 @@ class QxInterface {
   // tree, and the state becomes 3. A second destroy does nothing. Host
   // exceptions raised by the class while releasing pass to the caller (the
   // object is destroyed all the same).
+  // Objects that belong to another record are refused with the host error
+  // "PULVRA:object:notDeletable", changing nothing: the descriptor object of
+  // a property added to a class or object (it goes with its class, or
+  // through the object's removeInstanceProperty) and the host's own objects
+  // of classes and applications.
   void destroy(QxDatabaseClient* client);
   int getLifecycleState() const;  // 0..7
   bool isValid() const;           // state below 2
@@ -72,8 +80,13 @@ class QxInterface {
   // Instance properties. The object takes the descriptor (its host object is
   // linked into the object's instance property list).
   void addInstanceProperty(QxPropInfo* prop);
+  // The object releases one of its instance properties (a host object that
+  // getInstanceProperty or getInstanceProperties gave): it is destroyed and
+  // its descriptor freed, as destroy() does, and true is returned. Anything
+  // else changes nothing and gives false.
+  bool removeInstanceProperty(QxInterface* property);
   QxInterface* getInstanceProperty(const char* name) const;  // exact name; host object
-  QxInterface* getInstanceProperties() const;  // first host object, or null
+  QxInterface* getInstanceProperties() const;                // first host object, or null
 
   // Finds a class or instance property: exact name, else ignoring case, else a
   // unique abbreviation ignoring case. Throws AmbiguousPropertyException* when

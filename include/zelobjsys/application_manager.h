@@ -38,10 +38,12 @@ class ApplicationManager {
   ApplicationManager(const ApplicationManager&) = delete;
   ApplicationManager& operator=(const ApplicationManager&) = delete;
 
-  // A name that is registered already, or null, changes nothing.
+  // A name that is registered already, the family's own ("vornix"), or null,
+  // changes nothing.
   void addProductApplication(const char* product);
-  // Removes the product's classes and application; destroys the manager when
-  // no product remains (also when the name was unknown).
+  // Removes the product's classes and application; a name that is not a
+  // registered product removes no application. Destroys the manager when no
+  // product remains (also when the name was unknown).
   void removeProductApplication(const char* product);
   // The product's host application; null when the product is unknown or the
   // host no longer has its application.

@@ -70,8 +70,17 @@ class Property : public IProperty {
   // entry's value. Null is ignored.
   void swapListeners(Property* other);
 
-  // Removes the check functions for which pred is true (used when an entry
-  // that a rule refers to goes away).
+  // A namesake definition takes the entry over, so that whatever refers to
+  // the entry (rules, timers, listeners) follows the name: the value is
+  // freed, and data type, custom functions and ignore-until-set start as a
+  // new entry's from info; listeners and check functions stay. info is
+  // borrowed like the constructor's.
+  void redefine(const PropInfo* info);
+  // Expires when the entry is destroyed: what refers to an entry that another
+  // container owns watches it.
+  std::weak_ptr<const void> watch();
+
+  // Removes the check functions for which pred is true.
   template <class Pred>
   void removeCheckFcnsIf(Pred pred);
 
@@ -101,6 +110,7 @@ class Property : public IProperty {
   std::unique_ptr<ListenerList> listeners_;
   boost::shared_ptr<IGetFcn> getFcn_;
   boost::shared_ptr<ISetFcn> setFcn_;
+  std::shared_ptr<const void> alive_;  // made on the first watch
 };
 
 template <class Pred>

@@ -72,8 +72,10 @@ class PropertyContainer : public KTIPropContainer {
   // factory default.
   void configureReadOnlyCheckFcn(PropertyContainer* other, const char* readOnlyValue,
                                  const char* propName, const char* propValue);
-  // Removes an instance property from the container and the object; class
-  // properties and unknown names are left alone.
+  // Removes an instance property from the container and the object (the
+  // object releases its descriptor); class properties and unknown names are
+  // left alone. Read-only rules that the entry controls, in any container,
+  // lapse with it.
   void removeInstanceProperty(const char* name);
   // Trades listener lists with the namesake entries of other.
   void swapPropListeners(PropertyContainer* other);

@@ -3,6 +3,7 @@
 #ifndef ZELOBJSYS_READ_ONLY_CHECK_FCN_H
 #define ZELOBJSYS_READ_ONLY_CHECK_FCN_H
 
+#include <memory>
 #include <string>
 
 #include "zelobjsys/i_prop_check_fcn.h"
@@ -12,9 +13,9 @@ namespace zelobjsys {
 class Property;
 
 // A read-only rule such as "not while Running is on". The controlling entry
-// is borrowed: it belongs to a container and must outlive the check (a
-// container drops the rules that refer to an entry it removes). The
-// controlling value is copied. Host thread only.
+// is borrowed and watched: it belongs to a container (this entry's or
+// another's), and once it is destroyed the rule no longer refuses anything.
+// The controlling value is copied. Host thread only.
 class ReadOnlyCheckFcn : public IPropCheckFcn {
  public:
   // Null controlling value: the empty text.
@@ -25,11 +26,13 @@ class ReadOnlyCheckFcn : public IPropCheckFcn {
   // A controlling value that the enumeration cannot name is accepted.
   void check(QxInterface* object, const PropInfo* info, const void* value) override;
 
-  const Property* getControllingProperty() const { return controlling_; }
+  // Null once the controlling entry is gone.
+  const Property* getControllingProperty() const;
   const std::string& getControllingValue() const { return controllingValue_; }
 
  private:
   Property* controlling_;
+  std::weak_ptr<const void> controllingAlive_;
   std::string controllingValue_;
 };
 

@@ -246,6 +246,7 @@ QxObjectCore* QxObjectCore::ownedList(ListKind kind, bool create) {
   if (!slot && create && alive()) {
     slot = QxObjectCore::create(nullptr, nullptr);
     slot->makeIndexed();
+    slot->setOwnerOnly();
     slot->retain();  // the owner's count
   }
   return slot;

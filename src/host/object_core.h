@@ -68,6 +68,13 @@ class QxObjectCore {
   int state() const { return state_; }
   void setState(int s) { state_ = s; }
   bool alive() const { return state_ < kLifecycleBeingDestroyed; }
+  // Objects that only their owner destroys: host objects of descriptors
+  // added to a class or object, a class's host object and its property
+  // list, an object's instance list, an application's own objects.
+  // QxInterface::destroy refuses them. (A descriptor added nowhere yet still
+  // dies with its host object.)
+  bool ownerOnly() const { return ownerOnly_; }
+  void setOwnerOnly() { ownerOnly_ = true; }
 
   // Destroys the object (see QxInterface::destroy). With release false the
   // class is not asked to release the own part (the owner frees it itself).
@@ -116,6 +123,7 @@ class QxObjectCore {
   CanonicalHandle handle_;
   int refs_ = 1;
   int state_ = kLifecycleAlive;
+  bool ownerOnly_ = false;
   void* ownPart_;
   QxClass* cls_;
   QxPropInfoTemplate* descriptor_ = nullptr;

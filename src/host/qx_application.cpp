@@ -102,6 +102,7 @@ namespace {
 
 QxObjectCore* makeOwnedObject(void* ownPart) {
   QxObjectCore* core = QxObjectCore::create(nullptr, ownPart);
+  core->setOwnerOnly();
   core->retain();  // the application's count
   return core;
 }

@@ -31,6 +31,7 @@ void hoxDeleteClass(QxClass* cls) {
 
 QxClass::QxClass() : impl_(new Impl) {
   impl_->host = QxObjectCore::create(nullptr, this);
+  impl_->host->setOwnerOnly();
   impl_->host->retain();
   allClasses().insert(this);
 }
@@ -80,7 +81,9 @@ void QxClass::addProperty(QxPropInfo* prop) {
   if (list->findExact(name))
     throw new GenericException("The class '" + impl_->name + "' already has a property named '" +
                                name + "'.");
-  list->appendNamed(QxObjectCore::of(prop->getInterface()), name);
+  QxObjectCore* descriptorCore = QxObjectCore::of(prop->getInterface());
+  list->appendNamed(descriptorCore, name);
+  descriptorCore->setOwnerOnly();  // the class's from now on
   prop->impl_->cls = this;
 }
 

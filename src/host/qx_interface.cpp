@@ -12,11 +12,26 @@
 
 namespace {
 
+const char kNotDeletableId[] = "PULVRA:object:notDeletable";
+const char kNotMovableId[] = "PULVRA:object:notMovable";
+
 // An extra handle that holds a count on the record until deleted.
 class ReferenceHandle : public QxInterface {
  public:
   explicit ReferenceHandle(QxObjectCore* core) : QxInterface(core, true) {}
 };
+
+[[noreturn]] void throwNotDeletable(const QxObjectCore* core) {
+  const QxPropInfoTemplate* descriptor = core->descriptor();
+  if (!descriptor)
+    throw new ErrorIdException(
+        kNotDeletableId,
+        "The object is part of the host's class and application records and cannot be deleted.");
+  const char* owner = descriptor->isRuntime() ? "its object" : "its class";
+  throw new ErrorIdException(kNotDeletableId, std::string("The descriptor of the property '") +
+                                                  descriptor->getName() + "' belongs to " + owner +
+                                                  " and cannot be deleted.");
+}
 
 }  // namespace
 
@@ -40,7 +55,15 @@ QxClass* QxInterface::getDatabaseClass() const { return core_->cls(); }
 void QxInterface::setDatabaseClass(QxClass* cls) { core_->setClass(cls); }
 
 void QxInterface::addBelow(QxInterface* parent) {
+  // Moved out of its owner's list, an owned object would die with whatever
+  // it was moved to; a list of descriptors or classes holds nothing else.
+  if (core_->ownerOnly() && core_->alive())
+    throw new ErrorIdException(kNotMovableId,
+                               "The object belongs to its owner's records and cannot be moved.");
   QxObjectCore* p = QxObjectCore::of(parent);
+  if (p && p->index())
+    throw new ErrorIdException(kNotMovableId,
+                               "An object cannot be placed in a list of properties or classes.");
   if (!p) {
     core_->unlink();
     return;
@@ -72,7 +95,13 @@ QxInterface* QxInterface::getReference() const { return new ReferenceHandle(core
 
 QxInterface* QxInterface::getCanonical() const { return core_->handle(); }
 
-void QxInterface::destroy(QxDatabaseClient*) { core_->destroy(); }
+void QxInterface::destroy(QxDatabaseClient*) {
+  // The owner releases such an object through its own records (a class when
+  // it goes, an object through removeInstanceProperty); a destroy from
+  // anyone else would free a descriptor that entries of live objects use.
+  if (core_->ownerOnly() && core_->alive()) throwNotDeletable(core_);
+  core_->destroy();
+}
 
 int QxInterface::getLifecycleState() const { return core_->state() & 7; }
 
@@ -89,7 +118,16 @@ void QxInterface::addInstanceProperty(QxPropInfo* prop) {
     throw new ErrorIdException("PULVRA:object:deleted", "Invalid or deleted object.");
   }
   list->appendNamed(descriptorCore, prop->getName());
+  descriptorCore->setOwnerOnly();  // the object's from now on
   prop->impl_->runtime = true;
+}
+
+bool QxInterface::removeInstanceProperty(QxInterface* property) {
+  QxObjectCore* list = core_->ownedList(QxObjectCore::kInstanceList, false);
+  QxObjectCore* target = QxObjectCore::of(property);
+  if (!list || !target || target->parent() != list) return false;
+  target->destroy();
+  return true;
 }
 
 QxInterface* QxInterface::getInstanceProperty(const char* name) const {

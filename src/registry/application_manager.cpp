@@ -1,6 +1,7 @@
 // ApplicationManager: start-up, product registration, class and object bookkeeping, tear-down.
 #include "zelobjsys/application_manager.h"
 
+#include <string>
 #include <vector>
 
 #include "zelhost/exceptions.h"
@@ -122,6 +123,9 @@ void ApplicationManager::unregisterBaseTypes() { datatypes::removeConstrainedDat
 
 void ApplicationManager::addProductApplication(const char* product) {
   if (product == nullptr || products_.count(product) != 0) return;
+  // The family's application is no product's: removing the product would
+  // take "zlprop" away from every other product's descriptors.
+  if (std::string(product) == getZELApplicationName()) return;
   if (findApplication(product) == nullptr) {
     new QxApplication(product, true);  // the host owns it
   }
@@ -131,16 +135,16 @@ void ApplicationManager::addProductApplication(const char* product) {
 }
 
 void ApplicationManager::removeProductApplication(const char* product) {
-  if (product != nullptr) {
+  auto found = product != nullptr ? products_.find(product) : products_.end();
+  // Only a registered product's application goes: any other (the family's
+  // own above all) still serves the products that are registered.
+  if (found != products_.end()) {
     if (QxApplication* app = findApplication(product)) {
       makeClassesRemovable(app);
       QxApplicationManager::removeApplication(app);
     }
-    auto found = products_.find(product);
-    if (found != products_.end()) {
-      QxTypeRepository::removeTypeServer(&found->second->types);
-      products_.erase(found);
-    }
+    QxTypeRepository::removeTypeServer(&found->second->types);
+    products_.erase(found);
   }
   removeZELApplication();  // `this` may be gone after this line
 }

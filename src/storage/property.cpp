@@ -76,6 +76,22 @@ Property::Property(QxInterface* owner, const PropInfo* info)
   }
 }
 
+void Property::redefine(const PropInfo* info) {
+  void* old = value_;
+  value_ = nullptr;
+  destroyValue(old);  // with the data type that made it
+  propInfo_ = info;
+  dataType_ = info != nullptr ? info->getQxDataType() : nullptr;
+  getFcn_ = info != nullptr ? info->getCustomGetFcn() : nullptr;
+  setFcn_ = info != nullptr ? info->getCustomSetFcn() : nullptr;
+  ignoreUntilSet_ = false;
+}
+
+std::weak_ptr<const void> Property::watch() {
+  if (!alive_) alive_ = std::make_shared<char>();
+  return alive_;
+}
+
 Property::~Property() {
   checks_.reset();
   listeners_.reset();

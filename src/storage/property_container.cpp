@@ -90,22 +90,25 @@ void PropertyContainer::createPropertiesFrom(QxInterface* first, bool isInstance
 }
 
 void PropertyContainer::createProperty(PropInfo* info, bool isInstance) {
-  auto entry = std::make_unique<Property>(object_, info);
-  if (info->getPIConstraint() == kPIConstraintBounded) {
-    entry->addCheckFcn(new BoundedConstraintCheck);
-  }
-  Property* created = entry.get();
   const char* name = info->getName() != nullptr ? info->getName() : "";
   auto found = entries_.lower_bound(std::string_view(name));
+  Property* entry = nullptr;
   if (found != entries_.end() && found->first == name) {
-    // A namesake replaces the earlier entry, which nobody can reach any more;
-    // the node, and so its index slot, stay.
-    delete found->second;
-    found->second = entry.release();
+    // A namesake takes the entry over rather than replacing it: rules of any
+    // container, timers and listeners hold the entry itself.
+    entry = found->second;
+    entry->redefine(info);
+    entry->removeCheckFcnsIf([](const IPropCheckFcn* fcn) {
+      return dynamic_cast<const BoundedConstraintCheck*>(fcn) != nullptr;
+    });
   } else {
-    indexEntry(&*entries_.emplace_hint(found, name, entry.release()));
+    auto made = std::make_unique<Property>(object_, info);
+    entry = made.get();
+    indexEntry(&*entries_.emplace_hint(found, name, made.release()));
   }
-  if (isInstance && info->isInitAccess()) created->setValue(info->getFactoryDefault(), false);
+  if (info->getPIConstraint() == kPIConstraintBounded)
+    entry->addCheckFcn(new BoundedConstraintCheck);
+  if (isInstance && info->isInitAccess()) entry->setValue(info->getFactoryDefault(), false);
 }
 
 void PropertyContainer::addInstanceProperty(PropInfo* info) {
@@ -117,20 +120,17 @@ void PropertyContainer::addInstanceProperty(PropInfo* info) {
 void PropertyContainer::removeInstanceProperty(const char* name) {
   if (name == nullptr || object_ == nullptr) return;
   auto found = entries_.find(std::string_view(name));
-  QxInterface* hostProperty = object_->getInstanceProperty(name);
-  if (found == entries_.end() || hostProperty == nullptr) return;
-  std::unique_ptr<Property> removed(found->second);
+  if (found == entries_.end()) return;
+  // The descriptor that the entry stands for, when it is one of the object's
+  // instance properties; a class property is never removed.
+  QxInterface* hostProperty = found->second->getPropInfo()->getInterface();
+  QxInterface* instanceList = object_->getInstanceProperties();
+  if (instanceList == nullptr || hostProperty->getUp() != instanceList->getUp()) return;
+  // Rules that other entries hold on this one watch it and lapse with it.
+  delete found->second;
   entries_.erase(found);
   rebuildIndex(entries_.size());
-  // Rules of this container that the removed entry controls would dangle.
-  for (auto& entry : entries_) {
-    entry.second->removeCheckFcnsIf([&removed](const IPropCheckFcn* fcn) {
-      const auto* rule = dynamic_cast<const ReadOnlyCheckFcn*>(fcn);
-      return rule != nullptr && rule->getControllingProperty() == removed.get();
-    });
-  }
-  removed.reset();
-  hostProperty->destroy(QxDatabaseClient::getInternalClient());
+  object_->removeInstanceProperty(hostProperty);
 }
 
 Property* PropertyContainer::getProperty(const char* name) const {

@@ -21,10 +21,16 @@ const char* nameOf(const PropInfo* info) {
 
 ReadOnlyCheckFcn::ReadOnlyCheckFcn(Property* controlling, const char* controllingValue)
     : controlling_(controlling),
+      controllingAlive_(controlling != nullptr ? controlling->watch()
+                                               : std::weak_ptr<const void>()),
       controllingValue_(controllingValue != nullptr ? controllingValue : "") {}
 
+const Property* ReadOnlyCheckFcn::getControllingProperty() const {
+  return controllingAlive_.expired() ? nullptr : controlling_;
+}
+
 void ReadOnlyCheckFcn::check(QxInterface* /*object*/, const PropInfo* info, const void* /*value*/) {
-  if (controlling_ == nullptr || controlling_->getPropInfo() == nullptr) return;
+  if (controllingAlive_.expired() || controlling_->getPropInfo() == nullptr) return;
   const PropInfo* controllingInfo = controlling_->getPropInfo();
   const QxDataType* type = controllingInfo->getDataType(controlling_->getOwner());
   const EnumerationType* names = type != nullptr ? type->getEnumerationType() : nullptr;

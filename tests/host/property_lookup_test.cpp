@@ -129,9 +129,9 @@ TEST_F(PropertyLookupTest, ANamesakeTakesOverTheExactName) {
   EXPECT_EQ(foundOnObject("Probe"), second);
   EXPECT_EQ(foundOnObject("Other"), first);
   first->setName("Probe");
-  second->getInterface()->destroy(QxDatabaseClient::getInternalClient());
+  EXPECT_TRUE(obj->removeInstanceProperty(second->getInterface()));
   EXPECT_EQ(foundOnObject("Probe"), first);
-  first->getInterface()->destroy(QxDatabaseClient::getInternalClient());
+  EXPECT_TRUE(obj->removeInstanceProperty(first->getInterface()));
   EXPECT_EQ(foundOnObject("Probe"), nullptr);
   EXPECT_EQ(obj->getInstanceProperty("Probe"), nullptr);
 }

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "common/host_errors.h"
 #include "test_host_fixtures.h"
 
 namespace hosttest {
@@ -231,36 +232,78 @@ class DescriptorClass : public TestClass {
   }
 };
 
-TEST_F(QxObjectTest, DescriptorsDieOnlyThroughTheirHostObjects) {
+TEST_F(QxObjectTest, OnlyTheOwnerReleasesDescriptorsAndTheHostsOwnObjects) {
   int base0 = MapPropInfo::live();
-  // Deleted directly before being added: its host object goes too.
   auto* loose = new MapPropInfo("Loose", "double");
-  std::unique_ptr<QxInterface> looseRef(loose->getInterface()->getReference());
-  EXPECT_STREQ(loose->getInterface()->getDatabaseClass()->getName(), "prop");
-  EXPECT_EQ(loose->getInterface()->getObject(), static_cast<void*>(loose));
-  delete loose;
-  EXPECT_EQ(looseRef->getLifecycleState(), kLifecycleDestroyed);
-
-  // An instance property goes when its host object is destroyed.
   QxInterface* volt = obj->getInstanceProperty("Voltage");
-  volt->destroy(nullptr);
+  QxInterface* timeout = cls->getProperty("Timeout");
+  const std::string notDeletable = "PULVRA:object:notDeletable|";
+  struct Case {
+    const char* what;
+    QxInterface* object;
+    std::string error;
+  } cases[] = {
+      {"class property", timeout,
+       notDeletable +
+           "The descriptor of the property 'Timeout' belongs to its class and cannot be deleted."},
+      {"instance property", volt,
+       notDeletable +
+           "The descriptor of the property 'Voltage' belongs to its object and cannot be deleted."},
+      {"a class's property list", timeout->getUp(), ""},
+      {"an object's instance list", volt->getUp(), ""},
+      {"a class's own object", cls->getInterface(), ""},
+      {"an application's own object", app->getInterface(), ""},
+      {"a database root", app->getDefaultDatabase()->getRootObject(), ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string error = hostErrorText([&] { c.object->destroy(nullptr); });
+    if (c.error.empty()) {
+      EXPECT_EQ(error.rfind(notDeletable, 0), 0u) << error;
+    } else {
+      EXPECT_EQ(error, c.error);
+    }
+    EXPECT_TRUE(c.object->isValid());
+    QxInterface* up = c.object->getUp();
+    for (QxInterface* parent : {static_cast<QxInterface*>(nullptr), obj}) {
+      EXPECT_TRUE(ThrowsHostError([&] { c.object->addBelow(parent); }, "PULVRA:object:notMovable"));
+    }
+    EXPECT_EQ(c.object->getUp(), up);
+  }
+  // Nor does a list of descriptors take anything else.
+  QxInterface* stray = hoxCreateObject(nullptr, nullptr);
+  EXPECT_TRUE(
+      ThrowsHostError([&] { stray->addBelow(timeout->getUp()); }, "PULVRA:object:notMovable"));
+  EXPECT_EQ(stray->getUp(), nullptr);
+  // Nothing changed: every property is still found and works.
+  EXPECT_EQ(MapPropInfo::live(), base0 + 1);
+  for (const char* name : {"Timeout", "Voltage", "Tag", "gain"}) {
+    SCOPED_TRACE(name);
+    QxInterface* found = obj->getProperty(name);
+    ASSERT_NE(found, nullptr);
+    auto* descriptor = static_cast<QxPropInfo*>(found->getObject());
+    double two = 2;
+    descriptor->setValue(QxDatabaseClient::getInternalClient(), obj, &two);
+    EXPECT_EQ(*static_cast<double*>(descriptor->getValue(nullptr, obj)), 2);
+  }
+  // A descriptor added nowhere yet dies with its host object.
+  loose->getInterface()->destroy(nullptr);
+  EXPECT_EQ(MapPropInfo::live(), base0);
+
+  // The object releases its own instance properties, and only those.
+  EXPECT_FALSE(obj->removeInstanceProperty(timeout));
+  EXPECT_FALSE(obj->removeInstanceProperty(obj));
+  EXPECT_FALSE(obj->removeInstanceProperty(nullptr));
+  EXPECT_TRUE(obj->removeInstanceProperty(volt));
   EXPECT_EQ(obj->getInstanceProperty("Voltage"), nullptr);
   EXPECT_EQ(static_cast<QxPropInfo*>(obj->getInstanceProperties()->getObject())->getName(),
             std::string("gain"));
   EXPECT_EQ(MapPropInfo::live(), base0 - 1);
 
-  // A descriptor handed to another class keeps the chain: that class's
-  // release deletes it, and it leaves its owner's list.
+  // A descriptor handed to another class keeps the chain: when its class goes,
+  // that class's release deletes it.
   auto* descrClass = new DescriptorClass;
   app->addLocalClass(descrClass);
-  auto* timeout = static_cast<QxPropInfo*>(cls->getProperty("Timeout")->getObject());
-  timeout->getInterface()->setDatabaseClass(descrClass);
-  timeout->getInterface()->destroy(nullptr);
-  EXPECT_EQ(descrClass->releases, 1);
-  EXPECT_EQ(cls->getProperty("Timeout"), nullptr);
-  EXPECT_EQ(MapPropInfo::live(), base0 - 2);
-
-  // A descriptor whose host object still has that class when the class goes.
   auto* gain = static_cast<QxPropInfo*>(cls->getProperty("Gain")->getObject());
   gain->getInterface()->setDatabaseClass(descrClass);
   for (QxClass* c :

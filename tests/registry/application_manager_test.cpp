@@ -106,6 +106,46 @@ TEST_F(ApplicationManagerTest, AnExistingFamilyApplicationIsKept) {
   EXPECT_FALSE(ApplicationManager::isInitialized());
 }
 
+// Applications that are no registered product (the family's own above all)
+// serve the registered products: a removal by their name takes nothing away.
+TEST_F(ApplicationManagerTest, OnlyARegisteredProductsApplicationIsRemoved) {
+  ApplicationManager* manager = ApplicationManager::getInstance();
+  manager->addProductApplication(kProductName);
+  auto* schema = new TestSchema("Dev");
+  ASSERT_TRUE(manager->addProductClass(kProductName, schema));
+  {
+    Factory factory(schema, "");
+    factory.addProperty(factory.createEnumProperty("Mode", "slow", 0), false);
+  }
+  QxInterface* object = schema->createInstance(nullptr, nullptr, 0);
+  manager->addProductObject(kProductName, object);
+  QxApplication* family = hostApplication("vornix");
+  QxClass* propInfo = manager->getPropInfoQxC();
+  new QxApplication("other", true);  // the host owns it
+  struct Case {
+    const char* name;
+    bool registerFirst;
+  } cases[] = {{"vornix", true}, {"vornix", false}, {"schema", false}, {"other", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + (c.registerFirst ? " registered" : ""));
+    if (c.registerFirst) manager->addProductApplication(c.name);
+    EXPECT_EQ(manager->getTypeManager(c.name), nullptr);
+    manager->removeProductApplication(c.name);
+    ASSERT_TRUE(ApplicationManager::isInitialized());
+    EXPECT_NE(hostApplication(c.name), nullptr);
+    EXPECT_EQ(hostApplication("vornix"), family);
+    EXPECT_EQ(manager->getPropInfoQxC(), propInfo);
+    QxInterface* mode = recordOf(schema, "Mode")->getInterface();
+    EXPECT_EQ(mode->getDatabaseClass(), propInfo);
+    EXPECT_EQ(hostErrorText([&] { ZLScopedHvArray v(mode->getPropertyValue("Constraint")); }),
+              "(no error)");
+    ZLScopedHvArray slow(hvCreateString("slow"));
+    EXPECT_EQ(hostErrorText([&] { object->setPropertyValue("Mode", slow); }), "(no error)");
+  }
+  manager->removeProductApplication(kProductName);
+  EXPECT_FALSE(ApplicationManager::isInitialized());
+}
+
 TEST_F(ApplicationManagerTest, ClassNamesAreUniquePerProduct) {
   ApplicationManager* manager = ApplicationManager::getInstance();
   manager->addProductApplication(kProductName);

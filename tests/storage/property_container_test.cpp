@@ -10,6 +10,7 @@
 #include "zelobjsys/kti_prop_factory.h"
 #include "zelobjsys/prop_info_manager.h"
 #include "zelobjsys/property.h"
+#include "zelobjsys/timer_event_manager.h"
 
 namespace zelobjsys {
 namespace storagetest {
@@ -243,20 +244,72 @@ TEST_F(PropertyContainerTest, ReadOnlyRulesFollowTheControllingProperty) {
   EXPECT_EQ(other.getPropValueAsDouble("RecordMode"), 1);
 }
 
-TEST_F(PropertyContainerTest, RemovedControllingInstancePropertyTakesItsRulesAlong) {
+// A rule may be held by another container than its controlling entry's; it
+// must never read an entry that is gone.
+TEST_F(PropertyContainerTest, RulesOfEveryContainerFollowOrOutliveTheirControllingEntry) {
   enumType("RunningState", {{"off", 0}, {"on", 1}});
   ZLScopedHvArray on(hvCreateString("on"));
   auto* recordMode = record("RecordMode", "double");
   PropInfoTestPeer::setPIReadOnly(*recordMode, kPIReadOnlyAlways);
   cls_->addProperty(recordMode);
-  PropertyContainer& c = *containerOf(newDevice());
-  PropertyContainerTestPeer::addInstanceProperty(
-      c, record<InstancePropInfo>("Running", "RunningState", on));
-  c.configureReadOnlyCheckFcn(&c, "always", "Running", "on");
+  enum Change { kRemoved, kNamesake, kObjectDestroyed };
+  struct Case {
+    const char* what;
+    Change change;
+    bool refusedAfter;  // a namesake takes the entry over: the rules follow it
+  } cases[] = {
+      {"instance property removed", kRemoved, false},
+      {"namesake added", kNamesake, true},
+      {"controlling object destroyed", kObjectDestroyed, false},
+  };
   const double one = 1;
-  EXPECT_FALSE(c.checkPropValue("RecordMode", &one));
-  c.removeInstanceProperty("Running");
-  EXPECT_TRUE(c.checkPropValue("RecordMode", &one));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    QxInterface* controlling = newDevice();
+    PropertyContainer& a = *containerOf(controlling);
+    PropertyContainer& b = *containerOf(newDevice());
+    PropertyContainerTestPeer::addInstanceProperty(
+        a, record<InstancePropInfo>("Running", "RunningState", on));
+    a.configureReadOnlyCheckFcn(&a, "always", "Running", "on");
+    b.configureReadOnlyCheckFcn(&a, "always", "Running", "on");
+    EXPECT_FALSE(b.checkPropValue("RecordMode", &one));
+    if (c.change == kRemoved) a.removeInstanceProperty("Running");
+    if (c.change == kNamesake)
+      PropertyContainerTestPeer::addInstanceProperty(
+          a, record<InstancePropInfo>("Running", "RunningState", on));
+    if (c.change == kObjectDestroyed) {
+      controlling->destroy(nullptr);
+    } else {
+      EXPECT_EQ(a.checkPropValue("RecordMode", &one), !c.refusedAfter);
+    }
+    EXPECT_EQ(b.checkPropValue("RecordMode", &one), !c.refusedAfter);
+    if (c.change == kNamesake) {
+      a.setPropValue("Running", a.getEnumID("Running", "off"), false);
+      EXPECT_TRUE(b.checkPropValue("RecordMode", &one));
+    }
+  }
+}
+
+TEST_F(PropertyContainerTest, ANamesakeTakesOverTheEntriesThatATimerHolds) {
+  ZLScopedHvArray half(hvCreateDoubleScalar(0.5)), quarter(hvCreateDoubleScalar(0.25));
+  ZLScopedHvArray bounds(row({0, 1}));
+  cls_->addProperty(record("TimerFcn", "double"));
+  cls_->addProperty(record("TimerPeriod", "double", half, bounds));
+  QxInterface* device = newDevice();
+  PropertyContainer& c = *containerOf(device);
+  auto timer = std::make_unique<TimerEventManager>(
+      *c.getProperty("TimerFcn"), *c.getProperty("TimerPeriod"), device, "", nullptr);
+  EXPECT_EQ(timer->getPeriod(), 0.5);
+  for (const char* name : {"TimerFcn", "TimerPeriod"}) {
+    PropertyContainerTestPeer::addInstanceProperty(
+        c, record<InstancePropInfo>(name, "double", quarter));
+  }
+  EXPECT_EQ(timer->getPeriod(), 0.25);  // the namesake's default reached the timer
+  const double two = 2;                 // the earlier definition's bounds no longer apply
+  EXPECT_TRUE(c.checkPropValue("TimerPeriod", &two));
+  c.setPropValue("TimerPeriod", &two, true);
+  EXPECT_EQ(timer->getPeriod(), 2);
+  timer.reset();  // takes its listener back from the entry
 }
 
 TEST_F(PropertyContainerTest, SwapPropListenersTradesWithNamesakesOnly) {
