@@ -126,10 +126,12 @@ def main(paths):
         return "%.2f" % (a / b) if a is not None and b else "-"
 
     for path, case, floor, peers, (against, limit) in TIME_ROWS:
-        target = "<= %g x %s" % (limit, label(against))
         c, f, ref = time(case), time(floor) if floor else None, time(against)
         measured = [(time(p), p) for p in peers if time(p) is not None]
         best = min(measured) if measured else None
+        target = "<= %g x %s" % (limit, label(against))
+        if against in PEERS and ref is not None and (best is None or best[1] != against):
+            target += " (%s)" % fmt_ns(ref)  # a peer the other columns do not show
         met = "not run" if c is None or ref is None else ("yes" if c <= limit * ref else "NO")
         rows.append((path, fmt_ns(c) if c is not None else "-", fmt_ns(f) if f else "-",
                      ratio(c, f), label(best[1]) if best else "-",
