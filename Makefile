@@ -15,6 +15,10 @@ APT_PACKAGES := cmake ninja-build g++ clang libclang-rt-dev libxerces-c-dev \
                 libboost-thread-dev libboost-chrono-dev libgtest-dev libgmock-dev \
                 libbenchmark-dev libedit-dev python3
 
+# The peers the benchmarks measure beside the library: `make bench` alone installs
+# them; the library, zelsh and the tests never need them.
+BENCH_APT_PACKAGES := pkg-config libglib2.0-dev qtbase5-dev
+
 SAN_ENV := ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=0:strict_string_checks=1 \
            UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
            LSAN_OPTIONS=report_objects=1
@@ -105,8 +109,16 @@ demo: build
 	fi
 
 bench: deps
-	cmake -S . -B $(BENCH_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DZEL_BENCH=ON
-	cmake --build $(BENCH_BUILD) -j$(JOBS)
+	@missing=""; \
+	for p in $(BENCH_APT_PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing for the benchmarks:$$missing"; \
+	  SUDO=$$( [ "$$(id -u)" -eq 0 ] || echo sudo ); \
+	  $$SUDO apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+	cmake -S . -B $(BENCH_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DZEL_BENCH=ON -DZEL_BENCH_PEERS=ON
+	cmake --build $(BENCH_BUILD) -j$(JOBS) --target zel_bench
 	@if [ -x bench/run.sh ]; then bench/run.sh $(BENCH_BUILD); else echo "No benchmarks yet."; fi
 
 format:

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "alloc_counter.h"
 #include "common/test_records.h"
+#include "measure.h"
 #include "zelhost/events.h"
 #include "zelhost/qx_interface.h"
 #include "zelhost/services.h"
@@ -80,7 +82,8 @@ bool hand(Property* prop, bool coalescable) {
 void BM_EventHandAndRun(benchmark::State& state) {
   CallbackWorld world;
   Property* prop = world.callback("ErrorFcn");
-  constexpr int kBatch = 64;
+  constexpr int kBatch = zelbench::kEventBatch;
+  const long ranBefore = gCallbacksRun;
   const zelbench::AllocCounts before = zelbench::allocCounts();
   for (auto _ : state) {
     for (int i = 0; i < kBatch; ++i) hand(prop, false);
@@ -90,6 +93,8 @@ void BM_EventHandAndRun(benchmark::State& state) {
   state.counters["news_per_event"] =
       static_cast<double>(zelbench::allocCounts().allocations - before.allocations) /
       static_cast<double>(state.iterations() * kBatch);
+  zelbench::verifyCount(state, "ran", gCallbacksRun - ranBefore,
+                        static_cast<std::int64_t>(state.iterations()) * kBatch);
 }
 BENCHMARK(BM_EventHandAndRun);
 

@@ -3,6 +3,7 @@
 #ifndef ZELOBJSYS_BENCH_FLOOR_H
 #define ZELOBJSYS_BENCH_FLOOR_H
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
@@ -16,12 +17,22 @@ constexpr int kProperties = 30;
 // "Property0" ... "Property29", the names of the floor and of the measured classes.
 inline std::string propertyName(int i) { return "Property" + std::to_string(i); }
 
+// The range of every bounded double of the measured objects, ours and the peers'.
+constexpr double kMinimum = 0;
+constexpr double kMaximum = 10;
+// Outside that range: what a refused set stores.
+constexpr double kRefused = 11;
+
+// The value the n-th set of a case stores: two values in turn, so that every set is a change
+// and every listener, ours or a peer's, is told of it.
+inline double cycleValue(std::int64_t n) { return (n & 1) ? 2.0 : 1.0; }
+
 // What a real property costs at least: a value, its allowed range and the
 // functions told of each change.
 struct FloorEntry {
   double value = 0;
-  double minimum = -1e9;
-  double maximum = 1e9;
+  double minimum = kMinimum;
+  double maximum = kMaximum;
   std::vector<std::function<void(double)>> listeners;
 };
 

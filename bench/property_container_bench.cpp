@@ -1,11 +1,13 @@
 // Hot path of a property set and get through a PropertyContainer of 30 bounded doubles.
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <string>
 
 #include "alloc_counter.h"
 #include "common/test_records.h"
 #include "floor.h"
+#include "measure.h"
 #include "zelhost/qx_application.h"
 #include "zelhost/qx_class.h"
 #include "zelhost/zelhox.h"
@@ -28,11 +30,17 @@ class BenchClass : public QxClass {
   void releaseObjectPart(QxInterface*) override {}
 };
 
+// Counts the sets it is told of.
 class CountingListener : public zelobjsys::KTIPropSetListener {
  public:
+  explicit CountingListener(std::int64_t* told) : told_(told) {}
   void propertySet(const zelobjsys::KTIPropInfo*, void* value) override {
     benchmark::DoNotOptimize(value);
+    ++*told_;
   }
+
+ private:
+  std::int64_t* told_;
 };
 
 // A class of 30 bounded double properties, one object and its container with
@@ -58,15 +66,18 @@ class World {
         cls->createObject(QxDatabaseClient::getInternalClient(),
                           app_->getDefaultDatabase()->getRootObject(), nullptr, 0, nullptr);
     container_ = new PropertyContainer(object);
-    container_->addListener(kHotName, new CountingListener);
+    container_->addListener(kHotName, new CountingListener(&told_));
   }
   ~World() {
     delete container_;
     QxApplicationManager::shutdown();
   }
   PropertyContainer& container() { return *container_; }
+  std::int64_t told() const { return told_; }
+  double value() const { return container_->getPropValueAsDouble(kHotName); }
 
  private:
+  std::int64_t told_ = 0;
   QxApplication* app_;
   PropertyContainer* container_;
 };
@@ -76,16 +87,18 @@ void BM_ContainerSetBoundedDouble(benchmark::State& state) {
   PropertyContainer& c = world.container();
   double x = 0;
   c.setPropValue(kHotName, &x, true);
+  std::int64_t n = 0;
   const zelbench::AllocCounts before = zelbench::allocCounts();
   for (auto _ : state) {
-    x += 1;
+    x = zelbench::cycleValue(n++);
     c.setPropValue(kHotName, &x, true);
   }
   const zelbench::AllocCounts after = zelbench::allocCounts();
-  const auto n = static_cast<double>(state.iterations());
+  const auto sets = static_cast<double>(n);
   state.counters["allocs_per_set"] =
-      static_cast<double>(after.allocations - before.allocations) / n;
-  state.counters["frees_per_set"] = static_cast<double>(after.frees - before.frees) / n;
+      static_cast<double>(after.allocations - before.allocations) / sets;
+  state.counters["frees_per_set"] = static_cast<double>(after.frees - before.frees) / sets;
+  zelbench::verifySets(state, world.told(), n + 1, world.value(), zelbench::cycleValue(n - 1));
 }
 BENCHMARK(BM_ContainerSetBoundedDouble);
 
@@ -94,7 +107,12 @@ void BM_ContainerGet(benchmark::State& state) {
   PropertyContainer& c = world.container();
   double x = 3;
   c.setPropValue(kHotName, &x, true);
-  for (auto _ : state) benchmark::DoNotOptimize(c.getPropValue(kHotName));
+  const void* got = nullptr;
+  for (auto _ : state) {
+    got = c.getPropValue(kHotName);
+    benchmark::DoNotOptimize(got);
+  }
+  zelbench::verifySets(state, world.told(), 1, got ? *static_cast<const double*>(got) : -1, 3);
 }
 BENCHMARK(BM_ContainerGet);
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs zel_bench of a build folder (default build-bench), five repetitions per case (the 10 s timer
-# case once), and prints one table: each case's median, its floor's, the ratio and the target.
+# case once), and prints one table: each case's median, its floor's and its best peer's (GObject,
+# Qt, when built), the ratios and the target.
 # The repetitions of all cases run in random order, so that a noisy spell of the shared machine
 # falls on cases and floors alike. Extra arguments go to the main run (for example
 # --benchmark_filter=Container); with a filter among them the timer run is left out.

@@ -2,14 +2,14 @@
 // destroying such an object, with its heap bytes.
 #include <benchmark/benchmark.h>
 
-#include <malloc.h>
-
+#include <cstdint>
 #include <string>
-#include <vector>
 
 #include "alloc_counter.h"
 #include "common/test_product.h"
 #include "floor.h"
+#include "measure.h"
+#include "zelhost/exceptions.h"
 #include "zelhost/qx_interface.h"
 #include "zelobjsys/kti_prop_set_listener.h"
 
@@ -18,14 +18,22 @@ namespace {
 using zelobjsys::testproduct::RecordingFactory;
 using zelobjsys::testproduct::TestSchema;
 
-class QuietListener : public zelobjsys::KTIPropSetListener {
+using zelbench::cycleValue;
+
+// Counts the sets it is told of.
+class CountingListener : public zelobjsys::KTIPropSetListener {
  public:
+  explicit CountingListener(std::int64_t* told) : told_(told) {}
   void propertySet(const zelobjsys::KTIPropInfo*, void* value) override {
     benchmark::DoNotOptimize(value);
+    ++*told_;
   }
+
+ private:
+  std::int64_t* told_;
 };
 
-// A product class of 30 bounded doubles: "Voltage" and Property1..29, so that
+// A product class of 30 doubles bounded to [0, 10]: "Voltage" and Property1..29, so that
 // "volt" is a unique abbreviation. Torn down with the host.
 class ProductWorld {
  public:
@@ -34,48 +42,96 @@ class ProductWorld {
     schema_ = new TestSchema("BenchDev");
     app_->addLocalClass(schema_);  // the application owns it
     factory_.setTarget(schema_);
-    factory_.addProperty(factory_.createDoubleProperty("Voltage", -1e9, 1e9, 0), true);
+    factory_.addProperty(
+        factory_.createDoubleProperty("Voltage", zelbench::kMinimum, zelbench::kMaximum, 0), true);
     for (int i = 1; i < zelbench::kProperties; ++i) {
       const std::string name = zelbench::propertyName(i);
-      factory_.addProperty(factory_.createDoubleProperty(name.c_str(), -1e9, 1e9, 0), true);
+      factory_.addProperty(
+          factory_.createDoubleProperty(name.c_str(), zelbench::kMinimum, zelbench::kMaximum, 0),
+          true);
     }
   }
   ~ProductWorld() { zelobjsys::testproduct::stopTestProduct(); }
 
   TestSchema* schema() { return schema_; }
-  // An object with one listener on Voltage.
+  // An object with one listener on Voltage, which counts into told().
   QxInterface* object() {
     QxInterface* object = schema_->createInstance(nullptr, nullptr, 0);
-    zelobjsys::testproduct::containerOf(object)->addListener("Voltage", new QuietListener);
+    zelobjsys::testproduct::containerOf(object)->addListener("Voltage",
+                                                             new CountingListener(&told_));
     return object;
   }
+  std::int64_t told() const { return told_; }
 
  private:
   QxApplication* app_ = nullptr;
   TestSchema* schema_ = nullptr;
   RecordingFactory factory_;  // outlives the host's records
+  std::int64_t told_ = 0;
 };
 
+double voltage(QxInterface* object) {
+  ZLScopedHvArray got(object->getPropertyValue("Voltage"));
+  return hvGetScalar(got);
+}
+
+// The values are converted once, outside the loop; the counters are operator new calls per set.
 void userSet(benchmark::State& state, const char* name) {
   ProductWorld world;
   QxInterface* object = world.object();
-  ZLScopedHvArray value(hvCreateDoubleScalar(1));  // converted once, outside the loop
-  for (auto _ : state) object->setPropertyValue(name, value);
+  ZLScopedHvArray values[2] = {ZLScopedHvArray(hvCreateDoubleScalar(cycleValue(0))),
+                               ZLScopedHvArray(hvCreateDoubleScalar(cycleValue(1)))};
+  std::int64_t n = 0;
+  const zelbench::AllocCounts before = zelbench::allocCounts();
+  for (auto _ : state) object->setPropertyValue(name, values[n++ & 1]);
+  const zelbench::AllocCounts after = zelbench::allocCounts();
+  state.counters["allocs_per_set"] =
+      static_cast<double>(after.allocations - before.allocations) / static_cast<double>(n);
+  zelbench::verifySets(state, world.told(), n, voltage(object), cycleValue(n - 1));
 }
 
 void BM_UserSetExact(benchmark::State& state) { userSet(state, "Voltage"); }
 BENCHMARK(BM_UserSetExact);
 
+void BM_UserSetCaseInsensitive(benchmark::State& state) { userSet(state, "voltage"); }
+BENCHMARK(BM_UserSetCaseInsensitive);
+
 void BM_UserSetAbbreviation(benchmark::State& state) { userSet(state, "volt"); }
 BENCHMARK(BM_UserSetAbbreviation);
+
+// A value out of range: the host raises an error and the property keeps its value.
+void BM_UserSetRefused(benchmark::State& state) {
+  ProductWorld world;
+  QxInterface* object = world.object();
+  ZLScopedHvArray good(hvCreateDoubleScalar(3));
+  object->setPropertyValue("Voltage", good);
+  ZLScopedHvArray bad(hvCreateDoubleScalar(zelbench::kRefused));
+  std::int64_t refused = 0;
+  for (auto _ : state) {
+    try {
+      object->setPropertyValue("Voltage", bad);
+    } catch (Exception* e) {
+      delete e;
+      ++refused;
+    }
+  }
+  if (zelbench::verifyCount(state, "refused", refused, state.iterations()))
+    zelbench::verifySets(state, world.told(), 1, voltage(object), 3);
+}
+BENCHMARK(BM_UserSetRefused);
 
 void BM_UserGet(benchmark::State& state) {
   ProductWorld world;
   QxInterface* object = world.object();
+  ZLScopedHvArray three(hvCreateDoubleScalar(3));
+  object->setPropertyValue("Voltage", three);
+  double got = 0;
   for (auto _ : state) {
-    ZLScopedHvArray got(object->getPropertyValue("Voltage"));
-    benchmark::DoNotOptimize(got.get());
+    ZLScopedHvArray value(object->getPropertyValue("Voltage"));
+    got = hvGetScalar(value);
+    benchmark::DoNotOptimize(got);
   }
+  zelbench::verifySets(state, world.told(), 1, got, 3);
 }
 BENCHMARK(BM_UserGet);
 
@@ -90,18 +146,9 @@ void BM_ObjectCreateDestroy(benchmark::State& state) {
     benchmark::DoNotOptimize(object);
     object->destroy(client);
   }
-  constexpr int kHeld = 100;
-  const std::size_t before = mallinfo2().uordblks;
-  std::vector<QxInterface*> held;
-  held.reserve(kHeld);
-  const std::size_t reserved = mallinfo2().uordblks;
-  for (int i = 0; i < kHeld; ++i)
-    held.push_back(world.schema()->createInstance(nullptr, nullptr, 0));
-  const std::size_t after = mallinfo2().uordblks;
-  for (QxInterface* object : held) object->destroy(client);
-  benchmark::DoNotOptimize(before);
-  state.counters["heap_bytes_per_object"] =
-      static_cast<double>(after - reserved) / static_cast<double>(kHeld);
+  state.counters["heap_bytes_per_object"] = zelbench::heapPerObject(
+      [&world] { return world.schema()->createInstance(nullptr, nullptr, 0); },
+      [client](QxInterface* object) { object->destroy(client); });
 }
 BENCHMARK(BM_ObjectCreateDestroy);
 
