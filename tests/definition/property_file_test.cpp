@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "common/test_product.h"
+#include "zelobjsys/application_manager.h"
 #include "zelobjsys/product_schema.h"
 
 namespace zelobjsys {
@@ -16,8 +17,16 @@ using testproduct::recordOf;
 
 class PropertyFileTest : public ::testing::Test {
  protected:
-  void SetUp() override { testproduct::startTestProduct(); }
-  void TearDown() override { testproduct::stopTestProduct(); }
+  // The factory reaches the application manager, so the whole registry is set
+  // up and torn down the way a product does it; nothing outlives the test.
+  void SetUp() override {
+    ApplicationManager::getInstance()->addProductApplication(testproduct::kProductName);
+  }
+  void TearDown() override {
+    if (ApplicationManager::isInitialized())
+      ApplicationManager::getInstance()->removeProductApplication(testproduct::kProductName);
+    QxApplicationManager::shutdown();
+  }
 
   // Writes `text` into a file of the test's own folder; its path.
   std::string write(const std::string& name, const std::string& text) {

@@ -17,6 +17,7 @@ namespace {
 class ZelshDiscovery : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
+    out_.str("");
     shell_ = std::make_unique<Shell>(ShellOptions{}, out_);
     shell_->interpreter().run(
         "devclass('scope', 'scope.xml', 'Scope', 'DSO1000');\n"
@@ -25,12 +26,15 @@ class ZelshDiscovery : public ::testing::Test {
         "st.alpha = 1; st.beta = 2; n = 5;\n"
         "function myfunc(a)\nend\n",
         true);
+    setUpOutput_ = out_.str();
   }
   static void TearDownTestSuite() { shell_.reset(); }
 
   static std::ostringstream out_;
+  static std::string setUpOutput_;
   static std::unique_ptr<Shell> shell_;
 };
+std::string ZelshDiscovery::setUpOutput_;
 std::ostringstream ZelshDiscovery::out_;
 std::unique_ptr<Shell> ZelshDiscovery::shell_;
 
@@ -41,7 +45,7 @@ std::string joined(const std::vector<std::string>& words) {
 }
 
 TEST_F(ZelshDiscovery, OffersWhatTheSessionKnowsAtTheCursor) {
-  ASSERT_EQ(out_.str(), "");  // the session was set up without errors
+  ASSERT_EQ(setUpOutput_, "");  // the session was set up without errors
   const std::string data = std::string(ZEL_SOURCE_DIR) + "/examples/simdev/";
   struct Row {
     std::string line;
