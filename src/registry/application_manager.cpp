@@ -123,9 +123,11 @@ void ApplicationManager::unregisterBaseTypes() { datatypes::removeConstrainedDat
 
 void ApplicationManager::addProductApplication(const char* product) {
   if (product == nullptr || products_.count(product) != 0) return;
-  // The family's application is no product's: removing the product would
-  // take "zlprop" away from every other product's descriptors.
-  if (std::string(product) == getZELApplicationName()) return;
+  // Neither the family's application nor the host's own "schema" is a
+  // product's: removing the product would take "zlprop" (or the host's "prop",
+  // the class of every descriptor's host object) away from everyone.
+  const std::string name(product);
+  if (name == getZELApplicationName() || name == "schema") return;
   if (findApplication(product) == nullptr) {
     new QxApplication(product, true);  // the host owns it
   }

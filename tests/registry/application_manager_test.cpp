@@ -125,7 +125,8 @@ TEST_F(ApplicationManagerTest, OnlyARegisteredProductsApplicationIsRemoved) {
   struct Case {
     const char* name;
     bool registerFirst;
-  } cases[] = {{"vornix", true}, {"vornix", false}, {"schema", false}, {"other", false}};
+  } cases[] = {
+      {"vornix", true}, {"vornix", false}, {"schema", true}, {"schema", false}, {"other", false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.name) + (c.registerFirst ? " registered" : ""));
     if (c.registerFirst) manager->addProductApplication(c.name);
