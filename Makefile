@@ -47,8 +47,11 @@ test: deps test-fuzz test-tsan test-normal test-asan
 test-normal: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
+# Built with clang, whose UBSan also catches out-of-range float-to-integer casts
+# and integer division by zero.
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DZEL_SANITIZE=ON -DZEL_BENCH=OFF
+	CC=clang CXX=clang++ cmake -S . -B $(ASAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug \
+	  -DZEL_SANITIZE=ON -DZEL_BENCH=OFF -DZEL_WERROR=ON
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	cd $(ASAN_BUILD) && $(SAN_ENV) ctest --output-on-failure -j$(JOBS)
 
