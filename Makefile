@@ -6,6 +6,8 @@ ASAN_BUILD  ?= build-asan
 TSAN_BUILD  ?= build-tsan
 FUZZ_BUILD  ?= build-fuzz
 BENCH_BUILD ?= build-bench
+# Per fuzz target; the targets run two at a time (JOBS), so five of them take
+# about three rounds of this.
 FUZZ_SECONDS ?= 60
 GENERATOR   := -G Ninja
 
@@ -65,7 +67,7 @@ test-fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DZEL_FUZZ=ON -DZEL_SANITIZE=ON -DZEL_BENCH=OFF -DZEL_FUZZ_SECONDS=$(FUZZ_SECONDS)
 	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzzers
-	cd $(FUZZ_BUILD) && ctest --output-on-failure -L fuzz
+	cd $(FUZZ_BUILD) && ctest --output-on-failure -L fuzz -j$(JOBS)
 
 demo: build
 	@if [ -x $(BUILD)/bin/zelsh ] && [ -f examples/simdev/demo.zel ]; then \
