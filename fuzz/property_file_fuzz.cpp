@@ -44,9 +44,13 @@ const ZelProductPlugin& simdev() {
   return *plugin;
 }
 
+// One file per process (fork mode runs several), removed when it exits.
 const std::string& filePath() {
   static const std::string path =
       "/tmp/zel_property_file_fuzz_" + std::to_string(static_cast<long>(getpid())) + ".xml";
+  // Registered after the string is made, so that it runs before the string goes.
+  static const bool removed = std::atexit([] { std::remove(path.c_str()); }) == 0;
+  (void)removed;
   return path;
 }
 
