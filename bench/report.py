@@ -102,6 +102,15 @@ def main(paths):
     else:
         missing("timer lateness", "<= 100 us median, <= 1 ms p99")
 
+    stop = runs.get("BM_StopManyTimers")
+    if stop:
+        med = stop["stop_median_ms"]
+        add("stop of 1 of 200 running timers", "%.3f ms" % med, "-", "-", "<= 10 ms", med <= 10)
+        add("destroying the 200 stopped", "%.1f ms" % stop["destroy_all_ms"], "-", "-", "report",
+            True)
+    else:
+        missing("stop of 1 of 200 running timers", "<= 10 ms")
+
     cs = runs.get("BM_ContainerSetBoundedDouble")
     if cs:
         a, f = cs.get("allocs_per_set", -1), cs.get("frees_per_set", -1)
