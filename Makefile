@@ -6,6 +6,8 @@ ASAN_BUILD  ?= build-asan
 TSAN_BUILD  ?= build-tsan
 FUZZ_BUILD  ?= build-fuzz
 BENCH_BUILD ?= build-bench
+# Per fuzz target; the targets run two at a time (JOBS), so five of them take
+# about three rounds of this.
 FUZZ_SECONDS ?= 60
 PREFIX      ?= /usr/local
 INSTALL_BUILD ?= build-install
@@ -84,8 +86,11 @@ test-normal: build
 	    { cat $$t.shuffled.log; exit 1; }; \
 	done
 
+# Built with clang, whose UBSan also catches out-of-range float-to-integer casts
+# and integer division by zero.
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DZEL_SANITIZE=ON -DZEL_BENCH=OFF
+	CC=clang CXX=clang++ cmake -S . -B $(ASAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug \
+	  -DZEL_SANITIZE=ON -DZEL_BENCH=OFF -DZEL_WERROR=ON
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	cd $(ASAN_BUILD) && $(SAN_ENV) ctest --output-on-failure -j$(JOBS)
 
@@ -99,7 +104,7 @@ test-fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DZEL_FUZZ=ON -DZEL_SANITIZE=ON -DZEL_BENCH=OFF -DZEL_FUZZ_SECONDS=$(FUZZ_SECONDS)
 	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzzers
-	cd $(FUZZ_BUILD) && ctest --output-on-failure -L fuzz
+	cd $(FUZZ_BUILD) && ctest --output-on-failure -L fuzz -j$(JOBS)
 
 demo: build
 	@if [ -x $(BUILD)/bin/zelsh ] && [ -f examples/simdev/demo.zel ]; then \

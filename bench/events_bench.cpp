@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <numeric>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,6 +25,7 @@
 #include "zelobjsys/hcallback_event.h"
 #include "zelobjsys/hcallback_event_info.h"
 #include "zelobjsys/property.h"
+#include "zelobjsys/timer_event_manager.h"
 
 namespace {
 
@@ -61,6 +63,18 @@ class CallbackWorld {
     HCallback* cb = new HCallback(handle);
     prop->setValue(cb, false);
     cb->release(1);
+    records_.push_back(std::move(record));
+    properties_.push_back(std::move(prop));
+    return properties_.back().get();
+  }
+
+  // A double property, defaulting to value, of the object that owns callbackProp.
+  Property* number(Property* callbackProp, const char* name, double value) {
+    auto record = std::make_unique<zelobjsys::TestPropInfo<>>(name);
+    ZLScopedHvArray initial(hvCreateDoubleScalar(value));
+    record->setPIDefaultValue(initial);
+    zelobjsys::PropInfoTestPeer::initQxValuesBeforeAdd(*record, "double");
+    auto prop = std::make_unique<Property>(callbackProp->getOwner(), record.get());
     records_.push_back(std::move(record));
     properties_.push_back(std::move(prop));
     return properties_.back().get();
@@ -177,5 +191,46 @@ void BM_TimerTickLateness(benchmark::State& state) {
   state.counters["late_p99_us"] = percentile(all, 0.99) * 1e6;
 }
 BENCHMARK(BM_TimerTickLateness)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// 200 objects run 1 ms timers while the host thread runs their ticks; then
+// each timer is stopped in turn, as a script stops its devices one by one.
+// The time of one stop is the figure: it must not wait for the scheduler to
+// get round to a thread buried under its busy siblings.
+void BM_StopManyTimers(benchmark::State& state) {
+  constexpr int kTimers = 200;
+  std::vector<double> stops, joins;
+  for (auto _ : state) {
+    CallbackWorld world;
+    std::vector<std::unique_ptr<zelobjsys::TimerEventManager>> timers;
+    for (int i = 0; i < kTimers; ++i) {
+      Property* fcn = world.callback("TimerFcn");
+      Property* period = world.number(fcn, "TimerPeriod", 0.001);
+      timers.push_back(std::make_unique<zelobjsys::TimerEventManager>(
+          *fcn, *period, fcn->getOwner(), "", nullptr));
+      timers.back()->start();
+    }
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    while (std::chrono::steady_clock::now() < until) EventService::processEvents();
+    for (auto& timer : timers) {
+      const auto start = std::chrono::steady_clock::now();
+      timer->stop();
+      stops.push_back(
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+      EventService::processEvents();
+    }
+    const auto start = std::chrono::steady_clock::now();
+    timers.clear();
+    joins.push_back(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  }
+  state.counters["stop_median_ms"] = percentile(stops, 0.5) * 1e3;
+  state.counters["stop_max_ms"] = *std::max_element(stops.begin(), stops.end()) * 1e3;
+  state.counters["destroy_all_ms"] = percentile(joins, 0.5) * 1e3;
+  // Every stop and the destruction of the stopped timers, over all iterations.
+  const double all = std::accumulate(stops.begin(), stops.end(), 0.0) +
+                     std::accumulate(joins.begin(), joins.end(), 0.0);
+  state.counters["stop_all_ms"] = all / static_cast<double>(joins.size()) * 1e3;
+}
+BENCHMARK(BM_StopManyTimers)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -165,7 +165,13 @@ def main(paths):
         add("timer 1 ms, 99th pct lateness", "%.1f us" % p99, "<= 200 us", p99 <= 200)
     else:
         add("timer 1 ms, lateness", "-", "<= 50 us median, <= 200 us p99", "not run")
-    add("stopping 200 running timers", "-", "<= 50 ms", "no case")
+    stop = runs.get("BM_StopManyTimers")
+    if stop:
+        add("stopping 200 running timers, in all", "%.1f ms" % stop["stop_all_ms"], "<= 50 ms",
+            stop["stop_all_ms"] <= 50)
+        add("stop of 1 of 200 running timers", "%.3f ms" % stop["stop_median_ms"], "report", "-")
+    else:
+        add("stopping 200 running timers", "-", "<= 50 ms", "not run")
 
     for path, case in [("heap allocations per set, container", "BM_ContainerSetBoundedDouble"),
                        ("heap allocations per set, host road", "BM_UserSetExact")]:

@@ -34,7 +34,12 @@ class Thread {
   // Called from the thread itself, it only asks it to stop (it cannot wait for
   // itself); the thread is joined by the next start, stop or the destructor.
   void stop();
-  // True between start() and the end of stop().
+  // Asks the thread to stop (stopping()) and returns without waiting for it:
+  // a thread buried under busy siblings may take the scheduler a long while
+  // to reach. isRunning() is false from here; the next start, stop or the
+  // destructor joins the thread.
+  void requestStop();
+  // True between start() and the end of stop() or requestStop().
   bool isRunning() const;
 
   // Sleeps this many seconds; zero, negative and non-finite values return at

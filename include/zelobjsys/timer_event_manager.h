@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "zelhost/timer_thread.h"
@@ -61,8 +62,11 @@ class TimerEventManager : private zelutil::TimerThread {
   TimerEventManager& operator=(const TimerEventManager&) = delete;
 
   void start();
-  // Stops the thread, then removes the queued ticks of the object's callback
-  // property, so that none runs after this returns.
+  // Asks the thread to stop and removes the queued ticks of the object's
+  // callback property, so that none runs after this returns. It waits for a
+  // tick being handed over, never for the thread to end: with many busy timers
+  // the scheduler may take long to get to it. start() or the destructor joins
+  // it.
   void stop();
 
   using zelutil::TimerThread::getPeriod;
@@ -95,6 +99,9 @@ class TimerEventManager : private zelutil::TimerThread {
   std::unique_ptr<TimerEventInfo> timerInfo_;
   HCallbackEvent::PropertyFacts facts_;
   std::atomic<double> maxExecutionDelay_{1.0};
+  // Held by a tick while it checks for a stop request and hands its event
+  // over; stop() takes it once after the request, so no tick comes later.
+  std::mutex tickMutex_;
   std::shared_ptr<Link> link_;
   const KTIPropSetListener* listener_ = nullptr;  // owned by the period property
 };

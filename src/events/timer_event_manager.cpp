@@ -87,6 +87,8 @@ TimerEventManager::TimerEventManager(Property& callbackProp, Property& periodPro
 
 TimerEventManager::~TimerEventManager() {
   stop();
+  // execute() is this class's: the thread must be gone before the members are.
+  TimerThread::stop();
   link_->manager = nullptr;
   // Handed back by the property and deleted here.
   std::unique_ptr<KTIPropSetListener> listener = periodProp_.removeListener(listener_);
@@ -95,7 +97,8 @@ TimerEventManager::~TimerEventManager() {
 void TimerEventManager::start() { TimerThread::start(); }
 
 void TimerEventManager::stop() {
-  TimerThread::stop();
+  requestStop();
+  { std::lock_guard<std::mutex> handedOver(tickMutex_); }
   flushQueuedTicks();
 }
 
@@ -123,6 +126,8 @@ void TimerEventManager::execute() {
   }
   auto event = std::make_unique<TimerCallbackEvent>(&callbackProp_, object_, info.release(),
                                                     wrapperFcn_, facts_, this);
+  std::lock_guard<std::mutex> lock(tickMutex_);
+  if (isStopRequested()) return;         // stop() has flushed or is about to: hand nothing more
   event.release()->serviceEvent(false);  // the event service owns it from here
 }
 

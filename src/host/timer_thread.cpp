@@ -79,6 +79,16 @@ void Thread::stop() {
   running_ = false;
 }
 
+void Thread::requestStop() {
+  if (isCurrentThread()) {
+    stopping();
+    return;
+  }
+  std::lock_guard<std::mutex> lock(lifeMutex_);
+  if (thread_.joinable()) stopping();
+  running_ = false;
+}
+
 bool Thread::isRunning() const { return running_; }
 
 void Thread::sleep(double seconds) {

@@ -499,8 +499,8 @@ TEST_F(PropertyFactoryXMLTest, IndexedHelpLookupMatchesThePlainSearch) {
          <ADAPTORHELP property="a">two<SeeAlso>b</SeeAlso></ADAPTORHELP></H>)",
       // an element without the attribute, and non-ASCII names: the plain search decides
       R"(<H><AdaptorHelp>none</AdaptorHelp><AdaptorHelp property="a">x</AdaptorHelp></H>)",
-      "<H><AdaptorHelp property=\"\xC5\xBF\x61\">long s</AdaptorHelp>"
-      "<AdaptorHelp property=\"sa\">plain</AdaptorHelp></H>",
+      ("<H><AdaptorHelp property=\"\xC5\xBF\x61\">long s</AdaptorHelp>"
+       "<AdaptorHelp property=\"sa\">plain</AdaptorHelp></H>"),
       R"(<H><!-- only a comment --></H>)",
       R"(<H/>)",
   };

@@ -161,6 +161,23 @@ TEST_F(TimerEventManagerTest, StopFlushesOnlyThisTimersQueuedTicks) {
   EXPECT_EQ(runs_.size(), 2u);
 }
 
+TEST_F(TimerEventManagerTest, StopEndsAnHourLongWaitAndTheTimerStartsAgain) {
+  Timed t = timed(3600.0);
+  auto m = manager(t);
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    m->start();
+    EXPECT_TRUE(m->isRunning());
+    m->stop();  // hangs (CTest's timeout) unless the wait is cut short
+    EXPECT_FALSE(m->isRunning());
+  }
+  setDouble(*t.period, 0.001);
+  m->start();
+  EXPECT_TRUE(waitForQueued(1u));
+  m.reset();
+  EXPECT_EQ(EventService::queuedCount(), 0u);
+}
+
 TEST_F(TimerEventManagerTest, FailingTimerCallbackIsDisabledWhileTicksGoOn) {
   Timed t = timed(1.0, "evt_fail");
   auto m = manager(t);

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -138,6 +139,54 @@ TEST(TimerThreadTest, StopWaitsForARunningExecuteAndIsIdempotent) {
   // It starts again after a stop.
   EXPECT_TRUE(timer.start());
   EXPECT_TRUE(waitFor([&] { return timer.ticks > ticks; }));
+}
+
+// A thread that cannot get to its stop request until the test lets it, as one
+// the scheduler has not reached yet.
+class HeldThread : public Thread {
+ public:
+  ~HeldThread() override {
+    release();
+    stop();
+  }
+  void release() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      held_ = false;
+    }
+    cond_.notify_all();
+  }
+  std::atomic<int> runs{0};
+
+ protected:
+  void starting() override { held_ = true; }
+  void run() override {
+    ++runs;
+    std::unique_lock<std::mutex> lock(mutex_);
+    cond_.wait(lock, [this] { return !held_; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable cond_;
+  bool held_ = false;
+};
+
+TEST(TimerThreadTest, RequestStopReturnsBeforeTheThreadEndsWhichTheNextStartJoins) {
+  HeldThread thread;
+  ASSERT_TRUE(thread.start());
+  ASSERT_TRUE(waitFor([&] { return thread.runs == 1; }));
+  thread.requestStop();  // would hang here if it joined
+  EXPECT_FALSE(thread.isRunning());
+  thread.requestStop();
+  std::thread releaser([&] {
+    Thread::sleep(0.05);
+    thread.release();
+  });
+  EXPECT_TRUE(thread.start());  // joins the held thread once it is released
+  releaser.join();
+  EXPECT_TRUE(waitFor([&] { return thread.runs == 2; }));
+  EXPECT_TRUE(thread.isRunning());
 }
 
 TEST(TimerThreadTest, LateRunsAreCaughtUpOrSkippedByMode) {

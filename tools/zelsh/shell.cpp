@@ -172,7 +172,9 @@ void Shell::finish() {
     hoxSetCurrentProduct(previous);
   }
   QxApplicationManager::shutdown();
-  for (auto it = plugins_.rbegin(); it != plugins_.rend(); ++it) dlclose(it->handle);
+  // The plugins stay mapped: what a product made to live as long as the
+  // process (its data types, say) must not vanish under the host, which may
+  // still point at it, nor be reported as lost when the process ends.
   plugins_.clear();
   hoxSetCallbackEvaluator(previousEvaluator_);
   hoxSetWarningSink(nullptr);
