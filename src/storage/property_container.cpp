@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string_view>
 
 #include "zelhost/data_type.h"
@@ -63,22 +64,40 @@ PropertyContainer::~PropertyContainer() { deleteEntries(); }
 
 void PropertyContainer::deleteEntries() {
   index_.clear();
-  for (auto& entry : entries_) delete entry.second;
+  for (auto& entry : entries_) dropEntry(entry.second);
   entries_.clear();
 }
 
+void PropertyContainer::dropEntry(Property* entry) noexcept {
+  if (entry == nullptr) return;
+  entry->~Property();
+  entryPool_.deallocate(entry, sizeof(Property));
+}
+
+namespace {
+
+std::size_t countDescriptors(QxInterface* first) {
+  std::size_t count = 0;
+  for (QxBreadthOnlyIterator it(first, false); it.hasMoreElements(); it.nextElement()) ++count;
+  return count;
+}
+
+}  // namespace
+
 void PropertyContainer::createProperties() {
   if (object_ == nullptr) return;
-  if (const QxClass* cls = object_->getDatabaseClass()) {
-    createPropertiesFrom(cls->getProperties(), false);
-  }
-  createPropertiesFrom(object_->getInstanceProperties(), true);
+  const QxClass* cls = object_->getDatabaseClass();
+  QxInterface* classList = cls != nullptr ? cls->getProperties() : nullptr;
+  QxInterface* instanceList = object_->getInstanceProperties();
+  const std::size_t count = countDescriptors(classList) + countDescriptors(instanceList);
+  reserveIndex(count);
+  nodePool_.reserve(count);
+  entryPool_.reserve(count);
+  if (cls != nullptr) createPropertiesFrom(classList, false);
+  createPropertiesFrom(instanceList, true);
 }
 
 void PropertyContainer::createPropertiesFrom(QxInterface* first, bool isInstance) {
-  std::size_t count = 0;
-  for (QxBreadthOnlyIterator it(first, false); it.hasMoreElements(); it.nextElement()) ++count;
-  reserveIndex(entries_.size() + count);
   QxBreadthOnlyIterator it(first, false);
   while (it.hasMoreElements()) {
     QxInterface* descriptorObject = it.nextElement();
@@ -102,9 +121,21 @@ void PropertyContainer::createProperty(PropInfo* info, bool isInstance) {
       return dynamic_cast<const BoundedConstraintCheck*>(fcn) != nullptr;
     });
   } else {
-    auto made = std::make_unique<Property>(object_, info);
-    entry = made.get();
-    indexEntry(&*entries_.emplace_hint(found, name, made.release()));
+    void* slot = entryPool_.allocate(sizeof(Property));
+    try {
+      entry = new (slot) Property(object_, info);
+    } catch (...) {
+      entryPool_.deallocate(slot, sizeof(Property));
+      throw;
+    }
+    EntryMap::iterator node;
+    try {
+      node = entries_.emplace_hint(found, name, entry);
+    } catch (...) {
+      dropEntry(entry);
+      throw;
+    }
+    indexEntry(&*node);
   }
   if (info->getPIConstraint() == kPIConstraintBounded)
     entry->addCheckFcn(new BoundedConstraintCheck);
@@ -127,7 +158,7 @@ void PropertyContainer::removeInstanceProperty(const char* name) {
   QxInterface* instanceList = object_->getInstanceProperties();
   if (instanceList == nullptr || hostProperty->getUp() != instanceList->getUp()) return;
   // Rules that other entries hold on this one watch it and lapse with it.
-  delete found->second;
+  dropEntry(found->second);
   entries_.erase(found);
   rebuildIndex(entries_.size());
   object_->removeInstanceProperty(hostProperty);
