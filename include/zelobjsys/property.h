@@ -53,6 +53,9 @@ class Property : public IProperty {
 
   // Both take ownership; null is ignored.
   void addCheckFcn(IPropCheckFcn* fcn);
+  // Adds a check that stays the caller's: it must outlive the entry. For
+  // stateless checks that every entry of a kind runs (the bounds).
+  void addSharedCheckFcn(IPropCheckFcn& fcn);
   void addListener(KTIPropSetListener* listener);
   // Takes listener out of the list and hands it back to the caller, who then
   // owns it; null when the list does not hold it (for instance after a swap).
@@ -90,19 +93,30 @@ class Property : public IProperty {
   // is made with every object.
   class CheckList {
    public:
+    // Deletes the checks that the entry owns; a shared one stays its owner's.
+    struct Drop {
+      Drop() : owned(true) {}
+      explicit Drop(bool isOwned) : owned(isOwned) {}
+      bool owned;
+      void operator()(IPropCheckFcn* fcn) const {
+        if (owned) delete fcn;
+      }
+    };
+    using Held = std::unique_ptr<IPropCheckFcn, Drop>;
+
     std::size_t size() const { return first_ ? 1 + (rest_ ? rest_->size() : 0) : 0; }
     IPropCheckFcn* operator[](std::size_t i) const {
       return i == 0 ? first_.get() : (*rest_)[i - 1].get();
     }
-    void add(IPropCheckFcn* fcn);
-    // Deletes the checks for which pred is true, in order; the others keep theirs.
+    void add(Held fcn);
+    // Drops the checks for which pred is true, in order; the others keep theirs.
     template <class Pred>
     void removeIf(Pred pred);
     void clear();
 
    private:
-    using Rest = std::vector<std::unique_ptr<IPropCheckFcn>>;
-    std::unique_ptr<IPropCheckFcn> first_;
+    using Rest = std::vector<Held>;
+    Held first_;
     std::unique_ptr<Rest> rest_;  // made for a second check; never holds one without first_
   };
   using ListenerList = std::vector<std::unique_ptr<KTIPropSetListener>>;
@@ -143,7 +157,7 @@ void Property::CheckList::removeIf(Pred pred) {
   Rest kept;
   kept.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
-    std::unique_ptr<IPropCheckFcn>& slot = i == 0 ? first_ : (*rest_)[i - 1];
+    Held& slot = i == 0 ? first_ : (*rest_)[i - 1];
     if (pred(slot.get()))
       slot.reset();
     else
@@ -151,7 +165,7 @@ void Property::CheckList::removeIf(Pred pred) {
   }
   first_.reset();
   rest_.reset();
-  for (auto& fcn : kept) add(fcn.release());
+  for (auto& fcn : kept) add(std::move(fcn));
 }
 
 }  // namespace zelobjsys

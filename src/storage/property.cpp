@@ -210,17 +210,20 @@ void Property::swapListeners(Property* other) {
 
 void Property::addCheckFcn(IPropCheckFcn* fcn) {
   if (fcn == nullptr) return;
-  checks_.add(fcn);
+  checks_.add(CheckList::Held(fcn));
 }
 
-void Property::CheckList::add(IPropCheckFcn* fcn) {
-  std::unique_ptr<IPropCheckFcn> owned(fcn);
+void Property::addSharedCheckFcn(IPropCheckFcn& fcn) {
+  checks_.add(CheckList::Held(&fcn, CheckList::Drop(false)));
+}
+
+void Property::CheckList::add(Held fcn) {
   if (!first_) {
-    first_ = std::move(owned);
+    first_ = std::move(fcn);
     return;
   }
   if (!rest_) rest_.reset(new Rest);
-  rest_->push_back(std::move(owned));
+  rest_->push_back(std::move(fcn));
 }
 
 void Property::CheckList::clear() {

@@ -42,6 +42,13 @@ std::size_t hashName(const char* name, std::size_t* length) {
   return static_cast<std::size_t>(h ^ (h >> 29));
 }
 
+// Stateless, so one serves every bounded entry of every container (a check
+// object per entry was a heap block per property of every object).
+BoundedConstraintCheck& boundsCheck() {
+  static BoundedConstraintCheck check;
+  return check;
+}
+
 std::size_t hashName(const std::string& name) {
   std::size_t length = 0;
   return hashName(name.c_str(), &length);
@@ -137,8 +144,7 @@ void PropertyContainer::createProperty(PropInfo* info, bool isInstance) {
     }
     indexEntry(&*node);
   }
-  if (info->getPIConstraint() == kPIConstraintBounded)
-    entry->addCheckFcn(new BoundedConstraintCheck);
+  if (info->getPIConstraint() == kPIConstraintBounded) entry->addSharedCheckFcn(boundsCheck());
   if (isInstance && info->isInitAccess()) entry->setValue(info->getFactoryDefault(), false);
 }
 
