@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 #include <string_view>
+#include <typeinfo>
 
 #include "zelhost/data_type.h"
 #include "zelhost/exceptions.h"
@@ -104,13 +105,42 @@ void PropertyContainer::createProperties() {
   createPropertiesFrom(instanceList, true);
 }
 
+namespace {
+
+// The record behind a descriptor, or null for descriptors that are not the
+// library's. A dynamic_cast per descriptor was a sixth of making an object;
+// whether a descriptor is a record depends on its most-derived type alone, so
+// the cast runs once for each change of type along the list, and a record's
+// descriptor part (PropInfo's own, non-virtual base) converts statically.
+class RecordCast {
+ public:
+  PropInfo* operator()(QxPropInfoTemplate* descriptor) {
+    if (descriptor == nullptr) return nullptr;
+    const std::type_info* type = &typeid(*descriptor);
+    if (type != type_) {
+      PropInfo* record = dynamic_cast<PropInfo*>(descriptor);
+      type_ = type;
+      isRecord_ = record != nullptr;
+      return record;
+    }
+    return isRecord_ ? static_cast<PropInfo*>(descriptor) : nullptr;
+  }
+
+ private:
+  const std::type_info* type_ = nullptr;
+  bool isRecord_ = false;
+};
+
+}  // namespace
+
 void PropertyContainer::createPropertiesFrom(QxInterface* first, bool isInstance) {
+  RecordCast recordOf;
   QxBreadthOnlyIterator it(first, false);
   while (it.hasMoreElements()) {
     QxInterface* descriptorObject = it.nextElement();
     void* ownPart = descriptorObject != nullptr ? descriptorObject->getObject() : nullptr;
     // Descriptors that are not the library's records have no entry.
-    auto* info = dynamic_cast<PropInfo*>(static_cast<QxPropInfoTemplate*>(ownPart));
+    PropInfo* info = recordOf(static_cast<QxPropInfoTemplate*>(ownPart));
     if (info != nullptr) createProperty(info, isInstance);
   }
 }
