@@ -45,9 +45,10 @@ std::size_t hashName(const char* name, std::size_t* length) {
 
 // Stateless, so one serves every bounded entry of every container (a check
 // object per entry was a heap block per property of every object).
+// Deliberately never freed: containers may outlive static destruction.
 BoundedConstraintCheck& boundsCheck() {
-  static BoundedConstraintCheck check;
-  return check;
+  static BoundedConstraintCheck* check = new BoundedConstraintCheck;
+  return *check;
 }
 
 std::size_t hashName(const std::string& name) {
