@@ -53,10 +53,10 @@ class Property : public IProperty {
 
   // Both take ownership; null is ignored.
   void addCheckFcn(IPropCheckFcn* fcn);
+  void addListener(KTIPropSetListener* listener);
   // Adds a check that stays the caller's: it must outlive the entry. For
   // stateless checks that every entry of a kind runs (the bounds).
   void addSharedCheckFcn(IPropCheckFcn& fcn);
-  void addListener(KTIPropSetListener* listener);
   // Takes listener out of the list and hands it back to the caller, who then
   // owns it; null when the list does not hold it (for instance after a swap).
   std::unique_ptr<KTIPropSetListener> removeListener(const KTIPropSetListener* listener);
