@@ -191,6 +191,15 @@ def main(paths):
         add("heap per object, 30 properties", "%.0f B" % heap, "<= 2048 B", heap <= 2048,
             label(best[1]) if best else "-", "%.0f B" % best[0] if best else "-")
     add("growth, 30 to 3,000 properties", "-", "set <= 1.2 x, linear", "no case")
+    # Creation is linear when a property costs the same among 3,000 as among 30.
+    many = runs.get("BM_ObjectCreateDestroyMany/3000")
+    if oc and many:
+        r = (ns(many) / 3000) / (ns(oc) / 30)
+        add("growth, create per property, 3,000", "%.2f x 30" % r, "<= 1.2 x", r <= 1.2)
+        h = (many["heap_bytes_per_object"] / 3000) / (oc["heap_bytes_per_object"] / 30)
+        add("growth, heap per property, 3,000", "%.2f x 30" % h, "<= 1.2 x", h <= 1.2)
+    else:
+        add("growth, create and heap per property", "-", "<= 1.2 x", "not run")
 
     widths = [max(len(str(r[i])) for r in rows) for i in range(len(rows[0]))]
     for i, r in enumerate(rows):

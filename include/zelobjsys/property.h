@@ -54,6 +54,9 @@ class Property : public IProperty {
   // Both take ownership; null is ignored.
   void addCheckFcn(IPropCheckFcn* fcn);
   void addListener(KTIPropSetListener* listener);
+  // Adds a check that stays the caller's: it must outlive the entry. For
+  // stateless checks that every entry of a kind runs (the bounds).
+  void addSharedCheckFcn(IPropCheckFcn& fcn);
   // Takes listener out of the list and hands it back to the caller, who then
   // owns it; null when the list does not hold it (for instance after a swap).
   std::unique_ptr<KTIPropSetListener> removeListener(const KTIPropSetListener* listener);
@@ -85,7 +88,37 @@ class Property : public IProperty {
   void removeCheckFcnsIf(Pred pred);
 
  private:
-  using CheckList = std::vector<std::unique_ptr<IPropCheckFcn>>;
+  // The check functions in the order added. The first lives in the entry
+  // itself: most entries have one check at most (their bounds), and an entry
+  // is made with every object.
+  class CheckList {
+   public:
+    // Deletes the checks that the entry owns; a shared one stays its owner's.
+    struct Drop {
+      Drop() : owned(true) {}
+      explicit Drop(bool isOwned) : owned(isOwned) {}
+      bool owned;
+      void operator()(IPropCheckFcn* fcn) const {
+        if (owned) delete fcn;
+      }
+    };
+    using Held = std::unique_ptr<IPropCheckFcn, Drop>;
+
+    std::size_t size() const { return first_ ? 1 + (rest_ ? rest_->size() : 0) : 0; }
+    IPropCheckFcn* operator[](std::size_t i) const {
+      return i == 0 ? first_.get() : (*rest_)[i - 1].get();
+    }
+    void add(Held fcn);
+    // Drops the checks for which pred is true, in order; the others keep theirs.
+    template <class Pred>
+    void removeIf(Pred pred);
+    void clear();
+
+   private:
+    using Rest = std::vector<Held>;
+    Held first_;
+    std::unique_ptr<Rest> rest_;  // made for a second check; never holds one without first_
+  };
   using ListenerList = std::vector<std::unique_ptr<KTIPropSetListener>>;
 
   void runChecks(const void* value);
@@ -103,10 +136,10 @@ class Property : public IProperty {
   QxInterface* owner_;
   const PropInfo* propInfo_;
   QxDataType* dataType_;
-  // Separate objects so that two entries can trade listener lists whole; made
+  CheckList checks_;
+  // A separate object so that two entries can trade listener lists whole; made
   // on the first add (null: empty), since most entries of an object never get
-  // a listener and many no check.
-  std::unique_ptr<CheckList> checks_;
+  // a listener.
   std::unique_ptr<ListenerList> listeners_;
   boost::shared_ptr<IGetFcn> getFcn_;
   boost::shared_ptr<ISetFcn> setFcn_;
@@ -115,11 +148,24 @@ class Property : public IProperty {
 
 template <class Pred>
 void Property::removeCheckFcnsIf(Pred pred) {
-  if (!checks_) return;
-  CheckList& list = *checks_;
-  for (auto it = list.begin(); it != list.end();) {
-    it = pred(it->get()) ? list.erase(it) : it + 1;
+  checks_.removeIf(pred);
+}
+
+template <class Pred>
+void Property::CheckList::removeIf(Pred pred) {
+  const std::size_t count = size();  // moving the first out makes size() 0
+  Rest kept;
+  kept.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    Held& slot = i == 0 ? first_ : (*rest_)[i - 1];
+    if (pred(slot.get()))
+      slot.reset();
+    else
+      kept.push_back(std::move(slot));
   }
+  first_.reset();
+  rest_.reset();
+  for (auto& fcn : kept) add(std::move(fcn));
 }
 
 }  // namespace zelobjsys

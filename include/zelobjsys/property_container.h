@@ -2,6 +2,7 @@
 #ifndef ZELOBJSYS_PROPERTY_CONTAINER_H
 #define ZELOBJSYS_PROPERTY_CONTAINER_H
 
+#include <cstddef>
 #include <functional>
 #include <map>
 #include <string>
@@ -83,8 +84,61 @@ class PropertyContainer : public KTIPropContainer {
  private:
   friend class PropertyFactory;
   friend class PropertyContainerTestPeer;  // unit tests
+
+  // Slots of one size for one container's entries or map nodes, carved from
+  // one block sized from the descriptors the object has when it is made, so
+  // that making and destroying an object costs a few allocations instead of
+  // several per property. Freed slots are reused; requests beyond the block
+  // (instance properties added later) or of another size go to the heap.
+  class SlotPool {
+   public:
+    SlotPool() = default;
+    ~SlotPool();
+    SlotPool(const SlotPool&) = delete;
+    SlotPool& operator=(const SlotPool&) = delete;
+    // Before the first allocation only; later calls are ignored.
+    void reserve(std::size_t count);
+    void* allocate(std::size_t size);
+    void deallocate(void* slot, std::size_t size) noexcept;
+
+   private:
+    bool owns(const void* slot) const;
+    unsigned char* block_ = nullptr;
+    std::size_t slotSize_ = 0;
+    std::size_t capacity_ = 0;
+    std::size_t used_ = 0;
+    void* free_ = nullptr;  // freed slots, each holding the next
+  };
+  template <class T>
+  struct PoolAllocator {
+    using value_type = T;
+    explicit PoolAllocator(SlotPool* p) : pool(p) {}
+    template <class U>
+    PoolAllocator(const PoolAllocator<U>& other) : pool(other.pool) {}  // NOLINT: rebinding
+    T* allocate(std::size_t n) {
+      if (n == 1) return static_cast<T*>(pool->allocate(sizeof(T)));
+      return static_cast<T*>(::operator new(n * sizeof(T)));
+    }
+    void deallocate(T* p, std::size_t n) noexcept {
+      if (n == 1)
+        pool->deallocate(p, sizeof(T));
+      else
+        ::operator delete(p);
+    }
+    template <class U>
+    bool operator==(const PoolAllocator<U>& other) const {
+      return pool == other.pool;
+    }
+    template <class U>
+    bool operator!=(const PoolAllocator<U>& other) const {
+      return pool != other.pool;
+    }
+    SlotPool* pool;
+  };
+
   // Transparent: lookups by const char* build no std::string.
-  using EntryMap = std::map<std::string, Property*, std::less<>>;
+  using EntryMap = std::map<std::string, Property*, std::less<>,
+                            PoolAllocator<std::pair<const std::string, Property*>>>;
 
   void createProperties();
   void createPropertiesFrom(QxInterface* first, bool isInstance);
@@ -94,11 +148,16 @@ class PropertyContainer : public KTIPropContainer {
   // The object takes info; the container gives it an entry.
   void addInstanceProperty(PropInfo* info);
   void deleteEntries();
+  // Destroys an entry made by createProperty and gives back its slot.
+  void dropEntry(Property* entry) noexcept;
   const EntryMap& getContainerMap() const { return entries_; }
   QxInterface* getContainerQxI() const { return object_; }
 
   QxInterface* object_;
-  EntryMap entries_;  // by name in order: owns the entries
+  // Before entries_: its nodes and entries go back to them.
+  SlotPool nodePool_;
+  SlotPool entryPool_;
+  EntryMap entries_{std::less<>(), EntryMap::allocator_type(&nodePool_)};  // by name: owns entries
   // Every set and get finds its entry here: open addressing over a power-of-two
   // table at most half full, of entries_'s nodes (null: free). A namesake that
   // replaces an entry keeps its node, so only new names touch the table.

@@ -93,7 +93,7 @@ std::weak_ptr<const void> Property::watch() {
 }
 
 Property::~Property() {
-  checks_.reset();
+  checks_.clear();
   listeners_.reset();
   destroyValue(value_);
   setFcn_.reset();
@@ -160,9 +160,9 @@ void Property::setValue(const void* value, bool runChecksFlag) {
 
 void Property::runChecks(const void* value) {
   // By index: a check may add further checks to this entry.
-  for (std::size_t i = 0; checks_ && i < checks_->size(); ++i) {
+  for (std::size_t i = 0; i < checks_.size(); ++i) {
     try {
-      (*checks_)[i]->check(owner_, propInfo_, value);
+      checks_[i]->check(owner_, propInfo_, value);
     } catch (const ZLGeneralException& e) {
       e.post();
     }
@@ -210,8 +210,25 @@ void Property::swapListeners(Property* other) {
 
 void Property::addCheckFcn(IPropCheckFcn* fcn) {
   if (fcn == nullptr) return;
-  if (!checks_) checks_.reset(new CheckList);
-  checks_->emplace_back(fcn);
+  checks_.add(CheckList::Held(fcn));
+}
+
+void Property::addSharedCheckFcn(IPropCheckFcn& fcn) {
+  checks_.add(CheckList::Held(&fcn, CheckList::Drop(false)));
+}
+
+void Property::CheckList::add(Held fcn) {
+  if (!first_) {
+    first_ = std::move(fcn);
+    return;
+  }
+  if (!rest_) rest_.reset(new Rest);
+  rest_->push_back(std::move(fcn));
+}
+
+void Property::CheckList::clear() {
+  first_.reset();
+  rest_.reset();
 }
 
 void Property::addListener(KTIPropSetListener* listener) {
@@ -236,8 +253,8 @@ std::unique_ptr<KTIPropSetListener> Property::removeListener(const KTIPropSetLis
 void Property::setCustomGetFcn(IGetFcn* fcn) { getFcn_.reset(fcn); }
 
 void Property::checkValue(const void* value, bool checkEnumeration) {
-  for (std::size_t i = 0; checks_ && i < checks_->size(); ++i) {
-    (*checks_)[i]->check(owner_, propInfo_, value);
+  for (std::size_t i = 0; i < checks_.size(); ++i) {
+    checks_[i]->check(owner_, propInfo_, value);
   }
   if (checkEnumeration && dataType_ != nullptr && dataType_->isEnumeration() &&
       !isPermittedEnumValue(value)) {

@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string_view>
+#include <typeinfo>
 
 #include "zelhost/data_type.h"
 #include "zelhost/exceptions.h"
@@ -41,6 +43,14 @@ std::size_t hashName(const char* name, std::size_t* length) {
   return static_cast<std::size_t>(h ^ (h >> 29));
 }
 
+// Stateless, so one serves every bounded entry of every container (a check
+// object per entry was a heap block per property of every object).
+// Deliberately never freed: containers may outlive static destruction.
+BoundedConstraintCheck& boundsCheck() {
+  static BoundedConstraintCheck* check = new BoundedConstraintCheck;
+  return *check;
+}
+
 std::size_t hashName(const std::string& name) {
   std::size_t length = 0;
   return hashName(name.c_str(), &length);
@@ -63,28 +73,75 @@ PropertyContainer::~PropertyContainer() { deleteEntries(); }
 
 void PropertyContainer::deleteEntries() {
   index_.clear();
-  for (auto& entry : entries_) delete entry.second;
+  for (auto& entry : entries_) dropEntry(entry.second);
   entries_.clear();
 }
 
-void PropertyContainer::createProperties() {
-  if (object_ == nullptr) return;
-  if (const QxClass* cls = object_->getDatabaseClass()) {
-    createPropertiesFrom(cls->getProperties(), false);
-  }
-  createPropertiesFrom(object_->getInstanceProperties(), true);
+void PropertyContainer::dropEntry(Property* entry) noexcept {
+  if (entry == nullptr) return;
+  entry->~Property();
+  entryPool_.deallocate(entry, sizeof(Property));
 }
 
-void PropertyContainer::createPropertiesFrom(QxInterface* first, bool isInstance) {
+namespace {
+
+std::size_t countDescriptors(QxInterface* first) {
   std::size_t count = 0;
   for (QxBreadthOnlyIterator it(first, false); it.hasMoreElements(); it.nextElement()) ++count;
-  reserveIndex(entries_.size() + count);
+  return count;
+}
+
+}  // namespace
+
+void PropertyContainer::createProperties() {
+  if (object_ == nullptr) return;
+  const QxClass* cls = object_->getDatabaseClass();
+  QxInterface* classList = cls != nullptr ? cls->getProperties() : nullptr;
+  QxInterface* instanceList = object_->getInstanceProperties();
+  const std::size_t count = countDescriptors(classList) + countDescriptors(instanceList);
+  reserveIndex(count);
+  nodePool_.reserve(count);
+  entryPool_.reserve(count);
+  if (cls != nullptr) createPropertiesFrom(classList, false);
+  createPropertiesFrom(instanceList, true);
+}
+
+namespace {
+
+// The record behind a descriptor, or null for descriptors that are not the
+// library's. A dynamic_cast per descriptor was a sixth of making an object;
+// whether a descriptor is a record depends on its most-derived type alone, so
+// the cast runs once for each change of type along the list, and a record's
+// descriptor part (PropInfo's own, non-virtual base) converts statically.
+class RecordCast {
+ public:
+  PropInfo* operator()(QxPropInfoTemplate* descriptor) {
+    if (descriptor == nullptr) return nullptr;
+    const std::type_info* type = &typeid(*descriptor);
+    if (type != type_) {
+      PropInfo* record = dynamic_cast<PropInfo*>(descriptor);
+      type_ = type;
+      isRecord_ = record != nullptr;
+      return record;
+    }
+    return isRecord_ ? static_cast<PropInfo*>(descriptor) : nullptr;
+  }
+
+ private:
+  const std::type_info* type_ = nullptr;
+  bool isRecord_ = false;
+};
+
+}  // namespace
+
+void PropertyContainer::createPropertiesFrom(QxInterface* first, bool isInstance) {
+  RecordCast recordOf;
   QxBreadthOnlyIterator it(first, false);
   while (it.hasMoreElements()) {
     QxInterface* descriptorObject = it.nextElement();
     void* ownPart = descriptorObject != nullptr ? descriptorObject->getObject() : nullptr;
     // Descriptors that are not the library's records have no entry.
-    auto* info = dynamic_cast<PropInfo*>(static_cast<QxPropInfoTemplate*>(ownPart));
+    PropInfo* info = recordOf(static_cast<QxPropInfoTemplate*>(ownPart));
     if (info != nullptr) createProperty(info, isInstance);
   }
 }
@@ -102,12 +159,23 @@ void PropertyContainer::createProperty(PropInfo* info, bool isInstance) {
       return dynamic_cast<const BoundedConstraintCheck*>(fcn) != nullptr;
     });
   } else {
-    auto made = std::make_unique<Property>(object_, info);
-    entry = made.get();
-    indexEntry(&*entries_.emplace_hint(found, name, made.release()));
+    void* slot = entryPool_.allocate(sizeof(Property));
+    try {
+      entry = new (slot) Property(object_, info);
+    } catch (...) {
+      entryPool_.deallocate(slot, sizeof(Property));
+      throw;
+    }
+    EntryMap::iterator node;
+    try {
+      node = entries_.emplace_hint(found, name, entry);
+    } catch (...) {
+      dropEntry(entry);
+      throw;
+    }
+    indexEntry(&*node);
   }
-  if (info->getPIConstraint() == kPIConstraintBounded)
-    entry->addCheckFcn(new BoundedConstraintCheck);
+  if (info->getPIConstraint() == kPIConstraintBounded) entry->addSharedCheckFcn(boundsCheck());
   if (isInstance && info->isInitAccess()) entry->setValue(info->getFactoryDefault(), false);
 }
 
@@ -127,7 +195,7 @@ void PropertyContainer::removeInstanceProperty(const char* name) {
   QxInterface* instanceList = object_->getInstanceProperties();
   if (instanceList == nullptr || hostProperty->getUp() != instanceList->getUp()) return;
   // Rules that other entries hold on this one watch it and lapse with it.
-  delete found->second;
+  dropEntry(found->second);
   entries_.erase(found);
   rebuildIndex(entries_.size());
   object_->removeInstanceProperty(hostProperty);

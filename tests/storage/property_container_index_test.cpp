@@ -14,6 +14,25 @@ namespace zelobjsys {
 namespace storagetest {
 namespace {
 
+// A descriptor that is not one of the library's records: it gets no entry.
+class HostOnlyDescriptor : public QxPropInfoTemplate {
+ public:
+  explicit HostOnlyDescriptor(const char* name) {
+    setName(name);
+    setDataType(QxTypeRepository::getType("double", true));
+  }
+  void* getValue(QxDatabaseClient*, QxInterface*) override { return nullptr; }
+  void setValue(QxDatabaseClient*, QxInterface*, const void*) override {}
+};
+
+// A record of its own type, for instance and class lists alike.
+class OtherRecord : public ContainerRecord<InstancePropInfo> {
+ public:
+  explicit OtherRecord(const char* name) : ContainerRecord<InstancePropInfo>(name) {
+    PropInfoTestPeer::initQxValuesBeforeAdd(*this, "double");
+  }
+};
+
 class PropertyContainerIndexTest : public StorageTest {
  protected:
   // Each name must find the entry of that name; every other text finds none.
@@ -58,6 +77,53 @@ TEST_F(PropertyContainerIndexTest, ManyNamesAreEachFoundByTheirExactNameOnly) {
   EXPECT_EQ(c.getPropValueAsDouble("p40"), 7);
   EXPECT_EQ(c.getPropValue("P40"), nullptr);
   EXPECT_EQ(c.getProperty(""), nullptr);
+}
+
+TEST_F(PropertyContainerIndexTest, EveryRecordAndNoOtherDescriptorGetsItsEntryWhateverTheMix) {
+  // Runs of one kind and changes of kind at every step, in the class and in
+  // the object's own list: each entry must hold exactly its own record.
+  // r: a record, i: a record of another type, h: a host-only descriptor.
+  const char* const kinds[] = {"rr", "rhr", "riri", "hhrr", "iih", "rihrihhr", "hr"};
+  for (const char* kind : kinds) {
+    SCOPED_TRACE(kind);
+    auto* cls = new DeviceClass((std::string("Mix_") + kind).c_str());
+    app_->addLocalClass(cls);
+    QxInterface* object = hoxCreateObject(cls, nullptr);
+    object->addBelow(app_->getDefaultDatabase()->getRootObject());
+    std::vector<std::pair<std::string, const PropInfo*>> expected;
+    for (int n = 0; kind[n] != '\0'; ++n) {
+      for (bool instance : {false, true}) {
+        const std::string name = (instance ? "I" : "C") + std::to_string(n);
+        QxPropInfoTemplate* descriptor = nullptr;
+        const PropInfo* own = nullptr;
+        if (kind[n] == 'h') {
+          descriptor = new HostOnlyDescriptor(name.c_str());
+        } else if (kind[n] == 'i') {
+          auto* r = new OtherRecord(name.c_str());
+          descriptor = r;
+          own = r;
+        } else {
+          PropInfo* r =
+              instance ? static_cast<PropInfo*>(record<InstancePropInfo>(name.c_str(), "double"))
+                       : record(name.c_str(), "double");
+          descriptor = r;
+          own = r;
+        }
+        if (instance)
+          object->addInstanceProperty(descriptor);
+        else
+          cls->addProperty(descriptor);
+        expected.emplace_back(name, own);
+      }
+    }
+    PropertyContainer c(object);
+    int records = 0;
+    for (const auto& e : expected) {
+      EXPECT_EQ(c.getPropInfo(e.first.c_str()), e.second) << e.first;
+      if (e.second != nullptr) ++records;
+    }
+    EXPECT_EQ(c.getNumberProps(), records);
+  }
 }
 
 TEST_F(PropertyContainerIndexTest, InstancePropertiesKeepTheIndexTrueAsItGrowsAndShrinks) {

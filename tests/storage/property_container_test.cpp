@@ -195,6 +195,52 @@ TEST_F(PropertyContainerTest, InstancePropertiesAreAddedWithTheirDefaultAndRemov
     EXPECT_FALSE(c.isPropertyAvailable("Trigger"));
     EXPECT_EQ(object->getInstanceProperty("Trigger"), nullptr);
     EXPECT_EQ(c.getNumberProps(), 4);
+    // The room of the removed entry serves the next one; the others keep theirs.
+    PropertyContainerTestPeer::addInstanceProperty(
+        c, record<InstancePropInfo>("Trigger2", "double", six));
+    EXPECT_EQ(c.getPropValueAsDouble("Trigger2"), 6);
+    EXPECT_EQ(c.getPropValueAsDouble("Late"), 6);
+    EXPECT_EQ(c.getPropValueAsDouble("Level"), 6);
+    EXPECT_EQ(c.getPropInfo("Quiet"), quiet);
+    EXPECT_EQ(c.getNumberProps(), 5);
+  }
+}
+
+TEST_F(PropertyContainerTest, ChecksRunInTheOrderAddedAndANamesakePutsItsBoundsLast) {
+  ZLScopedHvArray bounds(row({0, 10}));
+  cls_->addProperty(record("Gain", "double", nullptr, bounds));
+  struct Case {
+    const char* name;
+    int added;  // checks added after the bounds, named A, B, ...
+    bool namesake;
+    double value;
+    const char* ran;
+    bool refused;
+  } cases[] = {
+      {"bounds alone", 0, false, 5, "", false},
+      {"bounds refuse before the others", 2, false, 20, "", true},
+      {"in range: all in order", 3, false, 5, "ABC", false},
+      {"namesake: bounds after the others", 3, true, 20, "ABC", true},
+      {"namesake, one other", 1, true, 20, "A", true},
+      {"namesake, bounds alone", 0, true, 20, "", true},
+      {"namesake, in range", 2, true, 5, "AB", false},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    PropertyContainer& c = *containerOf(newDevice());
+    std::string ran;
+    for (int i = 0; i < k.added; ++i) {
+      const char tag = static_cast<char>('A' + i);
+      c.addCheckFcn("Gain", new FnCheck([&ran, tag](const void*) { ran += tag; }));
+    }
+    if (k.namesake) {
+      PropertyContainerTestPeer::addInstanceProperty(
+          c, record<InstancePropInfo>("Gain", "double", nullptr, bounds));
+    }
+    const std::string error = hostErrorText([&] { c.setPropValue("Gain", &k.value, true); });
+    EXPECT_EQ(ran, k.ran);
+    EXPECT_EQ(error.rfind("vornix:property:aboveMaximum|", 0) == 0, k.refused) << error;
+    EXPECT_EQ(c.getPropValueAsDouble("Gain"), k.refused ? 0 : k.value);
   }
 }
 
