@@ -68,8 +68,9 @@ void hoxAppendClassLists(const QxClass* cls, QxLookupLists* lists) {
 
 QxInterface* hoxLookupProperty(const QxLookupLists& lists, const char* name) {
   if (!name || !*name) return nullptr;
+  const QxExactNames::Key key = QxExactNames::keyOf(name);
   for (std::size_t l = 0; l < lists.size(); ++l) {
-    if (QxObjectCore* hit = lists[l]->findExact(name)) return hit->handle();
+    if (QxObjectCore* hit = lists[l]->findExact(key)) return hit->handle();
   }
   std::string folded = foldCase(name);
   for (bool prefix : {false, true}) {
