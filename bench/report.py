@@ -184,7 +184,13 @@ def main(paths):
         best = min(peer_heaps) if peer_heaps else None
         add("heap per object, 30 properties", "%.0f B" % heap, "<= 2048 B", heap <= 2048,
             label(best[1]) if best else "-", "%.0f B" % best[0] if best else "-")
-    add("growth, 30 to 3,000 properties", "-", "set <= 1.2 x, linear", "no case")
+    narrow, wide = time("BM_UserSetExact"), time("BM_UserSetExactWide")
+    if narrow and wide:
+        add("growth, set by name, 30 to 3,000", "%.2f x" % (wide / narrow), "<= 1.2 x",
+            wide <= 1.2 * narrow)
+    else:
+        add("growth, set by name, 30 to 3,000", "-", "<= 1.2 x", "not run")
+    add("growth, 30 to 3,000 properties", "-", "create and heap linear", "no case")
 
     widths = [max(len(str(r[i])) for r in rows) for i in range(len(rows[0]))]
     for i, r in enumerate(rows):
