@@ -41,6 +41,14 @@ std::size_t hashName(const char* name, std::size_t* length) {
   return static_cast<std::size_t>(h ^ (h >> 29));
 }
 
+// Whether the C string is exactly key; stops at the first difference, so it
+// never reads past the string's end.
+bool isKey(const std::string& key, const char* name) {
+  std::size_t i = 0;
+  while (i < key.size() && key[i] == name[i]) ++i;
+  return i == key.size() && name[i] == '\0';
+}
+
 std::size_t hashName(const std::string& name) {
   std::size_t length = 0;
   return hashName(name.c_str(), &length);
@@ -63,6 +71,7 @@ PropertyContainer::~PropertyContainer() { deleteEntries(); }
 
 void PropertyContainer::deleteEntries() {
   index_.clear();
+  lastFound_ = nullptr;
   for (auto& entry : entries_) delete entry.second;
   entries_.clear();
 }
@@ -127,6 +136,7 @@ void PropertyContainer::removeInstanceProperty(const char* name) {
   QxInterface* instanceList = object_->getInstanceProperties();
   if (instanceList == nullptr || hostProperty->getUp() != instanceList->getUp()) return;
   // Rules that other entries hold on this one watch it and lapse with it.
+  lastFound_ = nullptr;
   delete found->second;
   entries_.erase(found);
   rebuildIndex(entries_.size());
@@ -135,13 +145,16 @@ void PropertyContainer::removeInstanceProperty(const char* name) {
 
 Property* PropertyContainer::getProperty(const char* name) const {
   if (name == nullptr || index_.empty()) return nullptr;
+  if (lastFound_ != nullptr && isKey(lastFound_->first, name)) return lastFound_->second;
   std::size_t length = 0;
   const std::size_t mask = index_.size() - 1;
   for (std::size_t i = hashName(name, &length) & mask;; i = (i + 1) & mask) {
     const IndexSlot slot = index_[i];
     if (slot == nullptr) return nullptr;
-    if (slot->first.size() == length && std::memcmp(slot->first.data(), name, length) == 0)
+    if (slot->first.size() == length && std::memcmp(slot->first.data(), name, length) == 0) {
+      lastFound_ = slot;
       return slot->second;
+    }
   }
 }
 
