@@ -140,6 +140,8 @@ class QxObjectCore {
   // with create false and none exists.
   enum ListKind { kInstanceList = 0, kClassPropertyList = 1 };
   QxObjectCore* ownedList(ListKind kind, bool create);
+  // ownedList(kind, false) without a call: every lookup by name asks it.
+  QxObjectCore* existingList(ListKind kind) const { return lists_[kind]; }
 
  private:
   friend class QxInterface;

@@ -60,8 +60,7 @@ void hoxAppendClassLists(const QxClass* cls, QxLookupLists* lists) {
   // The depth bound guards against a superclass chain that loops.
   for (int depth = 0; cls && depth < 256; cls = cls->getSuperClass(), ++depth) {
     QxObjectCore* host = QxObjectCore::of(cls->getInterface());
-    if (QxObjectCore* list =
-            host ? host->ownedList(QxObjectCore::kClassPropertyList, false) : nullptr)
+    if (QxObjectCore* list = host ? host->existingList(QxObjectCore::kClassPropertyList) : nullptr)
       lists->push_back(list);
   }
 }
