@@ -188,15 +188,18 @@ bool Property::assignInPlace(const void* value) {
   return true;
 }
 
+void IPropCheckFcn::checkAndRaise(QxInterface* object, const PropInfo* info, const void* value) {
+  try {
+    check(object, info, value);
+  } catch (const ZLGeneralException& e) {
+    e.post();
+  }
+}
+
 void Property::runChecks(const void* value) {
   // By index: a check may add further checks to this entry.
-  for (std::size_t i = 0; checks_ && i < checks_->size(); ++i) {
-    try {
-      (*checks_)[i]->check(owner_, propInfo_, value);
-    } catch (const ZLGeneralException& e) {
-      e.post();
-    }
-  }
+  for (std::size_t i = 0; checks_ && i < checks_->size(); ++i)
+    (*checks_)[i]->checkAndRaise(owner_, propInfo_, value);
 }
 
 void Property::runCustomSet(const void* value) {
