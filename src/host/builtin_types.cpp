@@ -32,6 +32,14 @@ using hoxtypes::refuse;
 
 bool isRealScalar(const hvArray* v) { return (hvIsNumeric(v) || hvIsLogical(v)) && hvIsScalar(v); }
 
+// The number of a numeric or logical scalar; refuses anything else. A double
+// scalar, what nearly every set of a number brings, is read directly.
+double realScalar(const hvArray* v, const char* id, const char* message) {
+  if (v && v->classID == hvDOUBLE_CLASS && v->numel() == 1) return *v->slots<double>();
+  if (!isRealScalar(v)) refuse(id, message);
+  return hvGetScalar(v);
+}
+
 // A value stored as one T allocated with new; a conversion may also go into
 // the caller's buffer.
 template <class T>
@@ -63,9 +71,7 @@ class DoubleType final : public ScalarType<double> {
 
  protected:
   double convert(const hvArray* value) const override {
-    if (!isRealScalar(value))
-      refuse("PULVRA:class:notNumericScalar", "Value must be a numeric scalar.");
-    return hvGetScalar(value);
+    return realScalar(value, "PULVRA:class:notNumericScalar", "Value must be a numeric scalar.");
   }
 };
 
@@ -79,9 +85,8 @@ class IntType final : public ScalarType<int32_t> {
 
  protected:
   int32_t convert(const hvArray* value) const override {
-    if (!isRealScalar(value))
-      refuse("PULVRA:class:notNumericScalar", "Value must be a numeric scalar.");
-    return hoxtypes::toInt32Saturated(hvGetScalar(value));
+    return hoxtypes::toInt32Saturated(
+        realScalar(value, "PULVRA:class:notNumericScalar", "Value must be a numeric scalar."));
   }
 };
 
