@@ -190,7 +190,12 @@ def main(paths):
         best = min(peer_heaps) if peer_heaps else None
         add("heap per object, 30 properties", "%.0f B" % heap, "<= 2048 B", heap <= 2048,
             label(best[1]) if best else "-", "%.0f B" % best[0] if best else "-")
-    add("growth, 30 to 3,000 properties", "-", "set <= 1.2 x, linear", "no case")
+    narrow, wide = time("BM_UserSetExact"), time("BM_UserSetExactWide")
+    if narrow and wide:
+        add("growth, set by name, 30 to 3,000", "%.2f x" % (wide / narrow), "<= 1.2 x",
+            wide <= 1.2 * narrow)
+    else:
+        add("growth, set by name, 30 to 3,000", "-", "<= 1.2 x", "not run")
     # Creation is linear when a property costs the same among 3,000 as among 30.
     many = runs.get("BM_ObjectCreateDestroyMany/3000")
     if oc and many:

@@ -69,6 +69,11 @@ class PulvraConversion {
   virtual ~PulvraConversion();
   virtual hvArray* toPulvra(const void* value) const = 0;
   virtual void* fromPulvra(const hvArray* value) const = 0;
+  // fromPulvra into the caller's buffer of `size` bytes, for values that need
+  // no freeing (plain scalars): true when converted, false (nothing done)
+  // when the conversion has no such form or the buffer is too small. Refuses
+  // a value as fromPulvra does. Default: false.
+  virtual bool fromPulvraInto(const hvArray* value, void* buffer, std::size_t size) const;
 };
 
 // Walks the permitted values of an enumeration; each element is a pointer to

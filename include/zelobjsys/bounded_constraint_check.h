@@ -19,6 +19,8 @@ class BoundedConstraintCheck : public IPropCheckFcn {
   // constraint value of fewer than two numbers, a null value and storage
   // types that hold no numbers are accepted.
   void check(QxInterface* object, const PropInfo* info, const void* value) override;
+  // The same refusal raised as a host error without throwing it first.
+  void checkAndRaise(QxInterface* object, const PropInfo* info, const void* value) override;
 };
 
 }  // namespace zelobjsys

@@ -18,6 +18,10 @@ class IPropCheckFcn {
   // in the storage of the property's data type and may be null (a null
   // handle, for instance). All three arguments are borrowed.
   virtual void check(QxInterface* object, const PropInfo* info, const void* value) = 0;
+  // What a set runs: check, with its refusal raised as a host error (the
+  // ZLGeneralException posted). A check that knows its refusal without
+  // throwing it may raise it directly: a refused set then throws once less.
+  virtual void checkAndRaise(QxInterface* object, const PropInfo* info, const void* value);
 };
 
 }  // namespace zelobjsys

@@ -4,6 +4,7 @@
 #define ZELOBJSYS_PROPERTY_H
 
 #include <boost/shared_ptr.hpp>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -130,9 +131,15 @@ class Property : public IProperty {
   void notifyAfterSet();
   bool isPermittedEnumValue(const void* value) const;
   void destroyValue(void* value) const;
+  // Stores value over the held one when both are plain scalars of the data
+  // type's layout: no allocation per set. False when it cannot.
+  bool assignInPlace(const void* value);
 
   void* value_ = nullptr;
   bool ignoreUntilSet_ = false;
+  // Bytes of a plain scalar of the data type (bool, int32, double), 0 for
+  // every other layout: such values are overwritten where they are held.
+  std::uint8_t scalarSize_ = 0;
   QxInterface* owner_;
   const PropInfo* propInfo_;
   QxDataType* dataType_;

@@ -167,6 +167,10 @@ class PropertyContainer : public KTIPropContainer {
   void reserveIndex(std::size_t count);
   void rebuildIndex(std::size_t count);
   std::vector<IndexSlot> index_;
+  // The node the last lookup found: a set that follows a get, or a run of
+  // sets of one property, compares one name instead of hashing it. Cleared
+  // whenever an entry goes.
+  mutable IndexSlot lastFound_ = nullptr;
 };
 
 }  // namespace zelobjsys

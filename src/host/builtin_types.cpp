@@ -32,15 +32,33 @@ using hoxtypes::refuse;
 
 bool isRealScalar(const hvArray* v) { return (hvIsNumeric(v) || hvIsLogical(v)) && hvIsScalar(v); }
 
-// A value stored as one T allocated with new.
+// The number of a numeric or logical scalar; refuses anything else. A double
+// scalar, what nearly every set of a number brings, is read directly.
+double realScalar(const hvArray* v, const char* id, const char* message) {
+  if (v && v->classID == hvDOUBLE_CLASS && v->numel() == 1) return *v->slots<double>();
+  if (!isRealScalar(v)) refuse(id, message);
+  return hvGetScalar(v);
+}
+
+// A value stored as one T allocated with new; a conversion may also go into
+// the caller's buffer.
 template <class T>
 class ScalarType : public BuiltinType {
  public:
   using BuiltinType::BuiltinType;
+  void* fromPulvra(const hvArray* value) const override { return new T(convert(value)); }
+  bool fromPulvraInto(const hvArray* value, void* buffer, std::size_t size) const override {
+    if (size < sizeof(T)) return false;
+    *static_cast<T*>(buffer) = convert(value);
+    return true;
+  }
   void* copy(const void* value) const override {
     return value ? new T(*static_cast<const T*>(value)) : nullptr;
   }
   void destroy(void* value) const override { delete static_cast<T*>(value); }
+
+ protected:
+  virtual T convert(const hvArray* value) const = 0;
 };
 
 class DoubleType final : public ScalarType<double> {
@@ -50,10 +68,10 @@ class DoubleType final : public ScalarType<double> {
     if (!value) return hvCreateDoubleMatrix(0, 0);
     return hvCreateDoubleScalar(*static_cast<const double*>(value));
   }
-  void* fromPulvra(const hvArray* value) const override {
-    if (!isRealScalar(value))
-      refuse("PULVRA:class:notNumericScalar", "Value must be a numeric scalar.");
-    return new double(hvGetScalar(value));
+
+ protected:
+  double convert(const hvArray* value) const override {
+    return realScalar(value, "PULVRA:class:notNumericScalar", "Value must be a numeric scalar.");
   }
 };
 
@@ -64,10 +82,11 @@ class IntType final : public ScalarType<int32_t> {
     if (!value) return hvCreateDoubleMatrix(0, 0);
     return hvCreateDoubleScalar(*static_cast<const int32_t*>(value));
   }
-  void* fromPulvra(const hvArray* value) const override {
-    if (!isRealScalar(value))
-      refuse("PULVRA:class:notNumericScalar", "Value must be a numeric scalar.");
-    return new int32_t(hoxtypes::toInt32Saturated(hvGetScalar(value)));
+
+ protected:
+  int32_t convert(const hvArray* value) const override {
+    return hoxtypes::toInt32Saturated(
+        realScalar(value, "PULVRA:class:notNumericScalar", "Value must be a numeric scalar."));
   }
 };
 
@@ -78,14 +97,16 @@ class BoolType final : public ScalarType<bool> {
     if (!value) return hvCreateLogicalMatrix(0, 0);
     return hvCreateLogicalScalar(*static_cast<const bool*>(value));
   }
-  void* fromPulvra(const hvArray* value) const override {
+
+ protected:
+  bool convert(const hvArray* value) const override {
     if (!isRealScalar(value))
       refuse("PULVRA:class:notLogicalScalar", "Value must be a logical or numeric scalar.");
     const double x = hvGetScalar(value);
     // NaN is neither true nor false; taking it as true would hide a bad value.
     if (std::isnan(x))
       refuse("PULVRA:class:logicalNaN", "NaN cannot be converted to a logical value.");
-    return new bool(x != 0.0);
+    return x != 0.0;
   }
 };
 

@@ -15,6 +15,7 @@ void Vector::setElementAt(std::size_t i, void* p) {
 }
 
 PulvraConversion::~PulvraConversion() = default;
+bool PulvraConversion::fromPulvraInto(const hvArray*, void*, std::size_t) const { return false; }
 Enumeration::~Enumeration() = default;
 EnumerationType::~EnumerationType() = default;
 

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <cstring>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -197,11 +199,79 @@ bool QxObjectCore::isAncestorOf(const QxObjectCore* other) const {
   return false;
 }
 
+QxExactNames::Key QxExactNames::keyOf(const char* name) {
+  std::uint64_t h = 14695981039346656037ULL;
+  const char* p = name;
+  for (; *p != '\0'; ++p) h = (h ^ static_cast<unsigned char>(*p)) * 1099511628211ULL;
+  return {name, static_cast<std::size_t>(p - name), static_cast<std::size_t>(h ^ (h >> 29))};
+}
+
+QxExactNames::Key QxExactNames::keyOf(std::string_view name) {
+  std::uint64_t h = 14695981039346656037ULL;
+  for (char c : name) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+  return {name.data(), name.size(), static_cast<std::size_t>(h ^ (h >> 29))};
+}
+
+std::size_t QxExactNames::slotOf(const Key& key) const {
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t i = key.hash & mask;; i = (i + 1) & mask) {
+    const Slot& slot = slots_[i];
+    if (!slot.child) return i;
+    if (slot.hash == key.hash) {
+      const std::string& name = slot.child->key();
+      if (name.size() == key.size && std::memcmp(name.data(), key.data, key.size) == 0) return i;
+    }
+  }
+}
+
+QxObjectCore* QxExactNames::find(const Key& key) const {
+  return slots_.empty() ? nullptr : slots_[slotOf(key)].child;
+}
+
+void QxExactNames::insert(QxObjectCore* child) {
+  if (2 * (count_ + 1) > slots_.size()) grow();
+  const Key key = keyOf(std::string_view(child->key()));
+  Slot& slot = slots_[slotOf(key)];
+  if (slot.child) return;  // the first of a name stays found
+  slot = {child, key.hash};
+  ++count_;
+}
+
+void QxExactNames::erase(const Key& key) {
+  if (slots_.empty()) return;
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t hole = slotOf(key);
+  if (!slots_[hole].child) return;
+  slots_[hole].child = nullptr;
+  --count_;
+  // Moves later members of the probe run back so that none sits behind a gap.
+  for (std::size_t i = (hole + 1) & mask; slots_[i].child; i = (i + 1) & mask) {
+    const std::size_t home = slots_[i].hash & mask;
+    const bool reachable = hole <= i ? (home <= hole || home > i) : (home <= hole && home > i);
+    if (!reachable) continue;
+    slots_[hole] = slots_[i];
+    slots_[i].child = nullptr;
+    hole = i;
+  }
+}
+
+void QxExactNames::grow() {
+  std::vector<Slot> old(slots_.empty() ? 8 : 2 * slots_.size(), Slot{nullptr, 0});
+  old.swap(slots_);
+  const std::size_t mask = slots_.size() - 1;
+  for (const Slot& slot : old) {
+    if (!slot.child) continue;
+    std::size_t i = slot.hash & mask;
+    while (slots_[i].child) i = (i + 1) & mask;
+    slots_[i] = slot;
+  }
+}
+
 void QxObjectCore::appendNamed(QxObjectCore* child, const std::string& key) {
   appendChild(child);
   child->key_ = key;
   if (!index_) return;
-  index_->exact.emplace(child->key_, child);  // the first of a name stays found
+  index_->exact.insert(child);
   index_->folded.emplace(foldCase(key), child);
 }
 
@@ -210,14 +280,12 @@ void QxObjectCore::renameChild(QxObjectCore* child, const std::string& key) {
   eraseFromIndex(child);
   child->key_ = key;
   if (!index_) return;
-  index_->exact.emplace(child->key_, child);
+  index_->exact.insert(child);
   index_->folded.emplace(foldCase(key), child);
 }
 
 QxObjectCore* QxObjectCore::findExact(std::string_view key) const {
-  if (!index_) return nullptr;
-  auto it = index_->exact.find(key);
-  return it == index_->exact.end() ? nullptr : it->second;
+  return index_ ? index_->exact.find(QxExactNames::keyOf(key)) : nullptr;
 }
 
 void QxObjectCore::eraseFromIndex(QxObjectCore* child) {
@@ -232,12 +300,12 @@ void QxObjectCore::eraseFromIndex(QxObjectCore* child) {
     if (!sameName && it->second->key_ == child->key_) sameName = it->second;
     ++it;
   }
-  auto exact = index_->exact.find(child->key_);
-  if (exact != index_->exact.end() && exact->second == child) {
+  const QxExactNames::Key key = QxExactNames::keyOf(std::string_view(child->key_));
+  if (index_->exact.find(key) == child) {
     // Another child of the same exact name (possible in instance lists)
-    // takes over the name; the key must then view that child's own copy.
-    index_->exact.erase(exact);
-    if (sameName) index_->exact.emplace(sameName->key_, sameName);
+    // takes over the name.
+    index_->exact.erase(key);
+    if (sameName) index_->exact.insert(sameName);
   }
 }
 

@@ -26,8 +26,39 @@ class QxObjectCore;
 // child leaves the index before its key changes or it dies); folded names
 // stay ordered for the abbreviation ranges. A lookup by a C string builds no
 // std::string.
+// The exact names: open addressing over a power-of-two table at most half
+// full, each slot holding a child and the hash of its key (FNV-1a, one pass
+// that also measures the name), so that one hash serves a lookup through
+// every list of a class chain and a miss rarely compares a text.
+class QxExactNames {
+ public:
+  struct Key {
+    const char* data;
+    std::size_t size;
+    std::size_t hash;
+  };
+  static Key keyOf(const char* name);
+  static Key keyOf(std::string_view name);
+
+  QxObjectCore* find(const Key& key) const;
+  // Files child under its key unless that name is filed already.
+  void insert(QxObjectCore* child);
+  // Unfiles whatever child is filed under the key.
+  void erase(const Key& key);
+
+ private:
+  struct Slot {
+    QxObjectCore* child;
+    std::size_t hash;
+  };
+  std::size_t slotOf(const Key& key) const;  // its slot, or the free slot where it would go
+  void grow();
+  std::vector<Slot> slots_;
+  std::size_t count_ = 0;
+};
+
 struct QxNameIndex {
-  std::unordered_map<std::string_view, QxObjectCore*> exact;
+  QxExactNames exact;
   std::multimap<std::string, QxObjectCore*, std::less<>> folded;
 };
 
@@ -97,6 +128,9 @@ class QxObjectCore {
   void appendNamed(QxObjectCore* child, const std::string& key);
   void renameChild(QxObjectCore* child, const std::string& key);
   QxObjectCore* findExact(std::string_view key) const;
+  QxObjectCore* findExact(const QxExactNames::Key& key) const {
+    return index_ ? index_->exact.find(key) : nullptr;
+  }
   const std::string& key() const { return key_; }
   unsigned long long serial() const { return serial_; }
 
@@ -106,6 +140,8 @@ class QxObjectCore {
   // with create false and none exists.
   enum ListKind { kInstanceList = 0, kClassPropertyList = 1 };
   QxObjectCore* ownedList(ListKind kind, bool create);
+  // ownedList(kind, false) without a call: every lookup by name asks it.
+  QxObjectCore* existingList(ListKind kind) const { return lists_[kind]; }
 
  private:
   friend class QxInterface;

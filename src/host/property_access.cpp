@@ -1,5 +1,6 @@
 // The user's property get and set road: lookup, access check, conversion, type check, value
 // operation, error filter.
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -84,9 +85,15 @@ void setThroughType(QxInterface* object, QxPropInfo* prop, const hvArray* value)
     if (replaced.get()) value = replaced.get();
   }
   QxDataType* type = typeOf(prop, object);
-  StoredValue stored{type, type->getPulvraConversion()->fromPulvra(value)};
-  if (Exception* refusal = type->checkValue(stored.value)) throw refusal;
-  prop->setValue(QxDatabaseClient::getInternalClient(), object, stored.value);
+  // Plain scalars convert into this buffer: a set of a number allocates
+  // nothing here.
+  alignas(std::max_align_t) unsigned char buffer[16];
+  StoredValue stored{type, nullptr};
+  void* converted = buffer;
+  if (!type->getPulvraConversion()->fromPulvraInto(value, buffer, sizeof buffer))
+    converted = stored.value = type->getPulvraConversion()->fromPulvra(value);
+  if (Exception* refusal = type->checkValue(converted)) throw refusal;
+  prop->setValue(QxDatabaseClient::getInternalClient(), object, converted);
 }
 
 hvArray* getThroughType(QxInterface* object, QxPropInfo* prop) {

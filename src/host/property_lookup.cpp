@@ -25,21 +25,24 @@ bool hasKey(const Candidates& found, const std::string& key) {
   return false;
 }
 
-// Candidates of one stage: folded names equal to `folded` (prefix false) or
-// starting with it (prefix true).
-Candidates collect(const QxLookupLists& lists, const std::string& folded, bool prefix) {
-  Candidates found;
+// The candidates of both stages in one walk down each list's range: folded
+// names equal to `folded`, and (while none is equal) names starting with it.
+// Equal names come first in a range, and once one is found the abbreviations
+// no longer count, so the walk stops there.
+void collect(const QxLookupLists& lists, const std::string& folded, Candidates* equal,
+             Candidates* prefixed) {
   for (std::size_t l = 0; l < lists.size(); ++l) {
     const QxObjectCore* list = lists[l];
     const QxNameIndex* index = list ? list->index() : nullptr;
     if (!index) continue;
     for (auto it = index->folded.lower_bound(folded); it != index->folded.end(); ++it) {
-      bool fits = prefix ? it->first.compare(0, folded.size(), folded) == 0 : it->first == folded;
-      if (!fits) break;
-      if (!hasKey(found, it->second->key())) found.push_back(it->second);
+      if (it->first.compare(0, folded.size(), folded) != 0) break;
+      const bool same = it->first.size() == folded.size();
+      if (!same && !equal->empty()) break;
+      Candidates* into = same ? equal : prefixed;
+      if (!hasKey(*into, it->second->key())) into->push_back(it->second);
     }
   }
-  return found;
 }
 
 [[noreturn]] void throwAmbiguous(const char* name, const Candidates& found) {
@@ -60,22 +63,21 @@ void hoxAppendClassLists(const QxClass* cls, QxLookupLists* lists) {
   // The depth bound guards against a superclass chain that loops.
   for (int depth = 0; cls && depth < 256; cls = cls->getSuperClass(), ++depth) {
     QxObjectCore* host = QxObjectCore::of(cls->getInterface());
-    if (QxObjectCore* list =
-            host ? host->ownedList(QxObjectCore::kClassPropertyList, false) : nullptr)
+    if (QxObjectCore* list = host ? host->existingList(QxObjectCore::kClassPropertyList) : nullptr)
       lists->push_back(list);
   }
 }
 
 QxInterface* hoxLookupProperty(const QxLookupLists& lists, const char* name) {
   if (!name || !*name) return nullptr;
+  const QxExactNames::Key key = QxExactNames::keyOf(name);
   for (std::size_t l = 0; l < lists.size(); ++l) {
-    if (QxObjectCore* hit = lists[l]->findExact(name)) return hit->handle();
+    if (QxObjectCore* hit = lists[l]->findExact(key)) return hit->handle();
   }
-  std::string folded = foldCase(name);
-  for (bool prefix : {false, true}) {
-    Candidates found = collect(lists, folded, prefix);
-    if (found.size() == 1) return found.front()->handle();
-    if (found.size() > 1) throwAmbiguous(name, found);
-  }
+  Candidates equal, prefixed;
+  collect(lists, foldCase(name), &equal, &prefixed);
+  const Candidates& found = equal.empty() ? prefixed : equal;
+  if (found.size() == 1) return found.front()->handle();
+  if (found.size() > 1) throwAmbiguous(name, found);
   return nullptr;
 }

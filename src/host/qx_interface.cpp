@@ -145,8 +145,7 @@ QxInterface* QxInterface::getInstanceProperties() const {
 QxInterface* QxInterface::getProperty(const char* name, bool) const {
   QxLookupLists lists;
   hoxAppendClassLists(core_->cls(), &lists);
-  if (QxObjectCore* own = core_->ownedList(QxObjectCore::kInstanceList, false))
-    lists.push_back(own);
+  if (QxObjectCore* own = core_->existingList(QxObjectCore::kInstanceList)) lists.push_back(own);
   return hoxLookupProperty(lists, name);
 }
 

@@ -24,26 +24,28 @@ constexpr const char* kAboveText =
 struct Bounds {
   double minimum;
   double maximum;
-  const PropInfo* info;
+  const char* id = nullptr;  // of the first refusal, null while every number passed
+  const char* text = nullptr;
 
   // Strict comparisons: the bounds themselves pass, and so does NaN.
-  void test(double x) const {
-    if (minimum > x) refuse(kBelowId, kBelowText);
-    if (x > maximum) refuse(kAboveId, kAboveText);
-  }
-
-  // The name is asked only on refusal: the accepting path is every set's.
-  [[noreturn]] void refuse(const char* id, const char* text) const {
-    const char* name = info->getName();
-    throw ZLGeneralException(id, "%s: %s", name != nullptr ? name : "", text);
+  void test(double x) {
+    if (id != nullptr) return;
+    if (minimum > x) {
+      id = kBelowId;
+      text = kBelowText;
+    } else if (x > maximum) {
+      id = kAboveId;
+      text = kAboveText;
+    }
   }
 
   template <class T>
-  void testVector(const void* value) const {
+  void testVector(const void* value) {
     const VectorRecord* record = static_cast<const VectorRecord*>(value);
     if (record->count <= 0 || record->elements == nullptr) return;
     const T* elements = static_cast<const T*>(record->elements);
-    for (int32_t i = 0; i < record->count; ++i) test(static_cast<double>(elements[i]));
+    for (int32_t i = 0; i < record->count && id == nullptr; ++i)
+      test(static_cast<double>(elements[i]));
   }
 };
 
@@ -64,29 +66,47 @@ bool readBounds(const hvArray* limits, double* minimum, double* maximum) {
   return false;
 }
 
-}  // namespace
-
-void BoundedConstraintCheck::check(QxInterface* /*object*/, const PropInfo* info,
-                                   const void* value) {
-  if (info == nullptr || value == nullptr) return;
-  Bounds bounds{0, 0, info};
-  if (!readBounds(info->getPIConstraintValue(), &bounds.minimum, &bounds.maximum)) return;
+// The first refusal of value, in bounds; false when it is accepted.
+bool findRefusal(const PropInfo* info, const void* value, Bounds* bounds) {
+  if (info == nullptr || value == nullptr) return false;
+  if (!readBounds(info->getPIConstraintValue(), &bounds->minimum, &bounds->maximum)) return false;
   switch (info->getPropertyStorageType()) {
     case kStorageTypeDouble:
-      bounds.test(*static_cast<const double*>(value));
+      bounds->test(*static_cast<const double*>(value));
       break;
     case kStorageTypeInt32:
-      bounds.test(*static_cast<const int32_t*>(value));
+      bounds->test(*static_cast<const int32_t*>(value));
       break;
     case kStorageTypeRealVector:
-      bounds.testVector<double>(value);
+      bounds->testVector<double>(value);
       break;
     case kStorageTypeIntVector:
-      bounds.testVector<int32_t>(value);
+      bounds->testVector<int32_t>(value);
       break;
     default:
       break;
   }
+  return bounds->id != nullptr;
+}
+
+// The name is asked only on refusal: the accepting path is every set's.
+ZLGeneralException refusalOf(const PropInfo* info, const Bounds& bounds) {
+  const char* name = info->getName();
+  return ZLGeneralException(bounds.id, "%s: %s", name != nullptr ? name : "", bounds.text);
+}
+
+}  // namespace
+
+void BoundedConstraintCheck::check(QxInterface* /*object*/, const PropInfo* info,
+                                   const void* value) {
+  Bounds bounds{0, 0};
+  if (findRefusal(info, value, &bounds)) throw refusalOf(info, bounds);
+}
+
+void BoundedConstraintCheck::checkAndRaise(QxInterface* /*object*/, const PropInfo* info,
+                                           const void* value) {
+  Bounds bounds{0, 0};
+  if (findRefusal(info, value, &bounds)) refusalOf(info, bounds).post();
 }
 
 }  // namespace zelobjsys

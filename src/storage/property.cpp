@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -54,6 +55,23 @@ int clampToInt(double x) {
   return static_cast<int>(x);
 }
 
+// Bytes of a value of the category when it is a plain scalar stored as that
+// many bytes, 0 otherwise.
+std::uint8_t scalarSizeOf(const QxDataType* type) {
+  switch (type != nullptr ? type->getStorageCategory() : kStorageNone) {
+    case kStorageBool:
+      return sizeof(bool);
+    case kStorageInt32:
+    case kStorageUInt32:
+      return sizeof(int32_t);
+    case kStorageReal:
+    case kStorageDouble:
+      return sizeof(double);
+    default:
+      return 0;
+  }
+}
+
 bool sameEnumValue(int category, const void* a, const void* b) {
   switch (category) {
     case kStorageInt32:
@@ -70,6 +88,7 @@ bool sameEnumValue(int category, const void* a, const void* b) {
 
 Property::Property(QxInterface* owner, const PropInfo* info)
     : owner_(owner), propInfo_(info), dataType_(info != nullptr ? info->getQxDataType() : nullptr) {
+  scalarSize_ = scalarSizeOf(dataType_);
   if (info != nullptr) {
     getFcn_ = info->getCustomGetFcn();
     setFcn_ = info->getCustomSetFcn();
@@ -82,6 +101,7 @@ void Property::redefine(const PropInfo* info) {
   destroyValue(old);  // with the data type that made it
   propInfo_ = info;
   dataType_ = info != nullptr ? info->getQxDataType() : nullptr;
+  scalarSize_ = scalarSizeOf(dataType_);
   getFcn_ = info != nullptr ? info->getCustomGetFcn() : nullptr;
   setFcn_ = info != nullptr ? info->getCustomSetFcn() : nullptr;
   ignoreUntilSet_ = false;
@@ -146,6 +166,10 @@ void Property::setValue(const void* value, bool runChecksFlag) {
   if (runChecksFlag) runChecks(value);
   if (setFcn_) runCustomSet(value);
 
+  if (assignInPlace(value)) {
+    notifyAfterSet();
+    return;
+  }
   void* previous = value_;
   value_ = dataType_->copy(value);
   // The previous value goes on every path out, also when a listener throws
@@ -158,15 +182,24 @@ void Property::setValue(const void* value, bool runChecksFlag) {
   notifyAfterSet();
 }
 
+bool Property::assignInPlace(const void* value) {
+  if (scalarSize_ == 0 || value_ == nullptr || value == nullptr) return false;
+  std::memmove(value_, value, scalarSize_);  // value may be the held one itself
+  return true;
+}
+
+void IPropCheckFcn::checkAndRaise(QxInterface* object, const PropInfo* info, const void* value) {
+  try {
+    check(object, info, value);
+  } catch (const ZLGeneralException& e) {
+    e.post();
+  }
+}
+
 void Property::runChecks(const void* value) {
   // By index: a check may add further checks to this entry.
-  for (std::size_t i = 0; i < checks_.size(); ++i) {
-    try {
-      checks_[i]->check(owner_, propInfo_, value);
-    } catch (const ZLGeneralException& e) {
-      e.post();
-    }
-  }
+  for (std::size_t i = 0; i < checks_.size(); ++i)
+    checks_[i]->checkAndRaise(owner_, propInfo_, value);
 }
 
 void Property::runCustomSet(const void* value) {

@@ -51,6 +51,14 @@ BoundedConstraintCheck& boundsCheck() {
   return *check;
 }
 
+// Whether the C string is exactly key; stops at the first difference, so it
+// never reads past the string's end.
+bool isKey(const std::string& key, const char* name) {
+  std::size_t i = 0;
+  while (i < key.size() && key[i] == name[i]) ++i;
+  return i == key.size() && name[i] == '\0';
+}
+
 std::size_t hashName(const std::string& name) {
   std::size_t length = 0;
   return hashName(name.c_str(), &length);
@@ -73,6 +81,7 @@ PropertyContainer::~PropertyContainer() { deleteEntries(); }
 
 void PropertyContainer::deleteEntries() {
   index_.clear();
+  lastFound_ = nullptr;
   for (auto& entry : entries_) dropEntry(entry.second);
   entries_.clear();
 }
@@ -195,6 +204,7 @@ void PropertyContainer::removeInstanceProperty(const char* name) {
   QxInterface* instanceList = object_->getInstanceProperties();
   if (instanceList == nullptr || hostProperty->getUp() != instanceList->getUp()) return;
   // Rules that other entries hold on this one watch it and lapse with it.
+  lastFound_ = nullptr;
   dropEntry(found->second);
   entries_.erase(found);
   rebuildIndex(entries_.size());
@@ -203,13 +213,16 @@ void PropertyContainer::removeInstanceProperty(const char* name) {
 
 Property* PropertyContainer::getProperty(const char* name) const {
   if (name == nullptr || index_.empty()) return nullptr;
+  if (lastFound_ != nullptr && isKey(lastFound_->first, name)) return lastFound_->second;
   std::size_t length = 0;
   const std::size_t mask = index_.size() - 1;
   for (std::size_t i = hashName(name, &length) & mask;; i = (i + 1) & mask) {
     const IndexSlot slot = index_[i];
     if (slot == nullptr) return nullptr;
-    if (slot->first.size() == length && std::memcmp(slot->first.data(), name, length) == 0)
+    if (slot->first.size() == length && std::memcmp(slot->first.data(), name, length) == 0) {
+      lastFound_ = slot;
       return slot->second;
+    }
   }
 }
 

@@ -2,6 +2,7 @@
 // override types.
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <string>
@@ -47,12 +48,34 @@ QxDataType* type(const char* name) {
 }
 
 // Converts a host value (taken) to storage; the caller owns the result.
+// Bytes of a scalar of the type's storage; 0 for other layouts.
+std::size_t scalarBytes(const QxDataType* t) {
+  switch (t->getStorageCategory()) {
+    case kStorageBool:
+      return 1;
+    case kStorageInt32:
+      return 4;
+    case kStorageDouble:
+      return 8;
+    default:
+      return 0;
+  }
+}
+
+// fromPulvra's result; a conversion into a buffer must give the same bytes.
 std::unique_ptr<Stored> convert(const char* typeName, hvArray* input) {
   Scoped owner(input);
   const QxDataType* t = type(typeName);
-  return std::make_unique<Stored>(t, t->getPulvraConversion()->fromPulvra(input));
+  auto stored = std::make_unique<Stored>(t, t->getPulvraConversion()->fromPulvra(input));
+  alignas(8) unsigned char buffer[16] = {};
+  if (t->getPulvraConversion()->fromPulvraInto(input, buffer, sizeof buffer)) {
+    EXPECT_NE(scalarBytes(t), 0u);
+    EXPECT_EQ(std::memcmp(buffer, stored->get(), scalarBytes(t)), 0);
+  }
+  return stored;
 }
 
+// Both conversions refuse alike (the buffer one may also decline to convert).
 void expectRefusal(const char* typeName, hvArray* input, const char* id, const char* message) {
   Scoped owner(input);
   const QxDataType* t = type(typeName);
@@ -60,6 +83,13 @@ void expectRefusal(const char* typeName, hvArray* input, const char* id, const c
   if (!e) return;
   EXPECT_STREQ(e->getId(), id);
   EXPECT_STREQ(e->getMessage(), message);
+  alignas(8) unsigned char buffer[16];
+  bool converted = false;
+  const std::string raised = hostErrorText(
+      [&] { converted = t->getPulvraConversion()->fromPulvraInto(input, buffer, sizeof buffer); });
+  if (raised != "(no error)" || converted) {
+    EXPECT_EQ(raised, std::string(id) + "|" + message);
+  }
 }
 
 using hvtest::row;

@@ -136,5 +136,53 @@ TEST_F(PropertyLookupTest, ANamesakeTakesOverTheExactName) {
   EXPECT_EQ(obj->getInstanceProperty("Probe"), nullptr);
 }
 
+// Instance names filed and unfiled in a scattered order, far past the first
+// table sizes: every filed name stays found exactly, every removed one is
+// gone, whatever runs of colliding slots the removals close up.
+TEST_F(PropertyLookupTest, ExactNamesStayFoundThroughScatteredAddsAndRemovals) {
+  QxInterface* obj = chain.back()->createObject(QxDatabaseClient::getInternalClient(), nullptr,
+                                                nullptr, 0, nullptr);
+  constexpr int kNames = 300;
+  std::vector<MapPropInfo*> filed(kNames, nullptr);
+  auto name = [](int i) { return "Inst" + std::to_string(i) + "x"; };
+  auto check = [&](const char* step) {
+    SCOPED_TRACE(step);
+    for (int i = 0; i < kNames; ++i) {
+      // The exact table alone, then the whole lookup (whose later stages
+      // would hide a name the table lost).
+      QxInterface* exact = obj->getInstanceProperty(name(i).c_str());
+      ASSERT_EQ(exact != nullptr ? exact->getObject() : nullptr, filed[i]) << name(i);
+      QxInterface* h = obj->getProperty(name(i).c_str());
+      ASSERT_EQ(h != nullptr ? h->getObject() : nullptr, filed[i]) << name(i);
+    }
+    EXPECT_EQ(found("Level3"), "Level3@level3");  // the class lists still answer first
+  };
+  auto add = [&](int i) {
+    filed[i] = new MapPropInfo(name(i).c_str(), "double");
+    obj->addInstanceProperty(filed[i]);  // the object owns it
+  };
+  auto remove = [&](int i) {
+    ASSERT_TRUE(obj->removeInstanceProperty(filed[i]->getInterface()));
+    filed[i] = nullptr;
+  };
+  for (int i = 0; i < kNames; ++i) add(i);
+  check("all filed");
+  for (int i = 0; i < kNames; i += 3) remove((i * 7) % kNames);
+  check("a third removed");
+  for (int i = kNames - 1; i >= 0; i -= 2) {
+    if (filed[i] != nullptr) remove(i);
+  }
+  check("more removed from the end");
+  for (int i = 0; i < kNames; i += 5) {
+    if (filed[i] == nullptr) add(i);
+  }
+  check("some filed again");
+  // A superclass gaining a property is seen at once, until a subclass's namesake hides it.
+  addProp(chain.front(), "Late");
+  EXPECT_EQ(found("Late"), "Late@level0");
+  addProp(chain[5], "Late");
+  EXPECT_EQ(found("Late"), "Late@level5");
+}
+
 }  // namespace
 }  // namespace hosttest

@@ -79,7 +79,11 @@ TEST_F(CheckFcnsTest, BoundedCheckTestsEveryNumberInclusively) {
   BoundedConstraintCheck check;
   for (std::size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i) {
     SCOPED_TRACE(i);
-    EXPECT_EQ(refusal(check, cases[i].info, cases[i].value), cases[i].id);
+    std::string message;
+    EXPECT_EQ(refusal(check, cases[i].info, cases[i].value, &message), cases[i].id);
+    // What a set raises is the same refusal as a host error, however it is built.
+    EXPECT_EQ(hostErrorText([&] { check.checkAndRaise(nullptr, cases[i].info, cases[i].value); }),
+              *cases[i].id ? std::string(cases[i].id) + "|" + message : "(no error)");
   }
   std::string message;
   refusal(check, gain.get(), &d[4], &message);

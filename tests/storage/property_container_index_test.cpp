@@ -152,6 +152,7 @@ TEST_F(PropertyContainerIndexTest, InstancePropertiesKeepTheIndexTrueAsItGrowsAn
   for (int i = 0; i < 40; ++i) {
     const std::string name = "Extra" + std::to_string(i);
     if (i % 2 == 0) {
+      ASSERT_NE(c.getProperty(name.c_str()), nullptr);  // the last found goes next
       c.removeInstanceProperty(name.c_str());
       EXPECT_EQ(c.getProperty(name.c_str()), nullptr) << name;
     } else {

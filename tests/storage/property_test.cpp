@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 
 #include "storage/test_storage_fixtures.h"
@@ -40,6 +41,72 @@ TEST_F(PropertyTest, SetStoresACopyAndTellsEveryListenerEachTime) {
   EXPECT_EQ(asDouble(p.getValue()), 2.5);
   EXPECT_EQ(log, (std::vector<std::string>{"a:Gain=2.500000", "b:Gain=2.500000", "a:Gain=2.500000",
                                            "b:Gain=2.500000"}));
+}
+
+// Scalars are overwritten where they are held: every read, every listener and
+// a type change must still see exactly what a fresh copy would hold.
+TEST_F(PropertyTest, ScalarsSetOverTheHeldValueReadBackAsCopies) {
+  struct Row {
+    const char* type;
+    std::size_t size;
+    double values[3];
+  } rows[] = {{"double", sizeof(double), {2.5, -7, 1e300}},
+              {"int", sizeof(int32_t), {3, -4, 2147483647}},
+              {"bool", sizeof(bool), {1, 0, 1}}};
+  auto bytes = [](const Row& row, double x) {
+    union {
+      double d;
+      int32_t i;
+      bool b;
+    } v{};
+    if (row.size == sizeof(double)) v.d = x;
+    if (row.size == sizeof(int32_t)) v.i = static_cast<int32_t>(x);
+    if (row.size == sizeof(bool)) v.b = x != 0;
+    return v;
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.type);
+    std::unique_ptr<PropInfo> info(record("Gain", row.type));
+    std::unique_ptr<PropInfo> text(record("Gain", "string"));
+    Property p(nullptr, info.get());
+    std::vector<std::string> told;  // the bytes each listener call saw
+    bool scalar = true;             // what the listener may read
+    p.addListener(new FnListener([&told, &row, &scalar](void* v) {
+      if (!scalar) return;
+      told.push_back(v != nullptr ? std::string(static_cast<const char*>(v), row.size) : "-");
+    }));
+    std::vector<std::string> expected;
+    for (double x : row.values) {
+      auto given = bytes(row, x);
+      const auto want = given;
+      const std::string wantBytes(reinterpret_cast<const char*>(&want), row.size);
+      p.setValue(&given, true);
+      given = bytes(row, 0);  // the entry holds its own copy
+      EXPECT_EQ(std::memcmp(p.getValue(), &want, row.size), 0);
+      p.setValue(p.getValue(), true);  // its own value over itself
+      EXPECT_EQ(std::memcmp(p.getValue(), &want, row.size), 0);
+      expected.insert(expected.end(), {wantBytes, wantBytes});
+    }
+    EXPECT_EQ(told, expected);
+    told.clear();
+    p.setValue(nullptr, false);  // a cleared value is no buffer to reuse
+    EXPECT_EQ(p.getValue(), nullptr);
+    auto last = bytes(row, row.values[0]);
+    p.setValue(&last, false);
+    EXPECT_EQ(std::memcmp(p.getValue(), &last, row.size), 0);
+    // Another type takes over: its values are no scalars of the old size.
+    scalar = false;
+    p.redefine(text.get());
+    const char* longText = "a text longer than any scalar";
+    p.setValue(longText, false);
+    EXPECT_STREQ(static_cast<const char*>(p.getValue()), longText);
+    p.setValue("x", false);
+    EXPECT_STREQ(static_cast<const char*>(p.getValue()), "x");
+    p.redefine(info.get());
+    EXPECT_EQ(p.getValue(), nullptr);
+    p.setValue(&last, false);
+    EXPECT_EQ(std::memcmp(p.getValue(), &last, row.size), 0);
+  }
 }
 
 TEST_F(PropertyTest, RefusedSetsStoreNothingTellNobodyAndStillClearTheFlag) {
