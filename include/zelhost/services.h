@@ -4,7 +4,9 @@
 #define ZELHOST_SERVICES_H
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,6 +33,11 @@ void hoxUnregisterFunction(const char* name);
 // unload().
 std::string hoxSetCurrentProduct(const std::string& product);
 bool hoxIsFunction(const char* name);
+// The function registered under name (a copy; empty when there is none).
+HoxFunction hoxFindFunction(const char* name);
+// Changes whenever a function is registered, replaced or removed: a function
+// found while it had one value is still the registered one while it keeps it.
+std::uint64_t hoxFunctionsGeneration();
 
 // What the shell's "help" shows for a function: a usage line such as
 // "device(CLASS)" and a one-line description. Products give it after
@@ -168,6 +175,9 @@ class HCallback {
   // Runs the callback with (object, event, extra arguments...). Reports a
   // failure through the error sink and returns true; false on success.
   virtual bool run(const hvArray* object, const hvArray* event);
+  // Whether run hands the object and the event to what it runs: statements
+  // take neither, so a caller need not build them.
+  bool takesArguments() const;
   void addUse();
   int getUseCount() const;
   // A copy of the held value (caller frees).
@@ -178,12 +188,23 @@ class HCallback {
   // not).
   static bool isCallbackForm(const hvArray* value);
 
+  // Kept by the implementation; opaque to users.
+  struct Target;
+  struct ResolvedFunction;
+
  protected:
   virtual ~HCallback();
 
  private:
+  bool callResolved(int nargs, hvArray* args[]);
+
   hvArray* value_;
   std::atomic<int> uses_;
+  // What value_ asks for, read once: the value never changes.
+  std::unique_ptr<const Target> target_;
+  // The function of a function target as last found in the registry, kept
+  // while the registry is unchanged. Host thread only (run).
+  std::shared_ptr<const ResolvedFunction> resolved_;
 };
 
 #endif  // ZELHOST_SERVICES_H

@@ -151,7 +151,12 @@ std::string otherOwner(ServicesState& s, const std::string& name) {
   return it->second;
 }
 
+// Bumped by every change of the function registry, so that callers holding a
+// resolved function know when to look it up again.
+std::atomic<std::uint64_t> g_functionsGeneration{0};
+
 void eraseFunction(ServicesState& s, const std::string& name) {
+  g_functionsGeneration.fetch_add(1, std::memory_order_release);
   s.functions.erase(name);
   s.owners.erase(name);
 }
@@ -177,6 +182,7 @@ bool hoxRegisterFunction(const char* name, HoxFunction fn) {
       if (!fn) {
         eraseFunction(s, name);
       } else {
+        g_functionsGeneration.fetch_add(1, std::memory_order_release);
         s.functions[name] = std::move(fn);
         if (s.currentProduct.empty()) {
           s.owners.erase(name);
@@ -200,6 +206,14 @@ void hoxUnregisterFunction(const char* name) {
   ServicesState& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
   if (otherOwner(s, name).empty()) eraseFunction(s, name);
+}
+
+std::uint64_t hoxFunctionsGeneration() {
+  return g_functionsGeneration.load(std::memory_order_acquire);
+}
+
+HoxFunction hoxFindFunction(const char* name) {
+  return name != nullptr ? findFunction(name) : HoxFunction();
 }
 
 bool hoxIsFunction(const char* name) {

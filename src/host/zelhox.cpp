@@ -46,6 +46,47 @@ namespace time {
 
 namespace {
 
+// The zone that localtime_r converts with, as tzset last set it: a memo made
+// under one zone is not used under another.
+struct ZoneIdentity {
+  const char* standardName = nullptr;
+  const char* daylightName = nullptr;
+  long offset = 0;
+  int hasDaylight = 0;
+
+  static ZoneIdentity current() { return {tzname[0], tzname[1], timezone, daylight}; }
+  bool operator==(const ZoneIdentity& o) const {
+    return standardName == o.standardName && daylightName == o.daylightName && offset == o.offset &&
+           hasDaylight == o.hasDaylight;
+  }
+};
+
+// The last whole second converted on this thread. Callback events come many
+// to a second, and the conversion (the zone's rules, under the C library's
+// lock) is the dearest part of a time value; a second maps to one local time
+// whatever daylight saving does around it, so the memo is exact.
+struct LocalSecondMemo {
+  bool valid = false;
+  std::time_t second = 0;
+  ZoneIdentity zone;
+  std::tm broken{};
+};
+
+bool convertSecond(std::time_t t, std::tm& broken) {
+  thread_local LocalSecondMemo memo;
+  // localtime_r sets the zone up on first use; the identity is read after it.
+  if (memo.valid && memo.second == t && memo.zone == ZoneIdentity::current()) {
+    broken = memo.broken;
+    return true;
+  }
+  if (localtime_r(&t, &broken) == nullptr) return false;
+  memo.valid = true;
+  memo.second = t;
+  memo.zone = ZoneIdentity::current();
+  memo.broken = broken;
+  return true;
+}
+
 // The broken-down local time of a stamp, or false when the stamp is not a
 // time the C library can represent (NaN, infinite, or beyond time_t).
 bool localTimeOf(double seconds, std::tm& broken, double& fraction) {
@@ -53,8 +94,7 @@ bool localTimeOf(double seconds, std::tm& broken, double& fraction) {
   const double whole = std::floor(seconds);
   // 2^62 s is far beyond any calendar; the bound keeps the cast defined.
   if (std::fabs(whole) > 4.6e18) return false;
-  const auto t = static_cast<std::time_t>(whole);
-  if (localtime_r(&t, &broken) == nullptr) return false;
+  if (!convertSecond(static_cast<std::time_t>(whole), broken)) return false;
   fraction = seconds - whole;
   return true;
 }
