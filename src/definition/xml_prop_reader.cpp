@@ -96,6 +96,33 @@ std::u16string toXml(const char* text, std::size_t maxChars = std::u16string::np
   return out;
 }
 
+// `text` as toXml gives it, held on the stack when it is short and ASCII (the
+// names of elements and attributes that every look-up converts).
+class WideText {
+ public:
+  WideText(const char* text, std::size_t maxChars) {
+    const std::size_t ascii = asciiLength(text, std::strlen(text));
+    const std::size_t count = std::min(ascii, maxChars);
+    if (ascii == kNotAscii || count >= kInline) {
+      heap_ = toXml(text, maxChars);
+      text_ = heap_.c_str();
+      return;
+    }
+    std::copy(text, text + count, inline_);
+    inline_[count] = 0;
+    text_ = inline_;
+  }
+  WideText(const WideText&) = delete;
+  WideText& operator=(const WideText&) = delete;
+  const XMLCh* c_str() const { return text_; }
+
+ private:
+  static constexpr std::size_t kInline = 64;
+  XMLCh inline_[kInline];
+  std::u16string heap_;
+  const XMLCh* text_;
+};
+
 std::u16string xmlString(const XMLCh* text, std::size_t maxChars = std::u16string::npos) {
   std::u16string out = text ? std::u16string(text) : std::u16string();
   if (out.size() > maxChars) out.resize(maxChars);
@@ -180,13 +207,19 @@ XMLPropException* platformFailure() {
 }
 
 // Keeps the XML platform initialised while it lives. Xerces counts Initialize and
-// Terminate calls, so every reader holds one pair of its own.
+// Terminate calls, so every reader holds one pair of its own. The first reader
+// also takes one use that is never given back: setting the platform up (its
+// transcoding service and character tables) costs as much as parsing a file of
+// a hundred properties, and would otherwise be paid again by every class
+// defined from a file.
 class PlatformGuard {
  public:
   PlatformGuard() {
     if (!runXerces([] { xc::XMLPlatformUtils::Initialize(); })) {
       throw platformFailure();
     }
+    static const bool kept = runXerces([] { xc::XMLPlatformUtils::Initialize(); });
+    (void)kept;
   }
   ~PlatformGuard() { xc::XMLPlatformUtils::Terminate(); }
   PlatformGuard(const PlatformGuard&) = delete;
@@ -437,8 +470,8 @@ short XMLPropReader::getNodeType() const {
 
 bool XMLPropReader::isNodeName(const char* name) const {
   if (!name || !impl_->current) return false;
-  return equalsIgnoringCase(toXml(name).c_str(), impl_->current->getNodeName(),
-                            std::u16string::npos);
+  return equalsIgnoringCase(WideText(name, std::u16string::npos).c_str(),
+                            impl_->current->getNodeName(), std::u16string::npos);
 }
 
 void XMLPropReader::getNodeName(char* buf, int len) const {
@@ -458,7 +491,7 @@ void XMLPropReader::getAttribute(const char* name, char* buf, int len) const {
     return;
   }
   const auto* element = static_cast<const xc::DOMElement*>(impl_->current);
-  writeLocal(element->getAttribute(toXml(name, kCompareChars).c_str()), buf, len);
+  writeLocal(element->getAttribute(WideText(name, kCompareChars).c_str()), buf, len);
 }
 
 void XMLPropReader::getText(char* buf, int len) {
@@ -473,10 +506,10 @@ void XMLPropReader::getText(char* buf, int len) {
 namespace {
 
 // The attribute `name` of `node` as compared in searches; null for a non-element.
-const XMLCh* comparedAttribute(const xc::DOMNode* node, const std::u16string& name) {
+const XMLCh* comparedAttribute(const xc::DOMNode* node, const XMLCh* name) {
   if (node->getNodeType() != xc::DOMNode::ELEMENT_NODE) return nullptr;
   const auto* element = static_cast<const xc::DOMElement*>(node);
-  return element->getAttribute(name.c_str());
+  return element->getAttribute(name);
 }
 
 }  // namespace
@@ -484,9 +517,9 @@ const XMLCh* comparedAttribute(const xc::DOMNode* node, const std::u16string& na
 bool XMLPropReader::findSiblingElement(const char* elementName, const char* attrName,
                                        const char* attrValue) {
   if (!impl_->current || !elementName || (attrName && !attrValue)) return false;
-  const std::u16string wanted = toXml(elementName, kCompareChars);
-  const std::u16string attr = attrName ? toXml(attrName, kCompareChars) : std::u16string();
-  const std::u16string value = attrName ? toXml(attrValue, kCompareChars) : std::u16string();
+  const WideText wanted(elementName, kCompareChars);
+  const WideText attr(attrName ? attrName : "", kCompareChars);
+  const WideText value(attrName ? attrValue : "", kCompareChars);
 
   bool found = false;
   bool withChildren = false;
@@ -496,8 +529,8 @@ bool XMLPropReader::findSiblingElement(const char* elementName, const char* attr
     if (equalsIgnoringCase(wanted.c_str(), node->getNodeName(), kCompareChars)) {
       found = true;
       withChildren = node->getFirstChild() != nullptr;
-      if (attrName &&
-          !equalsIgnoringCase(comparedAttribute(node, attr), value.c_str(), kCompareChars)) {
+      if (attrName && !equalsIgnoringCase(comparedAttribute(node, attr.c_str()), value.c_str(),
+                                          kCompareChars)) {
         found = withChildren = false;
         continue;
       }
