@@ -33,11 +33,16 @@ void hoxUnregisterFunction(const char* name);
 // unload().
 std::string hoxSetCurrentProduct(const std::string& product);
 bool hoxIsFunction(const char* name);
-// The function registered under name (a copy; empty when there is none).
-HoxFunction hoxFindFunction(const char* name);
-// Changes whenever a function is registered, replaced or removed: a function
-// found while it had one value is still the registered one while it keeps it.
-std::uint64_t hoxFunctionsGeneration();
+// Where hoxFindFunctionKept found a function: good until a function is
+// registered, replaced or removed. Owns nothing.
+struct HoxFunctionRef {
+  std::uint64_t generation = 0;
+  const HoxFunction* entry = nullptr;
+};
+// The function registered under name, as a copy (empty when there is none).
+// ref remembers where it was found, so that later calls with the same ref and
+// name skip the search while the registry is unchanged.
+HoxFunction hoxFindFunctionKept(const char* name, HoxFunctionRef* ref);
 
 // What the shell's "help" shows for a function: a usage line such as
 // "device(CLASS)" and a one-line description. Products give it after
@@ -190,21 +195,20 @@ class HCallback {
 
   // Kept by the implementation; opaque to users.
   struct Target;
-  struct ResolvedFunction;
 
  protected:
   virtual ~HCallback();
 
  private:
-  bool callResolved(int nargs, hvArray* args[]);
+  bool callKept(int nargs, hvArray* args[]);
 
   hvArray* value_;
   std::atomic<int> uses_;
   // What value_ asks for, read once: the value never changes.
   std::unique_ptr<const Target> target_;
-  // The function of a function target as last found in the registry, kept
-  // while the registry is unchanged. Host thread only (run).
-  std::shared_ptr<const ResolvedFunction> resolved_;
+  // Where the function of a function target was last found in the registry.
+  // Host thread only (run).
+  HoxFunctionRef functionRef_;
 };
 
 #endif  // ZELHOST_SERVICES_H

@@ -25,11 +25,6 @@ struct HCallback::Target {
   std::vector<hvArray*> extras;  // borrowed from the held value
 };
 
-struct HCallback::ResolvedFunction {
-  std::uint64_t generation;
-  HoxFunction fn;  // empty: the name was not registered
-};
-
 namespace {
 
 using CallbackTarget = HCallback::Target;
@@ -148,19 +143,13 @@ bool HCallback::isExecutable() const { return target_->kind != CallbackTarget::k
 
 bool HCallback::takesArguments() const { return target_->kind == CallbackTarget::kFunction; }
 
-// Calls the function of a function target as the registry had it when last
-// found; false when the name is not registered (the call by name reports it).
-bool HCallback::callResolved(int nargs, hvArray* args[]) {
-  const std::uint64_t generation = hoxFunctionsGeneration();
-  if (!resolved_ || resolved_->generation != generation) {
-    resolved_ = std::make_shared<const ResolvedFunction>(
-        ResolvedFunction{generation, hoxFindFunction(target_->text.c_str())});
-  }
-  // Held for the call: the function may change the registry, and a nested run
-  // of this callback may then replace resolved_.
-  const std::shared_ptr<const ResolvedFunction> resolved = resolved_;
-  if (!resolved->fn) return false;
-  resolved->fn(0, nullptr, nargs, args);
+// Calls the function of a function target as found in the registry, the
+// search kept while the registry is unchanged; false when the name is not
+// registered (the call by name then reports it).
+bool HCallback::callKept(int nargs, hvArray* args[]) {
+  const HoxFunction fn = hoxFindFunctionKept(target_->text.c_str(), &functionRef_);
+  if (!fn) return false;
+  fn(0, nullptr, nargs, args);
   return true;
 }
 
@@ -180,7 +169,7 @@ bool HCallback::run(const hvArray* object, const hvArray* event) {
     CallArguments args(target, object, event);
     if (evaluator != nullptr) {
       evaluator->callFunction(target.text, args.count(), args.data());
-    } else if (!callResolved(args.count(), args.data())) {
+    } else if (!callKept(args.count(), args.data())) {
       hoxCallPULVRA(0, nullptr, args.count(), args.data(), target.text.c_str());
     }
     return false;

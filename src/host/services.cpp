@@ -53,6 +53,9 @@ void drawnowFunction(int, hvArray*[], int, hvArray*[]) { hoxProcessPendingEvents
 struct ServicesState {
   std::mutex mutex;
   std::map<std::string, HoxFunction> functions;
+  // Bumped by every registration, replacement and removal: a function found
+  // while it had one value is still where it was found while it keeps it.
+  std::uint64_t functionsGeneration = 0;
   // The product that registered each function; the host's own and those the
   // shell or a test registers outside a product have none.
   std::map<std::string, std::string> owners;
@@ -151,12 +154,8 @@ std::string otherOwner(ServicesState& s, const std::string& name) {
   return it->second;
 }
 
-// Bumped by every change of the function registry, so that callers holding a
-// resolved function know when to look it up again.
-std::atomic<std::uint64_t> g_functionsGeneration{0};
-
 void eraseFunction(ServicesState& s, const std::string& name) {
-  g_functionsGeneration.fetch_add(1, std::memory_order_release);
+  ++s.functionsGeneration;
   s.functions.erase(name);
   s.owners.erase(name);
 }
@@ -182,7 +181,7 @@ bool hoxRegisterFunction(const char* name, HoxFunction fn) {
       if (!fn) {
         eraseFunction(s, name);
       } else {
-        g_functionsGeneration.fetch_add(1, std::memory_order_release);
+        ++s.functionsGeneration;
         s.functions[name] = std::move(fn);
         if (s.currentProduct.empty()) {
           s.owners.erase(name);
@@ -208,12 +207,17 @@ void hoxUnregisterFunction(const char* name) {
   if (otherOwner(s, name).empty()) eraseFunction(s, name);
 }
 
-std::uint64_t hoxFunctionsGeneration() {
-  return g_functionsGeneration.load(std::memory_order_acquire);
-}
-
-HoxFunction hoxFindFunction(const char* name) {
-  return name != nullptr ? findFunction(name) : HoxFunction();
+HoxFunction hoxFindFunctionKept(const char* name, HoxFunctionRef* ref) {
+  if (name == nullptr || ref == nullptr) return HoxFunction();
+  ServicesState& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  if (ref->entry == nullptr || ref->generation != s.functionsGeneration) {
+    auto it = s.functions.find(name);
+    ref->generation = s.functionsGeneration;
+    ref->entry = it == s.functions.end() ? nullptr : &it->second;
+  }
+  // A copy, as for any call: the function may change the registry while it runs.
+  return ref->entry != nullptr ? *ref->entry : HoxFunction();
 }
 
 bool hoxIsFunction(const char* name) {

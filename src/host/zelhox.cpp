@@ -2,9 +2,11 @@
 #include "zelhost/zelhox.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <ctime>
 #include <limits>
 #include <memory>
+#include <string>
 
 #include "zelhost/services.h"
 
@@ -46,18 +48,31 @@ namespace time {
 
 namespace {
 
-// The zone that localtime_r converts with, as tzset last set it: a memo made
-// under one zone is not used under another.
+// The zone that localtime_r converts with: TZ as it reads now and what tzset
+// last made of it. A memo made under one zone is not used under another, even
+// one with the same names and offsets but other rules.
 struct ZoneIdentity {
+  bool hasTz = false;
+  std::string tz;
   const char* standardName = nullptr;
   const char* daylightName = nullptr;
   long offset = 0;
   int hasDaylight = 0;
 
-  static ZoneIdentity current() { return {tzname[0], tzname[1], timezone, daylight}; }
-  bool operator==(const ZoneIdentity& o) const {
-    return standardName == o.standardName && daylightName == o.daylightName && offset == o.offset &&
-           hasDaylight == o.hasDaylight;
+  bool isCurrent() const {
+    const char* now = std::getenv("TZ");
+    if ((now != nullptr) != hasTz || (now != nullptr && tz != now)) return false;
+    return standardName == tzname[0] && daylightName == tzname[1] && offset == timezone &&
+           hasDaylight == daylight;
+  }
+  void setToCurrent() {
+    const char* now = std::getenv("TZ");
+    hasTz = now != nullptr;
+    tz = now != nullptr ? now : "";
+    standardName = tzname[0];
+    daylightName = tzname[1];
+    offset = timezone;
+    hasDaylight = daylight;
   }
 };
 
@@ -75,14 +90,14 @@ struct LocalSecondMemo {
 bool convertSecond(std::time_t t, std::tm& broken) {
   thread_local LocalSecondMemo memo;
   // localtime_r sets the zone up on first use; the identity is read after it.
-  if (memo.valid && memo.second == t && memo.zone == ZoneIdentity::current()) {
+  if (memo.valid && memo.second == t && memo.zone.isCurrent()) {
     broken = memo.broken;
     return true;
   }
   if (localtime_r(&t, &broken) == nullptr) return false;
   memo.valid = true;
   memo.second = t;
-  memo.zone = ZoneIdentity::current();
+  memo.zone.setToCurrent();
   memo.broken = broken;
   return true;
 }

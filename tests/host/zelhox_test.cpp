@@ -149,6 +149,10 @@ TEST(TimeArrayTest, FollowsDaylightSavingAndZoneChanges) {
       {kCentral, 1792893599.0, {2026, 10, 25, 2, 59, 59}},
       {"UTC0", 1792893599.0, {2026, 10, 25, 1, 59, 59}},  // same second, new zone
       {"EST5EDT,M3.2.0,M11.1.0", 1792893599.0, {2026, 10, 24, 21, 59, 59}},
+      // Same names and offsets, summer time from the fourth Sunday instead of
+      // the last: the same second is converted again.
+      {kCentral, 1774267200.0, {2026, 3, 23, 13, 0, 0}},
+      {"CET-1CEST,M3.4.0,M10.5.0/3", 1774267200.0, {2026, 3, 23, 14, 0, 0}},
   };
   ZoneGuard zone;
   std::string current;
