@@ -4,7 +4,9 @@
 #define ZELHOST_SERVICES_H
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,6 +33,16 @@ void hoxUnregisterFunction(const char* name);
 // unload().
 std::string hoxSetCurrentProduct(const std::string& product);
 bool hoxIsFunction(const char* name);
+// Where hoxFindFunctionKept found a function: good until a function is
+// registered, replaced or removed. Owns nothing.
+struct HoxFunctionRef {
+  std::uint64_t generation = 0;
+  const HoxFunction* entry = nullptr;
+};
+// The function registered under name, as a copy (empty when there is none).
+// ref remembers where it was found, so that later calls with the same ref and
+// name skip the search while the registry is unchanged.
+HoxFunction hoxFindFunctionKept(const char* name, HoxFunctionRef* ref);
 
 // What the shell's "help" shows for a function: a usage line such as
 // "device(CLASS)" and a one-line description. Products give it after
@@ -168,6 +180,9 @@ class HCallback {
   // Runs the callback with (object, event, extra arguments...). Reports a
   // failure through the error sink and returns true; false on success.
   virtual bool run(const hvArray* object, const hvArray* event);
+  // Whether run hands the object and the event to what it runs: statements
+  // take neither, so a caller need not build them.
+  bool takesArguments() const;
   void addUse();
   int getUseCount() const;
   // A copy of the held value (caller frees).
@@ -178,12 +193,22 @@ class HCallback {
   // not).
   static bool isCallbackForm(const hvArray* value);
 
+  // Kept by the implementation; opaque to users.
+  struct Target;
+
  protected:
   virtual ~HCallback();
 
  private:
+  bool callKept(int nargs, hvArray* args[]);
+
   hvArray* value_;
   std::atomic<int> uses_;
+  // What value_ asks for, read once: the value never changes.
+  std::unique_ptr<const Target> target_;
+  // Where the function of a function target was last found in the registry.
+  // Host thread only (run).
+  HoxFunctionRef functionRef_;
 };
 
 #endif  // ZELHOST_SERVICES_H

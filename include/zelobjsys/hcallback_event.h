@@ -106,9 +106,13 @@ class HCallbackEvent : public zelutil::IEvent {
   // the wrapper failed (already reported). Caller owns the result.
   hvArray* createObjectValue() const;
   hvArray* callWrapper() const;
+  // The event structure the callback receives; the caller owns it.
+  hvArray* createEventStructure() const;
   // Runs the property's callback; true when it failed or there was none.
   bool runCallback(const hvArray* objectValue) const;
 
+  // The record IEvent owns, as the type it was given.
+  HEventInfo* info_;
   Property* prop_;
   QxInterface* object_;
   std::string wrapperFcn_;

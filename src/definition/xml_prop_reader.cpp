@@ -1,11 +1,13 @@
 // XMLPropReader: parsing an XML property file with Xerces-C and moving a cursor over it.
 #include "zelobjsys/xml_prop_reader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include <xercesc/dom/DOM.hpp>
@@ -58,10 +60,34 @@ struct TranscodedRelease {
 using LocalChars = std::unique_ptr<char, TranscodedRelease>;
 using XmlChars = std::unique_ptr<XMLCh, TranscodedRelease>;
 
+constexpr std::size_t kNotAscii = static_cast<std::size_t>(-1);
+
+// The length of `text` cut to `limit` units, or kNotAscii when a unit within
+// that is beyond ASCII. Property files are nearly all ASCII, which every local
+// code page holds unchanged and which folds case on letters alone, so such
+// text is converted and compared here without the transcoding service.
+template <typename Char>
+std::size_t asciiLength(const Char* text, std::size_t limit) {
+  std::size_t n = 0;
+  for (; n < limit && text[n] != 0; ++n) {
+    if (static_cast<unsigned>(static_cast<std::make_unsigned_t<Char>>(text[n])) >= 0x80) {
+      return kNotAscii;
+    }
+  }
+  return n;
+}
+
+char16_t foldAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? c - u'A' + u'a' : c; }
+
 // `text` from the local code page, cut to `maxChars` UTF-16 units; empty when it
 // cannot be transcoded.
 std::u16string toXml(const char* text, std::size_t maxChars = std::u16string::npos) {
   std::u16string out;
+  const std::size_t ascii = asciiLength(text, std::strlen(text));
+  if (ascii != kNotAscii) {
+    out.assign(text, text + std::min(ascii, maxChars));
+    return out;
+  }
   runXerces([&] {
     XmlChars chars(xc::XMLString::transcode(text));
     if (chars) out.assign(chars.get());
@@ -69,6 +95,33 @@ std::u16string toXml(const char* text, std::size_t maxChars = std::u16string::np
   if (out.size() > maxChars) out.resize(maxChars);
   return out;
 }
+
+// `text` as toXml gives it, held on the stack when it is short and ASCII (the
+// names of elements and attributes that every look-up converts).
+class WideText {
+ public:
+  WideText(const char* text, std::size_t maxChars) {
+    const std::size_t ascii = asciiLength(text, std::strlen(text));
+    const std::size_t count = std::min(ascii, maxChars);
+    if (ascii == kNotAscii || count >= kInline) {
+      heap_ = toXml(text, maxChars);
+      text_ = heap_.c_str();
+      return;
+    }
+    std::copy(text, text + count, inline_);
+    inline_[count] = 0;
+    text_ = inline_;
+  }
+  WideText(const WideText&) = delete;
+  WideText& operator=(const WideText&) = delete;
+  const XMLCh* c_str() const { return text_; }
+
+ private:
+  static constexpr std::size_t kInline = 64;
+  XMLCh inline_[kInline];
+  std::u16string heap_;
+  const XMLCh* text_;
+};
 
 std::u16string xmlString(const XMLCh* text, std::size_t maxChars = std::u16string::npos) {
   std::u16string out = text ? std::u16string(text) : std::u16string();
@@ -78,6 +131,20 @@ std::u16string xmlString(const XMLCh* text, std::size_t maxChars = std::u16strin
 
 bool equalsIgnoringCase(const std::u16string& a, const std::u16string& b) {
   return xc::XMLString::compareIString(a.c_str(), b.c_str()) == 0;
+}
+
+// The first `limit` units of a and b (null: empty) are equal ignoring case.
+bool equalsIgnoringCase(const XMLCh* a, const XMLCh* b, std::size_t limit) {
+  const std::size_t na = a ? asciiLength(a, limit) : 0;
+  const std::size_t nb = b ? asciiLength(b, limit) : 0;
+  if (na == kNotAscii || nb == kNotAscii) {
+    return equalsIgnoringCase(xmlString(a, limit), xmlString(b, limit));
+  }
+  if (na != nb) return false;
+  for (std::size_t i = 0; i < na; ++i) {
+    if (foldAscii(a[i]) != foldAscii(b[i])) return false;
+  }
+  return true;
 }
 
 // The first `count` units of `text`, one less when that would split a surrogate pair.
@@ -103,6 +170,12 @@ bool toLocal(const std::u16string& text, std::string* out) {
 void writeLocal(const XMLCh* text, char* buf, int len) {
   buf[0] = '\0';
   const std::size_t room = static_cast<std::size_t>(len) - 1;
+  const std::size_t ascii = text ? asciiLength(text, room) : 0;
+  if (ascii != kNotAscii) {
+    for (std::size_t i = 0; i < ascii; ++i) buf[i] = static_cast<char>(text[i]);
+    buf[ascii] = '\0';
+    return;
+  }
   const std::u16string whole = prefixOf(xmlString(text), room);
   std::string local;
   if (!toLocal(whole, &local)) return;
@@ -134,13 +207,19 @@ XMLPropException* platformFailure() {
 }
 
 // Keeps the XML platform initialised while it lives. Xerces counts Initialize and
-// Terminate calls, so every reader holds one pair of its own.
+// Terminate calls, so every reader holds one pair of its own. The first reader
+// also takes one use that is never given back: setting the platform up (its
+// transcoding service and character tables) costs as much as parsing a file of
+// a hundred properties, and would otherwise be paid again by every class
+// defined from a file.
 class PlatformGuard {
  public:
   PlatformGuard() {
     if (!runXerces([] { xc::XMLPlatformUtils::Initialize(); })) {
       throw platformFailure();
     }
+    static const bool kept = runXerces([] { xc::XMLPlatformUtils::Initialize(); });
+    (void)kept;
   }
   ~PlatformGuard() { xc::XMLPlatformUtils::Terminate(); }
   PlatformGuard(const PlatformGuard&) = delete;
@@ -391,7 +470,8 @@ short XMLPropReader::getNodeType() const {
 
 bool XMLPropReader::isNodeName(const char* name) const {
   if (!name || !impl_->current) return false;
-  return equalsIgnoringCase(toXml(name), xmlString(impl_->current->getNodeName()));
+  return equalsIgnoringCase(WideText(name, std::u16string::npos).c_str(),
+                            impl_->current->getNodeName(), std::u16string::npos);
 }
 
 void XMLPropReader::getNodeName(char* buf, int len) const {
@@ -411,7 +491,7 @@ void XMLPropReader::getAttribute(const char* name, char* buf, int len) const {
     return;
   }
   const auto* element = static_cast<const xc::DOMElement*>(impl_->current);
-  writeLocal(element->getAttribute(toXml(name, kCompareChars).c_str()), buf, len);
+  writeLocal(element->getAttribute(WideText(name, kCompareChars).c_str()), buf, len);
 }
 
 void XMLPropReader::getText(char* buf, int len) {
@@ -425,11 +505,11 @@ void XMLPropReader::getText(char* buf, int len) {
 
 namespace {
 
-// The attribute `name` of `node` as compared in searches; empty for a non-element.
-std::u16string comparedAttribute(const xc::DOMNode* node, const std::u16string& name) {
-  if (node->getNodeType() != xc::DOMNode::ELEMENT_NODE) return std::u16string();
+// The attribute `name` of `node` as compared in searches; null for a non-element.
+const XMLCh* comparedAttribute(const xc::DOMNode* node, const XMLCh* name) {
+  if (node->getNodeType() != xc::DOMNode::ELEMENT_NODE) return nullptr;
   const auto* element = static_cast<const xc::DOMElement*>(node);
-  return xmlString(element->getAttribute(name.c_str()), kCompareChars);
+  return element->getAttribute(name);
 }
 
 }  // namespace
@@ -437,19 +517,20 @@ std::u16string comparedAttribute(const xc::DOMNode* node, const std::u16string& 
 bool XMLPropReader::findSiblingElement(const char* elementName, const char* attrName,
                                        const char* attrValue) {
   if (!impl_->current || !elementName || (attrName && !attrValue)) return false;
-  const std::u16string wanted = toXml(elementName, kCompareChars);
-  const std::u16string attr = attrName ? toXml(attrName, kCompareChars) : std::u16string();
-  const std::u16string value = attrName ? toXml(attrValue, kCompareChars) : std::u16string();
+  const WideText wanted(elementName, kCompareChars);
+  const WideText attr(attrName ? attrName : "", kCompareChars);
+  const WideText value(attrName ? attrValue : "", kCompareChars);
 
   bool found = false;
   bool withChildren = false;
   xc::DOMNode* first = nullptr;
   xc::DOMNode* node = impl_->current;
   for (; node; node = node->getNextSibling()) {
-    if (equalsIgnoringCase(wanted, xmlString(node->getNodeName(), kCompareChars))) {
+    if (equalsIgnoringCase(wanted.c_str(), node->getNodeName(), kCompareChars)) {
       found = true;
       withChildren = node->getFirstChild() != nullptr;
-      if (attrName && !equalsIgnoringCase(comparedAttribute(node, attr), value)) {
+      if (attrName && !equalsIgnoringCase(comparedAttribute(node, attr.c_str()), value.c_str(),
+                                          kCompareChars)) {
         found = withChildren = false;
         continue;
       }

@@ -54,9 +54,14 @@ CallbackHold holdCallback(HCallback* callback) {
   return CallbackHold(callback);
 }
 
+// Looked up once: "handle" is a built-in type, which no registered type may
+// shadow, and the built-ins live as long as the process.
 const PulvraConversion* handleConversion() {
-  const QxDataType* type = QxTypeRepository::getType("handle", true);
-  return type != nullptr ? type->getPulvraConversion() : nullptr;
+  static const PulvraConversion* const conversion = [] {
+    const QxDataType* type = QxTypeRepository::getType("handle", true);
+    return type != nullptr ? type->getPulvraConversion() : nullptr;
+  }();
+  return conversion;
 }
 
 }  // namespace
@@ -82,6 +87,7 @@ HCallbackEvent::HCallbackEvent(Property* prop, QxInterface* object, HEventInfo* 
                                const std::string& wrapperFcn, bool canBeDisabled, bool coalescable,
                                PropertyFacts facts)
     : IEvent(info),
+      info_(info),
       prop_(prop),
       object_(object),
       wrapperFcn_(wrapperFcn),
@@ -104,9 +110,7 @@ HCallbackEvent::PropertyFacts HCallbackEvent::factsOf(const Property* prop) {
 
 void HCallbackEvent::cacheCallbackPropertyInfo() { facts_ = factsOf(prop_); }
 
-HEventInfo* HCallbackEvent::getEventInfo() const {
-  return dynamic_cast<HEventInfo*>(IEvent::getEventInfo());
-}
+HEventInfo* HCallbackEvent::getEventInfo() const { return info_; }
 
 bool HCallbackEvent::isCallbackObjectValid() const { return !isBeingDestroyed(object_); }
 
@@ -176,12 +180,17 @@ hvArray* HCallbackEvent::createObjectValue() const {
   return callWrapper();
 }
 
+hvArray* HCallbackEvent::createEventStructure() const {
+  const HEventInfo* info = getEventInfo();
+  return info != nullptr ? info->createPulvraStructure()
+                         : HEventInfo("", false).createPulvraStructure();
+}
+
 bool HCallbackEvent::runCallback(const hvArray* objectValue) const {
   HCallback* callback = callbackOf(prop_);
   if (callback == nullptr) return true;
-  const HEventInfo* info = getEventInfo();
-  ZLScopedHvArray event(info != nullptr ? info->createPulvraStructure()
-                                        : HEventInfo("", false).createPulvraStructure());
+  // The structure is built only for a callback that is handed it.
+  ZLScopedHvArray event(callback->takesArguments() ? createEventStructure() : nullptr);
   CallbackHold hold = holdCallback(callback);
   return hold->run(objectValue, event);
 }

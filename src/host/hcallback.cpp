@@ -15,13 +15,19 @@ const char kGenericErrorId[] = "PULVRA:error";
 
 std::atomic<HCallbackEvaluator*> g_evaluator{nullptr};
 
+}  // namespace
+
 // What a callback value asks for when it runs.
-struct CallbackTarget {
+struct HCallback::Target {
   enum Kind { kNone, kStatements, kFunction };
   Kind kind = kNone;
   std::string text;              // the statements or the function name
   std::vector<hvArray*> extras;  // borrowed from the held value
 };
+
+namespace {
+
+using CallbackTarget = HCallback::Target;
 
 bool isCharRow(const hvArray* a) { return hvIsChar(a) && hvGetM(a) == 1 && hvGetN(a) >= 1; }
 
@@ -71,34 +77,28 @@ bool isCellHeadForm(const hvArray* head) {
   return describeHead(head, ignored);
 }
 
-// Runs the target; failures pass as the host's thrown exceptions.
-void runTarget(const CallbackTarget& target, const hvArray* object, const hvArray* event) {
-  HCallbackEvaluator* evaluator = g_evaluator.load();
-  if (target.kind == CallbackTarget::kStatements) {
-    if (evaluator == nullptr) {
-      throw new ErrorIdException("PULVRA:callback:noEvaluator",
-                                 "Callback statements cannot run: no evaluator is installed.");
-    }
-    evaluator->evalString(target.text);
-    return;
+// The inputs of a function target: the object, the event, then the extras.
+// Callees read their inputs without checking for null; a missing object or
+// event reaches them as an empty value instead.
+class CallArguments {
+ public:
+  CallArguments(const CallbackTarget& target, const hvArray* object, const hvArray* event)
+      : emptyObject_(object == nullptr ? hvCreateDoubleMatrix(0, 0) : nullptr),
+        emptyEvent_(event == nullptr ? hvCreateDoubleMatrix(0, 0) : nullptr) {
+    args_.reserve(2 + target.extras.size());
+    // The inputs are borrowed: callees never change or free them.
+    args_.push_back(object != nullptr ? const_cast<hvArray*>(object) : emptyObject_.get());
+    args_.push_back(event != nullptr ? const_cast<hvArray*>(event) : emptyEvent_.get());
+    args_.insert(args_.end(), target.extras.begin(), target.extras.end());
   }
-  // Callees read their inputs without checking for null; a missing object or
-  // event reaches them as an empty value instead.
-  ZLScopedHvArray emptyObject(object == nullptr ? hvCreateDoubleMatrix(0, 0) : nullptr);
-  ZLScopedHvArray emptyEvent(event == nullptr ? hvCreateDoubleMatrix(0, 0) : nullptr);
-  std::vector<hvArray*> args;
-  args.reserve(2 + target.extras.size());
-  // The inputs are borrowed: callees never change or free them.
-  args.push_back(object != nullptr ? const_cast<hvArray*>(object) : emptyObject.get());
-  args.push_back(event != nullptr ? const_cast<hvArray*>(event) : emptyEvent.get());
-  args.insert(args.end(), target.extras.begin(), target.extras.end());
-  const int nargs = static_cast<int>(args.size());
-  if (evaluator != nullptr) {
-    evaluator->callFunction(target.text, nargs, args.data());
-  } else {
-    hoxCallPULVRA(0, nullptr, nargs, args.data(), target.text.c_str());
-  }
-}
+  int count() const { return static_cast<int>(args_.size()); }
+  hvArray** data() { return args_.data(); }
+
+ private:
+  ZLScopedHvArray emptyObject_;
+  ZLScopedHvArray emptyEvent_;
+  std::vector<hvArray*> args_;
+};
 
 std::string idOr(const char* id) {
   return (id != nullptr && *id != '\0') ? std::string(id) : std::string(kGenericErrorId);
@@ -123,7 +123,9 @@ HCallbackEvaluator* hoxSetCallbackEvaluator(HCallbackEvaluator* evaluator) {
 // ---------------------------------------------------------------- callback
 
 HCallback::HCallback(const hvArray* value)
-    : value_(isCallbackForm(value) ? hvDuplicateArray(value) : nullptr), uses_(1) {}
+    : value_(isCallbackForm(value) ? hvDuplicateArray(value) : nullptr),
+      uses_(1),
+      target_(std::make_unique<const Target>(describe(value_))) {}
 
 HCallback::~HCallback() { hvDestroyArray(value_); }
 
@@ -137,13 +139,39 @@ void HCallback::addUse() { uses_.fetch_add(1, std::memory_order_relaxed); }
 
 int HCallback::getUseCount() const { return uses_.load(std::memory_order_acquire); }
 
-bool HCallback::isExecutable() const { return describe(value_).kind != CallbackTarget::kNone; }
+bool HCallback::isExecutable() const { return target_->kind != CallbackTarget::kNone; }
+
+bool HCallback::takesArguments() const { return target_->kind == CallbackTarget::kFunction; }
+
+// Calls the function of a function target as found in the registry, the
+// search kept while the registry is unchanged; false when the name is not
+// registered (the call by name then reports it).
+bool HCallback::callKept(int nargs, hvArray* args[]) {
+  const HoxFunction fn = hoxFindFunctionKept(target_->text.c_str(), &functionRef_);
+  if (!fn) return false;
+  fn(0, nullptr, nargs, args);
+  return true;
+}
 
 bool HCallback::run(const hvArray* object, const hvArray* event) {
-  const CallbackTarget target = describe(value_);
+  const CallbackTarget& target = *target_;
   if (target.kind == CallbackTarget::kNone) return false;
   try {
-    runTarget(target, object, event);
+    HCallbackEvaluator* evaluator = g_evaluator.load();
+    if (target.kind == CallbackTarget::kStatements) {
+      if (evaluator == nullptr) {
+        throw new ErrorIdException("PULVRA:callback:noEvaluator",
+                                   "Callback statements cannot run: no evaluator is installed.");
+      }
+      evaluator->evalString(target.text);
+      return false;
+    }
+    CallArguments args(target, object, event);
+    if (evaluator != nullptr) {
+      evaluator->callFunction(target.text, args.count(), args.data());
+    } else if (!callKept(args.count(), args.data())) {
+      hoxCallPULVRA(0, nullptr, args.count(), args.data(), target.text.c_str());
+    }
     return false;
   } catch (ErrorIdException* e) {
     std::unique_ptr<ErrorIdException> owned(e);

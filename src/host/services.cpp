@@ -53,6 +53,9 @@ void drawnowFunction(int, hvArray*[], int, hvArray*[]) { hoxProcessPendingEvents
 struct ServicesState {
   std::mutex mutex;
   std::map<std::string, HoxFunction> functions;
+  // Bumped by every registration, replacement and removal: a function found
+  // while it had one value is still where it was found while it keeps it.
+  std::uint64_t functionsGeneration = 0;
   // The product that registered each function; the host's own and those the
   // shell or a test registers outside a product have none.
   std::map<std::string, std::string> owners;
@@ -152,6 +155,7 @@ std::string otherOwner(ServicesState& s, const std::string& name) {
 }
 
 void eraseFunction(ServicesState& s, const std::string& name) {
+  ++s.functionsGeneration;
   s.functions.erase(name);
   s.owners.erase(name);
 }
@@ -177,6 +181,7 @@ bool hoxRegisterFunction(const char* name, HoxFunction fn) {
       if (!fn) {
         eraseFunction(s, name);
       } else {
+        ++s.functionsGeneration;
         s.functions[name] = std::move(fn);
         if (s.currentProduct.empty()) {
           s.owners.erase(name);
@@ -200,6 +205,19 @@ void hoxUnregisterFunction(const char* name) {
   ServicesState& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
   if (otherOwner(s, name).empty()) eraseFunction(s, name);
+}
+
+HoxFunction hoxFindFunctionKept(const char* name, HoxFunctionRef* ref) {
+  if (name == nullptr || ref == nullptr) return HoxFunction();
+  ServicesState& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  if (ref->entry == nullptr || ref->generation != s.functionsGeneration) {
+    auto it = s.functions.find(name);
+    ref->generation = s.functionsGeneration;
+    ref->entry = it == s.functions.end() ? nullptr : &it->second;
+  }
+  // A copy, as for any call: the function may change the registry while it runs.
+  return ref->entry != nullptr ? *ref->entry : HoxFunction();
 }
 
 bool hoxIsFunction(const char* name) {

@@ -2,9 +2,11 @@
 #include "zelhost/zelhox.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <ctime>
 #include <limits>
 #include <memory>
+#include <string>
 
 #include "zelhost/services.h"
 
@@ -46,6 +48,60 @@ namespace time {
 
 namespace {
 
+// The zone that localtime_r converts with: TZ as it reads now and what tzset
+// last made of it. A memo made under one zone is not used under another, even
+// one with the same names and offsets but other rules.
+struct ZoneIdentity {
+  bool hasTz = false;
+  std::string tz;
+  const char* standardName = nullptr;
+  const char* daylightName = nullptr;
+  long offset = 0;
+  int hasDaylight = 0;
+
+  bool isCurrent() const {
+    const char* now = std::getenv("TZ");
+    if ((now != nullptr) != hasTz || (now != nullptr && tz != now)) return false;
+    return standardName == tzname[0] && daylightName == tzname[1] && offset == timezone &&
+           hasDaylight == daylight;
+  }
+  void setToCurrent() {
+    const char* now = std::getenv("TZ");
+    hasTz = now != nullptr;
+    tz = now != nullptr ? now : "";
+    standardName = tzname[0];
+    daylightName = tzname[1];
+    offset = timezone;
+    hasDaylight = daylight;
+  }
+};
+
+// The last whole second converted on this thread. Callback events come many
+// to a second, and the conversion (the zone's rules, under the C library's
+// lock) is the dearest part of a time value; a second maps to one local time
+// whatever daylight saving does around it, so the memo is exact.
+struct LocalSecondMemo {
+  bool valid = false;
+  std::time_t second = 0;
+  ZoneIdentity zone;
+  std::tm broken{};
+};
+
+bool convertSecond(std::time_t t, std::tm& broken) {
+  thread_local LocalSecondMemo memo;
+  // localtime_r sets the zone up on first use; the identity is read after it.
+  if (memo.valid && memo.second == t && memo.zone.isCurrent()) {
+    broken = memo.broken;
+    return true;
+  }
+  if (localtime_r(&t, &broken) == nullptr) return false;
+  memo.valid = true;
+  memo.second = t;
+  memo.zone.setToCurrent();
+  memo.broken = broken;
+  return true;
+}
+
 // The broken-down local time of a stamp, or false when the stamp is not a
 // time the C library can represent (NaN, infinite, or beyond time_t).
 bool localTimeOf(double seconds, std::tm& broken, double& fraction) {
@@ -53,8 +109,7 @@ bool localTimeOf(double seconds, std::tm& broken, double& fraction) {
   const double whole = std::floor(seconds);
   // 2^62 s is far beyond any calendar; the bound keeps the cast defined.
   if (std::fabs(whole) > 4.6e18) return false;
-  const auto t = static_cast<std::time_t>(whole);
-  if (localtime_r(&t, &broken) == nullptr) return false;
+  if (!convertSecond(static_cast<std::time_t>(whole), broken)) return false;
   fraction = seconds - whole;
   return true;
 }

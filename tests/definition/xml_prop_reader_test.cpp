@@ -171,15 +171,32 @@ TEST(XMLPropReaderTest, TextOutNeverSplitsAMultiByteCharacter) {
 TEST(XMLPropReaderTest, IsNodeNameIgnoresCase) {
   const std::string longName(70, 'n');
   XMLPropReader reader("<property><" + longName + "/></property>");
-  EXPECT_TRUE(reader.isNodeName("PROPERTY"));
-  EXPECT_TRUE(reader.isNodeName("Property"));
-  EXPECT_FALSE(reader.isNodeName("propert"));
   EXPECT_FALSE(reader.isNodeName(nullptr));
   reader.gotoFirstChild();
   EXPECT_TRUE(reader.isNodeName(longName.c_str()));
   EXPECT_FALSE(reader.isNodeName(longName.substr(0, 63).c_str()));
   reader.gotoNextSibling();
   EXPECT_FALSE(reader.isNodeName("property"));
+
+  // Letters beyond ASCII fold as well, also into ASCII ones (the Kelvin sign).
+  const char* const cases[][3] = {
+      {"property", "PROPERTY", "1"},
+      {"property", "Property", "1"},
+      {"property", "propert", "0"},
+      {"property", "propertyX", "0"},
+      {"\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89", "1"},
+      {"ab\xC3\xA9", "ab", "0"},
+      {"\xE2\x84\xAA", "k", "1"},
+      {"k", "\xE2\x84\xAA", "1"},
+      {"stra\xC3\x9F"
+       "e",
+       "STRASSE", "0"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c[0]) + " / " + c[1]);
+    XMLPropReader named(std::string("<") + c[0] + "/>");
+    EXPECT_EQ(named.isNodeName(c[1]), c[2][0] == '1');
+  }
 }
 
 TEST(XMLPropReaderTest, GetTextGivesTheFirstTextChildOnly) {
@@ -221,6 +238,10 @@ TEST(XMLPropReaderTest, FindSiblingElementPrefersMatchesWithChildren) {
       {"<x id='0'/><y id='1'/>", "Section", nullptr, nullptr, false, "0"},
       {"<x id='0'/><Section id='1' name='B'/>", "Section", "name", nullptr, false, "0"},
       {"<x id='0'/>", nullptr, nullptr, nullptr, false, "0"},
+      {"<x id='0'/><Section id='1' name='\xC3\xA9t\xC3\xA9'/>", "section", "NAME", "x", false, "0"},
+      {"<x id='0'/><Section id='1' name='\xC3\xA9t\xC3\xA9'/>", "section", "name",
+       "\xC3\x89T\xC3\x89", true, "1"},
+      {"<x id='0'/><Section id='1' name='\xE2\x84\xAA'/>", "section", "name", "K", true, "1"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.xml);
@@ -228,6 +249,26 @@ TEST(XMLPropReaderTest, FindSiblingElementPrefersMatchesWithChildren) {
     reader.gotoFirstChild();
     EXPECT_EQ(reader.findSiblingElement(c.element, c.attr, c.value), c.found);
     EXPECT_EQ(attribute(reader, "id"), c.endsOn);
+  }
+
+  // Names and values are compared on their first 255 characters.
+  const std::string longName(300, 'e');
+  const std::string longValue(260, 'v');
+  const struct {
+    std::string element;
+    std::string value;
+    bool found;
+  } cut[] = {
+      {std::string(255, 'E') + "zz", std::string(255, 'V') + "x", true},
+      {std::string(254, 'E') + "z", longValue, false},
+      {longName, std::string(254, 'v') + "x", false},
+      {std::string(255, 'e'), std::string(255, 'v'), true},
+  };
+  XMLPropReader reader("<root><" + longName + " id='1' name='" + longValue + "'/></root>");
+  reader.gotoFirstChild();
+  for (const auto& c : cut) {
+    SCOPED_TRACE(c.element.size());
+    EXPECT_EQ(reader.findSiblingElement(c.element.c_str(), "name", c.value.c_str()), c.found);
   }
 }
 

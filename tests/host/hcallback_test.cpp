@@ -1,5 +1,8 @@
 // Tests of host callbacks: their forms, how each form runs, failure reports and use counts.
+#include <functional>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "common/hv_values.h"
 #include "host/service_test_support.h"
@@ -190,6 +193,58 @@ TEST_F(HCallbackTest, WithoutEvaluatorHandlesCallHostFunctions) {
   ASSERT_EQ(errors_.size(), 2u);
   EXPECT_EQ(errors_[0], Message("PULVRA:undefinedFunction", "Undefined function 'cb_no_such_fn'."));
   EXPECT_EQ(errors_[1].first, "PULVRA:callback:noEvaluator");
+}
+
+// A callback keeps the function it found until the registry changes: each
+// row changes the registry (or not) and runs the same callback again.
+TEST_F(HCallbackTest, HeldFunctionFollowsTheRegistry) {
+  hoxSetCallbackEvaluator(nullptr);
+  std::vector<std::string> ran;
+  auto recorder = [&ran](const std::string& tag) {
+    return [&ran, tag](int, hvArray*[], int, hvArray*[]) { ran.push_back(tag); };
+  };
+  const char* const kName = "svc_cached_fn";
+  CallbackPtr cb = makeCallback(functionHandle(kName));
+  struct Row {
+    const char* step;
+    std::function<void()> change;
+    const char* expectRan;  // null: the run fails as an undefined function
+  };
+  const Row rows[] = {
+      {"first registration", [&] { hoxRegisterFunction(kName, recorder("A")); }, "A"},
+      {"unchanged registry", [] {}, "A"},
+      {"replaced", [&] { hoxRegisterFunction(kName, recorder("B")); }, "B"},
+      {"another name registered", [&] { hoxRegisterFunction("svc_other_fn", recorder("X")); }, "B"},
+      {"removed", [&] { hoxUnregisterFunction(kName); }, nullptr},
+      {"registered again", [&] { hoxRegisterFunction(kName, recorder("C")); }, "C"},
+      {"removes itself while running",
+       [&] {
+         hoxRegisterFunction(kName, [&ran, kName](int, hvArray*[], int, hvArray*[]) {
+           hoxUnregisterFunction(kName);
+           ran.push_back("D");
+         });
+       },
+       "D"},
+      {"after removing itself", [] {}, nullptr},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.step);
+    ran.clear();
+    errors_.clear();
+    row.change();
+    const bool failed = cb->run(object_, event_);
+    if (row.expectRan != nullptr) {
+      EXPECT_FALSE(failed);
+      EXPECT_EQ(ran, std::vector<std::string>{row.expectRan});
+      EXPECT_TRUE(errors_.empty());
+    } else {
+      EXPECT_TRUE(failed);
+      EXPECT_TRUE(ran.empty());
+      EXPECT_EQ(errors_, std::vector<Message>{Message("PULVRA:undefinedFunction",
+                                                      "Undefined function 'svc_cached_fn'.")});
+    }
+  }
+  hoxUnregisterFunction("svc_other_fn");
 }
 
 TEST_F(HCallbackTest, UseCountsAreSharedSafelyAcrossThreads) {

@@ -2,7 +2,9 @@
 #include "zelhost/zelhox.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <ctime>
+#include <string>
 
 #include "host/service_test_support.h"
 
@@ -98,6 +100,71 @@ TEST(TimeArrayTest, LocalCalendarTimeWithFraction) {
     ZLScopedHvArray none(zelhox::fcns::time::createTimeArray(zelutil::Timestamp(bad)));
     ASSERT_EQ(hvGetN(none), 6u);
     EXPECT_TRUE(std::isnan(hvGetElementAsDouble(none, 0)));
+  }
+}
+
+// Sets TZ for the test and puts the previous zone back.
+class ZoneGuard {
+ public:
+  ZoneGuard() {
+    const char* old = std::getenv("TZ");
+    hadZone_ = old != nullptr;
+    if (hadZone_) old_ = old;
+  }
+  ~ZoneGuard() {
+    if (hadZone_) {
+      setenv("TZ", old_.c_str(), 1);
+    } else {
+      unsetenv("TZ");
+    }
+    tzset();
+  }
+  void use(const char* zone) {
+    setenv("TZ", zone, 1);
+    tzset();
+  }
+
+ private:
+  bool hadZone_ = false;
+  std::string old_;
+};
+
+// Consecutive stamps within one second and on both sides of daylight-saving
+// changes, and a change of zone within one second: each gives its own zone's
+// local time.
+TEST(TimeArrayTest, FollowsDaylightSavingAndZoneChanges) {
+  const char* const kCentral = "CET-1CEST,M3.5.0,M10.5.0/3";
+  struct Row {
+    const char* zone;
+    double seconds;  // since the epoch, UTC
+    double expected[6];
+  };
+  const Row rows[] = {
+      {kCentral, 1774745999.25, {2026, 3, 29, 1, 59, 59.25}},  // 00:59:59 UTC, winter
+      {kCentral, 1774745999.75, {2026, 3, 29, 1, 59, 59.75}},  // same second
+      {kCentral, 1774746000.5, {2026, 3, 29, 3, 0, 0.5}},      // summer time begins
+      {kCentral, 1774745999.5, {2026, 3, 29, 1, 59, 59.5}},    // back before it
+      {kCentral, 1792889999.0, {2026, 10, 25, 2, 59, 59}},     // last summer second
+      {kCentral, 1792890000.0, {2026, 10, 25, 2, 0, 0}},       // the hour repeats
+      {kCentral, 1792893599.0, {2026, 10, 25, 2, 59, 59}},
+      {"UTC0", 1792893599.0, {2026, 10, 25, 1, 59, 59}},  // same second, new zone
+      {"EST5EDT,M3.2.0,M11.1.0", 1792893599.0, {2026, 10, 24, 21, 59, 59}},
+      // Same names and offsets, summer time from the fourth Sunday instead of
+      // the last: the same second is converted again.
+      {kCentral, 1774267200.0, {2026, 3, 23, 13, 0, 0}},
+      {"CET-1CEST,M3.4.0,M10.5.0/3", 1774267200.0, {2026, 3, 23, 14, 0, 0}},
+  };
+  ZoneGuard zone;
+  std::string current;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.zone) + " " + std::to_string(row.seconds));
+    if (current != row.zone) zone.use(row.zone);
+    current = row.zone;
+    ZLScopedHvArray time(zelhox::fcns::time::createTimeArray(zelutil::Timestamp(row.seconds)));
+    for (int i = 0; i < 6; ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_DOUBLE_EQ(hvGetElementAsDouble(time, i), row.expected[i]);
+    }
   }
 }
 
