@@ -26,19 +26,24 @@ SAN_ENV := ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=0:strict_s
            LSAN_OPTIONS=report_objects=1
 TSAN_ENV := TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 
-.PHONY: all deps build install test-install test test-normal test-asan test-tsan test-fuzz demo bench format clean
-
-all: build
-
-deps:
+# Installs those of the Debian packages $(1) that are missing.
+define apt_install
 	@missing=""; \
-	for p in $(APT_PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	for p in $(1); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
 	if [ -n "$$missing" ]; then \
 	  echo "Installing:$$missing"; \
 	  SUDO=$$( [ "$$(id -u)" -eq 0 ] || echo sudo ); \
 	  $$SUDO apt-get update -qq && \
 	  DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq --no-install-recommends $$missing; \
 	fi
+endef
+
+.PHONY: all deps build install test-install test test-normal test-asan test-tsan test-fuzz demo bench format clean
+
+all: build
+
+deps:
+	$(call apt_install,$(APT_PACKAGES))
 
 $(BUILD)/build.ninja: | deps
 	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEL_WERROR=ON
@@ -114,14 +119,7 @@ demo: build
 	fi
 
 bench: deps
-	@missing=""; \
-	for p in $(BENCH_APT_PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
-	if [ -n "$$missing" ]; then \
-	  echo "Installing for the benchmarks:$$missing"; \
-	  SUDO=$$( [ "$$(id -u)" -eq 0 ] || echo sudo ); \
-	  $$SUDO apt-get update -qq && \
-	  DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq --no-install-recommends $$missing; \
-	fi
+	$(call apt_install,$(BENCH_APT_PACKAGES))
 	cmake -S . -B $(BENCH_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DZEL_BENCH=ON -DZEL_BENCH_PEERS=ON
 	cmake --build $(BENCH_BUILD) -j$(JOBS) --target zel_bench
 	@if [ -x bench/run.sh ]; then bench/run.sh $(BENCH_BUILD); else echo "No benchmarks yet."; fi

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_simdev.h"
 #include "fuzz_values.h"
 #include "interpreter.h"
 #include "shell.h"
@@ -26,23 +27,6 @@ namespace {
 using zelfuzz::Bytes;
 using zelfuzz::own;
 using zelfuzz::Owned;
-
-// Opened once and never closed: the fuzzer keeps pointers into the module's
-// coverage tables.
-const ZelProductPlugin& simdev() {
-  static const ZelProductPlugin* plugin = [] {
-    void* handle = dlopen(zelsh::defaultProductPath().c_str(), RTLD_NOW | RTLD_LOCAL);
-    auto entry = handle != nullptr
-                     ? reinterpret_cast<ZelProductEntry>(dlsym(handle, kZelProductEntryName))
-                     : nullptr;
-    if (entry == nullptr || entry() == nullptr) {
-      std::fprintf(stderr, "property_file_fuzz: cannot load simdev: %s\n", dlerror());
-      std::abort();
-    }
-    return entry();
-  }();
-  return *plugin;
-}
 
 // One file per process (fork mode runs several), removed when it exits.
 const std::string& filePath() {
@@ -128,7 +112,7 @@ void runOne(const std::string& xml, Bytes& values) {
   auto quiet = [](const std::string&, const std::string&) {};
   hoxSetWarningSink(quiet);
   hoxSetErrorSink(quiet);
-  simdev().load();
+  zelfuzz::simdev().load();
   {
     Caller call(shell);
     Owned cls = own(text("fz")), path = own(text(filePath()));
@@ -146,7 +130,7 @@ void runOne(const std::string& xml, Bytes& values) {
       call("get", {object.get()});  // refused: the object is gone
     }
   }
-  simdev().unload();
+  zelfuzz::simdev().unload();
   QxApplicationManager::shutdown();
   hoxSetCallbackEvaluator(previous);
   hoxSetWarningSink(nullptr);

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "fuzz_simdev.h"
 #include "interpreter.h"
 #include "shell.h"
 #include "zelhost/product_plugin.h"
@@ -16,23 +17,6 @@
 #include "zelhost/services.h"
 
 namespace {
-
-// The plugin is opened once and never closed: the fuzzer keeps pointers into
-// every instrumented module's coverage tables for the whole run.
-const ZelProductPlugin& simdev() {
-  static const ZelProductPlugin* plugin = [] {
-    void* handle = dlopen(zelsh::defaultProductPath().c_str(), RTLD_NOW | RTLD_LOCAL);
-    auto entry = handle != nullptr
-                     ? reinterpret_cast<ZelProductEntry>(dlsym(handle, kZelProductEntryName))
-                     : nullptr;
-    if (entry == nullptr || entry() == nullptr) {
-      std::fprintf(stderr, "zelsh_fuzz: cannot load simdev: %s\n", dlerror());
-      std::abort();
-    }
-    return entry();
-  }();
-  return *plugin;
-}
 
 // One script's life, as the shell runs a script file: the product is loaded,
 // the text runs, pending events run, the product's objects and timers go and
@@ -47,10 +31,10 @@ void runScript(const std::string& text) {
   hoxSetWarningSink(quiet);
   hoxSetErrorSink(quiet);
   // An exception out of the interpreter escapes the target: a finding.
-  simdev().load();
+  zelfuzz::simdev().load();
   interpreter.run(text, false);
   interpreter.processEvents();
-  simdev().unload();
+  zelfuzz::simdev().unload();
   QxApplicationManager::shutdown();
   hoxSetCallbackEvaluator(previous);
   hoxSetWarningSink(nullptr);
