@@ -72,9 +72,9 @@ bool hvIsNumeric(const hvArray* a);  // double or int32
 bool hvIsScalar(const hvArray* a);
 
 // --- numeric and logical data (column-major) ---
-double* hvGetPr(const hvArray* a);          // double class only, else null
-int* hvGetInt32Data(const hvArray* a);      // int32 class only, else null
-bool* hvGetLogicals(const hvArray* a);      // logical class only, else null
+double* hvGetPr(const hvArray* a);      // double class only, else null
+int* hvGetInt32Data(const hvArray* a);  // int32 class only, else null
+bool* hvGetLogicals(const hvArray* a);  // logical class only, else null
 // The first element as a double: numeric, logical; 0 for anything else.
 double hvGetScalar(const hvArray* a);
 // Element i (column-major) of a numeric or logical value as a double.
@@ -87,15 +87,15 @@ char* hvArrayToString(const hvArray* a);
 void hvFree(void* p);
 
 // --- cells ---
-hvArray* hvGetCell(const hvArray* a, hvSize i);  // borrowed; null if out of range
+hvArray* hvGetCell(const hvArray* a, hvSize i);    // borrowed; null if out of range
 void hvSetCell(hvArray* a, hvSize i, hvArray* v);  // takes v; frees the old element
 
 // --- structures ---
 int hvGetNumberOfFields(const hvArray* a);
 const char* hvGetFieldNameByNumber(const hvArray* a, int k);
-int hvGetFieldNumber(const hvArray* a, const char* name);  // -1 if absent
+int hvGetFieldNumber(const hvArray* a, const char* name);           // -1 if absent
 hvArray* hvGetField(const hvArray* a, hvSize i, const char* name);  // borrowed
-hvArray* hvGetFieldByNumber(const hvArray* a, hvSize i, int k);    // borrowed
+hvArray* hvGetFieldByNumber(const hvArray* a, hvSize i, int k);     // borrowed
 // Takes v. hvSetField adds the field when the structure lacks it.
 void hvSetField(hvArray* a, hvSize i, const char* name, hvArray* v);
 void hvSetFieldByNumber(hvArray* a, hvSize i, int k, hvArray* v);

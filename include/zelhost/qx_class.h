@@ -1,4 +1,5 @@
-// Host classes: names, superclasses, property and method descriptors, object creation, error filtering.
+// Host classes: names, superclasses, property and method descriptors, object creation, error
+// filtering.
 #ifndef ZELHOST_QX_CLASS_H
 #define ZELHOST_QX_CLASS_H
 
@@ -28,7 +29,7 @@ class QxClass {
   const char* getName() const;
   void setSuperClass(QxClass* superClass);
   QxClass* getSuperClass() const;
-  QxInterface* getInterface() const;  // the class's host object
+  QxInterface* getInterface() const;      // the class's host object
   QxApplication* getApplication() const;  // null until added to one
 
   // Takes the descriptor. Throws GenericException* when the class already has
@@ -53,8 +54,8 @@ class QxClass {
   // handle, when given, receives the object below it. An exception from
   // createClassSpecificObject destroys the half-made object and passes on.
   // Returns the canonical handle.
-  QxInterface* createObject(QxDatabaseClient* client, QxInterface* parent, void** args,
-                            int count, const QxMethodSignature* signature);
+  QxInterface* createObject(QxDatabaseClient* client, QxInterface* parent, void** args, int count,
+                            const QxMethodSignature* signature);
 
   // While set (the default), the host keeps the class when its application is
   // removed.
@@ -77,8 +78,8 @@ class QxClass {
   // passes through here; the result is what the host throws. The host deletes
   // the given exception when a different one is returned. The descriptor may
   // be null. Default: the given exception.
-  virtual Exception* filterPropAccessException(Exception* e, QxInterface* object,
-                                               QxPropInfo* prop, const char* name);
+  virtual Exception* filterPropAccessException(Exception* e, QxInterface* object, QxPropInfo* prop,
+                                               const char* name);
 
  private:
   friend class QxApplication;

@@ -55,8 +55,8 @@ class QxMethodInfo {
   // returned[i] to new values in the storage of the return types (the host
   // destroys them with those types after converting). Errors are thrown as
   // host exceptions.
-  virtual void invokeMethod(const QxMethodSignature* signature, int* nReturned,
-                            void** returned, int nArgs, void** args) = 0;
+  virtual void invokeMethod(const QxMethodSignature* signature, int* nReturned, void** returned,
+                            int nArgs, void** args) = 0;
 
   // A one-byte attribute: the method may be called with the signature that
   // has no object argument.

@@ -1,4 +1,5 @@
-// Host property descriptors: name, data type, access flags, factory default and the value operations.
+// Host property descriptors: name, data type, access flags, factory default and the value
+// operations.
 #ifndef ZELHOST_QX_PROP_INFO_H
 #define ZELHOST_QX_PROP_INFO_H
 
@@ -85,8 +86,7 @@ class QxPropInfoTemplate {
   // The value of the property on that object, in the data type's storage. The
   // host hands the result to releaseValue when done with it.
   virtual void* getValue(QxDatabaseClient* client, QxInterface* object) = 0;
-  virtual void* getValueE(QxDatabaseClient* client, QxInterface* object,
-                          QxErrorStatus* status);
+  virtual void* getValueE(QxDatabaseClient* client, QxInterface* object, QxErrorStatus* status);
   // Stores a value given in the data type's storage; the descriptor copies
   // what it keeps.
   virtual void setValue(QxDatabaseClient* client, QxInterface* object, const void* value) = 0;

@@ -1,4 +1,5 @@
-// PropInfoManager: names and identifiers of the property-info enumerations, and hidden "propinfo" fields.
+// PropInfoManager: names and identifiers of the property-info enumerations, and hidden "propinfo"
+// fields.
 #ifndef ZELOBJSYS_PROP_INFO_MANAGER_H
 #define ZELOBJSYS_PROP_INFO_MANAGER_H
 

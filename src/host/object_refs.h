@@ -1,4 +1,5 @@
-// Internal to the host layer: reference counts on object records, for host values that hold objects.
+// Internal to the host layer: reference counts on object records, for host values that hold
+// objects.
 #ifndef ZELHOST_SRC_OBJECT_REFS_H
 #define ZELHOST_SRC_OBJECT_REFS_H
 
