@@ -6,9 +6,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
+#include "interpreter.h"
 #include "shell.h"
 #include "zelhost/product_plugin.h"
+#include "zelhost/qx_application.h"
+#include "zelhost/services.h"
 
 namespace zelfuzz {
 
@@ -28,6 +32,33 @@ inline const ZelProductPlugin& simdev() {
   }();
   return *plugin;
 }
+
+// One input's life with simdev loaded, as the shell runs a script: the
+// interpreter evaluates callbacks, warnings and errors are dropped, and at the
+// end the product's objects and timers go and the host's registry is shut
+// down, so that nothing one input defined is seen by the next.
+class SimdevSession {
+ public:
+  explicit SimdevSession(zelsh::Interpreter& interpreter)
+      : previous_(hoxSetCallbackEvaluator(&interpreter)) {
+    auto quiet = [](const std::string&, const std::string&) {};
+    hoxSetWarningSink(quiet);
+    hoxSetErrorSink(quiet);
+    simdev().load();
+  }
+  ~SimdevSession() {
+    simdev().unload();
+    QxApplicationManager::shutdown();
+    hoxSetCallbackEvaluator(previous_);
+    hoxSetWarningSink(nullptr);
+    hoxSetErrorSink(nullptr);
+  }
+  SimdevSession(const SimdevSession&) = delete;
+  SimdevSession& operator=(const SimdevSession&) = delete;
+
+ private:
+  HCallbackEvaluator* previous_;
+};
 
 }  // namespace zelfuzz
 

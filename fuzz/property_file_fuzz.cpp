@@ -108,11 +108,7 @@ void runOne(const std::string& xml, Bytes& values) {
   }
   std::ostringstream out;
   zelsh::Interpreter shell(out);
-  HCallbackEvaluator* previous = hoxSetCallbackEvaluator(&shell);
-  auto quiet = [](const std::string&, const std::string&) {};
-  hoxSetWarningSink(quiet);
-  hoxSetErrorSink(quiet);
-  zelfuzz::simdev().load();
+  zelfuzz::SimdevSession session(shell);
   {
     Caller call(shell);
     Owned cls = own(text("fz")), path = own(text(filePath()));
@@ -130,11 +126,6 @@ void runOne(const std::string& xml, Bytes& values) {
       call("get", {object.get()});  // refused: the object is gone
     }
   }
-  zelfuzz::simdev().unload();
-  QxApplicationManager::shutdown();
-  hoxSetCallbackEvaluator(previous);
-  hoxSetWarningSink(nullptr);
-  hoxSetErrorSink(nullptr);
 }
 
 }  // namespace

@@ -26,19 +26,10 @@ void runScript(const std::string& text) {
   std::ostringstream out;
   zelsh::Interpreter interpreter(out);
   interpreter.setPauseLimit(0.002);
-  HCallbackEvaluator* previous = hoxSetCallbackEvaluator(&interpreter);
-  auto quiet = [](const std::string&, const std::string&) {};
-  hoxSetWarningSink(quiet);
-  hoxSetErrorSink(quiet);
+  zelfuzz::SimdevSession session(interpreter);
   // An exception out of the interpreter escapes the target: a finding.
-  zelfuzz::simdev().load();
   interpreter.run(text, false);
   interpreter.processEvents();
-  zelfuzz::simdev().unload();
-  QxApplicationManager::shutdown();
-  hoxSetCallbackEvaluator(previous);
-  hoxSetWarningSink(nullptr);
-  hoxSetErrorSink(nullptr);
 }
 
 }  // namespace
