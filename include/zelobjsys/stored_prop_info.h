@@ -15,10 +15,12 @@ namespace zelobjsys {
 void* getStoredValue(PropInfo& record, QxInterface* object);
 void setStoredValue(PropInfo& record, QxInterface* object, const void* value);
 
-// A property of a class, as ProductFactory makes it for a schema.
-class StoredPropInfo : public PropInfo {
+// A record of kind Base (PropInfo or InstancePropInfo) whose value get and set
+// land in the object's container.
+template <class Base>
+class StoredRecord : public Base {
  public:
-  explicit StoredPropInfo(const char* name) { setName(name); }
+  explicit StoredRecord(const char* name) { this->setName(name); }
   void* getValue(QxDatabaseClient*, QxInterface* object) override {
     return getStoredValue(*this, object);
   }
@@ -27,18 +29,11 @@ class StoredPropInfo : public PropInfo {
   }
 };
 
+// A property of a class, as ProductFactory makes it for a schema.
+using StoredPropInfo = StoredRecord<PropInfo>;
 // A property one object carries by itself, as ProductFactory makes it for an
 // object or its container.
-class StoredInstancePropInfo : public InstancePropInfo {
- public:
-  explicit StoredInstancePropInfo(const char* name) { setName(name); }
-  void* getValue(QxDatabaseClient*, QxInterface* object) override {
-    return getStoredValue(*this, object);
-  }
-  void setValue(QxDatabaseClient*, QxInterface* object, const void* value) override {
-    setStoredValue(*this, object, value);
-  }
-};
+using StoredInstancePropInfo = StoredRecord<InstancePropInfo>;
 
 }  // namespace zelobjsys
 
