@@ -8,9 +8,9 @@
 #include "common/test_records.h"
 #include "floor.h"
 #include "measure.h"
-#include "zelhost/qx_application.h"
-#include "zelhost/qx_class.h"
-#include "zelhost/zelhox.h"
+#include "zelhost/objects/qx_application.h"
+#include "zelhost/objects/qx_class.h"
+#include "zelhost/services/zelhox.h"
 #include "zelobjsys/kti_prop_set_listener.h"
 #include "zelobjsys/property_container.h"
 

@@ -9,8 +9,8 @@
 #include "common/test_product.h"
 #include "floor.h"
 #include "measure.h"
-#include "zelhost/exceptions.h"
-#include "zelhost/qx_interface.h"
+#include "zelhost/objects/qx_interface.h"
+#include "zelhost/services/exceptions.h"
 #include "zelobjsys/kti_prop_set_listener.h"
 
 namespace {

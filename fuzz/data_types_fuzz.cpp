@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "fuzz_values.h"
-#include "zelhost/data_type.h"
-#include "zelhost/exceptions.h"
-#include "zelhost/hv_array.h"
-#include "zelhost/qx_interface.h"
+#include "zelhost/objects/qx_interface.h"
+#include "zelhost/services/exceptions.h"
+#include "zelhost/types/data_type.h"
+#include "zelhost/values/hv_array.h"
 #include "zelobjsys/constrained_data_types.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "zelhost/hv_array.h"
-#include "zelhost/qx_interface.h"
+#include "zelhost/objects/qx_interface.h"
+#include "zelhost/values/hv_array.h"
 
 namespace zelfuzz {
 

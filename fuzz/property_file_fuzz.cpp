@@ -18,9 +18,9 @@
 #include "fuzz_values.h"
 #include "interpreter.h"
 #include "shell.h"
-#include "zelhost/product_plugin.h"
-#include "zelhost/qx_application.h"
-#include "zelhost/services.h"
+#include "zelhost/objects/product_plugin.h"
+#include "zelhost/objects/qx_application.h"
+#include "zelhost/services/services.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "zelhost/exceptions.h"
-#include "zelhost/qx_application.h"
-#include "zelhost/services.h"
+#include "zelhost/objects/qx_application.h"
+#include "zelhost/services/exceptions.h"
+#include "zelhost/services/services.h"
 #include "zelobjsys/application_manager.h"
 #include "zelobjsys/prop_info.h"
 #include "zelobjsys/property_factory.h"

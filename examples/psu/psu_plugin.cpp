@@ -2,9 +2,9 @@
 #include <memory>
 #include <string>
 
-#include "zelhost/product_plugin.h"
-#include "zelhost/services.h"
-#include "zelhost/zelhox.h"
+#include "zelhost/objects/product_plugin.h"
+#include "zelhost/services/services.h"
+#include "zelhost/services/zelhox.h"
 #include "zelobjsys/application_manager.h"
 #include "zelobjsys/custom_fcns.h"
 #include "zelobjsys/kti_prop_set_listener.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "zelhost/data_type.h"
-#include "zelhost/hv_array.h"
+#include "zelhost/types/data_type.h"
+#include "zelhost/values/hv_array.h"
 
 namespace zelobjsys {
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "zelhost/data_type.h"
+#include "zelhost/types/data_type.h"
 
 class Exception;
 

@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "zelhost/hv_array.h"
-#include "zelhost/timer_thread.h"
+#include "zelhost/events/timer_thread.h"
+#include "zelhost/values/hv_array.h"
 
 class QxInterface;
 class Vector;

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "zelhost/events.h"
-#include "zelhost/hevent.h"
+#include "zelhost/events/events.h"
+#include "zelhost/events/hevent.h"
 
 class PulvraConversion;
 class QxInterface;

@@ -5,8 +5,8 @@
 
 #include <cstdarg>
 
-#include "zelhost/hevent.h"
-#include "zelhost/zelutil.h"
+#include "zelhost/events/hevent.h"
+#include "zelhost/services/zelutil.h"
 
 namespace zelobjsys {
 

@@ -3,7 +3,7 @@
 #ifndef ZELOBJSYS_INSPECTOR_TOOLBAR_NAME_MI_H
 #define ZELOBJSYS_INSPECTOR_TOOLBAR_NAME_MI_H
 
-#include "zelhost/qx_method_info.h"
+#include "zelhost/objects/qx_method_info.h"
 
 namespace zelobjsys {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "zelhost/hv_array.h"
+#include "zelhost/values/hv_array.h"
 #include "zelobjsys/custom_fcns.h"
 
 class QxInterface;

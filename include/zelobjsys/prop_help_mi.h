@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "zelhost/qx_method_info.h"
+#include "zelhost/objects/qx_method_info.h"
 
 namespace zelobjsys {
 

@@ -6,8 +6,8 @@
 #include <boost/shared_ptr.hpp>
 #include <string>
 
-#include "zelhost/hv_array.h"
-#include "zelhost/qx_prop_info.h"
+#include "zelhost/objects/qx_prop_info.h"
+#include "zelhost/values/hv_array.h"
 #include "zelobjsys/custom_fcns.h"
 #include "zelobjsys/kti_prop_info.h"
 #include "zelobjsys/pi_identifiers.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "zelhost/qx_method_info.h"
+#include "zelhost/objects/qx_method_info.h"
 
 namespace zelobjsys {
 

@@ -2,8 +2,8 @@
 #ifndef ZELOBJSYS_PROP_INFO_QXC_H
 #define ZELOBJSYS_PROP_INFO_QXC_H
 
-#include "zelhost/qx_class.h"
-#include "zelhost/qx_prop_info.h"
+#include "zelhost/objects/qx_class.h"
+#include "zelhost/objects/qx_prop_info.h"
 
 class QxDataType;
 

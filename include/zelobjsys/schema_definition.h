@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "zelhost/qx_class.h"
+#include "zelhost/objects/qx_class.h"
 
 namespace zelobjsys {
 

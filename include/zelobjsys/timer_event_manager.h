@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "zelhost/timer_thread.h"
+#include "zelhost/events/timer_thread.h"
 #include "zelobjsys/hcallback_event.h"
 #include "zelobjsys/hcallback_event_info.h"
 

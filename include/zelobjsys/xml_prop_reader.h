@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "zelhost/zelutil.h"
+#include "zelhost/services/zelutil.h"
 
 namespace zelobjsys {
 

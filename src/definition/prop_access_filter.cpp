@@ -3,9 +3,9 @@
 #include <cstring>
 #include <string>
 
-#include "zelhost/exceptions.h"
-#include "zelhost/qx_prop_info.h"
-#include "zelhost/zelutil.h"
+#include "zelhost/objects/qx_prop_info.h"
+#include "zelhost/services/exceptions.h"
+#include "zelhost/services/zelutil.h"
 #include "zelobjsys/schema_definition.h"
 
 namespace zelobjsys {

@@ -6,9 +6,9 @@
 #include <limits>
 
 #include "property_factory_internal.h"
-#include "zelhost/data_type.h"
-#include "zelhost/qx_class.h"
-#include "zelhost/zelhox.h"
+#include "zelhost/objects/qx_class.h"
+#include "zelhost/services/zelhox.h"
+#include "zelhost/types/data_type.h"
 #include "zelobjsys/application_manager.h"
 #include "zelobjsys/application_type_manager.h"
 #include "zelobjsys/fcns.h"

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "property_factory_internal.h"
-#include "zelhost/services.h"
-#include "zelhost/zelhox.h"
-#include "zelhost/zelutil.h"
+#include "zelhost/services/services.h"
+#include "zelhost/services/zelhox.h"
+#include "zelhost/services/zelutil.h"
 
 namespace zelobjsys {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "property_factory_internal.h"
-#include "zelhost/zelutil.h"
+#include "zelhost/services/zelutil.h"
 #include "zelobjsys/xml_prop_reader.h"
 
 namespace zelobjsys {

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "zelhost/zelutil.h"
+#include "zelhost/services/zelutil.h"
 #include "zelobjsys/inspector_toolbar_name_mi.h"
 #include "zelobjsys/kti_prop_factory.h"
 #include "zelobjsys/pi_identifiers.h"

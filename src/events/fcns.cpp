@@ -7,11 +7,11 @@
 #include <boost/chrono.hpp>
 #include <boost/thread/locks.hpp>
 
-#include "zelhost/data_type.h"
-#include "zelhost/qx_interface.h"
-#include "zelhost/qx_prop_info.h"
-#include "zelhost/services.h"
-#include "zelhost/zelhox.h"
+#include "zelhost/objects/qx_interface.h"
+#include "zelhost/objects/qx_prop_info.h"
+#include "zelhost/services/services.h"
+#include "zelhost/services/zelhox.h"
+#include "zelhost/types/data_type.h"
 #include "zelobjsys/prop_info.h"
 
 namespace zelobjsys {

@@ -1,7 +1,7 @@
 // The records of callback events and the event data each of them builds.
 #include "zelobjsys/hcallback_event_info.h"
 
-#include "zelhost/zelhox.h"
+#include "zelhost/services/zelhox.h"
 
 namespace zelobjsys {
 

@@ -4,8 +4,8 @@
 
 #include <utility>
 
-#include "zelhost/qx_interface.h"
-#include "zelhost/qx_prop_info.h"
+#include "zelhost/objects/qx_interface.h"
+#include "zelhost/objects/qx_prop_info.h"
 #include "zelobjsys/kti_prop_set_listener.h"
 #include "zelobjsys/prop_info.h"
 #include "zelobjsys/property.h"

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "zelhost/data_type.h"
+#include "zelhost/types/data_type.h"
 #include "zelobjsys/schema_definition.h"
 
 namespace zelobjsys {

@@ -4,13 +4,13 @@
 #include <memory>
 #include <string>
 
-#include "zelhost/data_type.h"
-#include "zelhost/exceptions.h"
-#include "zelhost/qx_class.h"
-#include "zelhost/qx_interface.h"
-#include "zelhost/services.h"
-#include "zelhost/zelhox.h"
-#include "zelhost/zelutil.h"
+#include "zelhost/objects/qx_class.h"
+#include "zelhost/objects/qx_interface.h"
+#include "zelhost/services/exceptions.h"
+#include "zelhost/services/services.h"
+#include "zelhost/services/zelhox.h"
+#include "zelhost/services/zelutil.h"
+#include "zelhost/types/data_type.h"
 #include "zelobjsys/pi_identifiers.h"
 #include "zelobjsys/prop_info.h"
 #include "zelobjsys/prop_info_manager.h"

@@ -2,7 +2,7 @@
 // otherwise writes by hand.
 #include "zelobjsys/product_object.h"
 
-#include "zelhost/zelutil.h"
+#include "zelhost/services/zelutil.h"
 #include "zelobjsys/hcallback_event.h"
 #include "zelobjsys/hcallback_event_info.h"
 #include "zelobjsys/product_schema.h"

@@ -4,7 +4,7 @@
 #include <dlfcn.h>
 #include <sys/stat.h>
 
-#include "zelhost/zelutil.h"
+#include "zelhost/services/zelutil.h"
 #include "zelobjsys/property_factory.h"
 
 namespace zelobjsys {

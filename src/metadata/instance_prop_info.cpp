@@ -6,10 +6,10 @@
 #include <memory>
 #include <vector>
 
-#include "zelhost/data_type.h"
-#include "zelhost/hv_array.h"
-#include "zelhost/zelhox.h"
-#include "zelhost/zelutil.h"
+#include "zelhost/services/zelhox.h"
+#include "zelhost/services/zelutil.h"
+#include "zelhost/types/data_type.h"
+#include "zelhost/values/hv_array.h"
 
 namespace zelobjsys {
 

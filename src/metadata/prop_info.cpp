@@ -4,10 +4,10 @@
 #include <cstring>
 #include <memory>
 
-#include "zelhost/data_type.h"
-#include "zelhost/exceptions.h"
-#include "zelhost/zelhox.h"
-#include "zelhost/zelutil.h"
+#include "zelhost/services/exceptions.h"
+#include "zelhost/services/zelhox.h"
+#include "zelhost/services/zelutil.h"
+#include "zelhost/types/data_type.h"
 
 namespace zelobjsys {
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "zelhost/data_type.h"
+#include "zelhost/types/data_type.h"
 #include "zelobjsys/prop_info_qxc.h"
 
 namespace zelobjsys {

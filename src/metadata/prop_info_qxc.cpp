@@ -9,11 +9,11 @@
 #include <string>
 #include <utility>
 
-#include "zelhost/data_type.h"
-#include "zelhost/exceptions.h"
-#include "zelhost/qx_application.h"
-#include "zelhost/qx_interface.h"
-#include "zelhost/zelhox.h"
+#include "zelhost/objects/qx_application.h"
+#include "zelhost/objects/qx_interface.h"
+#include "zelhost/services/exceptions.h"
+#include "zelhost/services/zelhox.h"
+#include "zelhost/types/data_type.h"
 #include "zelobjsys/prop_info.h"
 
 namespace zelobjsys {

@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "zelhost/exceptions.h"
-#include "zelhost/hevent.h"
-#include "zelhost/qx_application.h"
-#include "zelhost/qx_class.h"
-#include "zelhost/services.h"
-#include "zelhost/zelhox.h"
+#include "zelhost/events/hevent.h"
+#include "zelhost/objects/qx_application.h"
+#include "zelhost/objects/qx_class.h"
+#include "zelhost/services/exceptions.h"
+#include "zelhost/services/services.h"
+#include "zelhost/services/zelhox.h"
 #include "zelobjsys/application_type_manager.h"
 #include "zelobjsys/constrained_data_types.h"
 #include "zelobjsys/prop_info_manager.h"

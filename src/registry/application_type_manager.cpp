@@ -1,7 +1,7 @@
 // ApplicationTypeManager: a product's own data types, served to the host by name.
 #include "zelobjsys/application_type_manager.h"
 
-#include "zelhost/zelhox.h"
+#include "zelhost/services/zelhox.h"
 
 namespace zelobjsys {
 

@@ -6,9 +6,9 @@
 #include <limits>
 #include <memory>
 
-#include "zelhost/exceptions.h"
-#include "zelhost/hv_array.h"
-#include "zelhost/zelhox.h"
+#include "zelhost/services/exceptions.h"
+#include "zelhost/services/zelhox.h"
+#include "zelhost/values/hv_array.h"
 
 namespace zelobjsys {
 namespace datatypes {

@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
-#include "zelhost/data_type.h"
-#include "zelhost/hv_array.h"
-#include "zelhost/zelhox.h"
+#include "zelhost/services/zelhox.h"
+#include "zelhost/types/data_type.h"
+#include "zelhost/values/hv_array.h"
 #include "zelobjsys/prop_info.h"
 
 namespace zelobjsys {

@@ -8,8 +8,8 @@
 #include <limits>
 #include <string>
 
-#include "zelhost/data_type.h"
-#include "zelhost/zelhox.h"
+#include "zelhost/services/zelhox.h"
+#include "zelhost/types/data_type.h"
 #include "zelobjsys/prop_info.h"
 
 namespace zelobjsys {

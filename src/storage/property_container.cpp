@@ -10,12 +10,12 @@
 #include <string_view>
 #include <typeinfo>
 
-#include "zelhost/data_type.h"
-#include "zelhost/exceptions.h"
-#include "zelhost/qx_class.h"
-#include "zelhost/qx_interface.h"
-#include "zelhost/qx_prop_info.h"
-#include "zelhost/zelutil.h"
+#include "zelhost/objects/qx_class.h"
+#include "zelhost/objects/qx_interface.h"
+#include "zelhost/objects/qx_prop_info.h"
+#include "zelhost/services/exceptions.h"
+#include "zelhost/services/zelutil.h"
+#include "zelhost/types/data_type.h"
 #include "zelobjsys/bounded_constraint_check.h"
 #include "zelobjsys/instance_prop_info.h"
 #include "zelobjsys/prop_info.h"

@@ -1,8 +1,8 @@
 // ReadOnlyCheckFcn: the "not while another property holds a value" rule.
 #include "zelobjsys/read_only_check_fcn.h"
 
-#include "zelhost/data_type.h"
-#include "zelhost/zelhox.h"
+#include "zelhost/services/zelhox.h"
+#include "zelhost/types/data_type.h"
 #include "zelobjsys/prop_info.h"
 #include "zelobjsys/property.h"
 

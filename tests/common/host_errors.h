@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "zelhost/exceptions.h"
-#include "zelhost/services.h"
+#include "zelhost/services/exceptions.h"
+#include "zelhost/services/services.h"
 
 // The host exception of kind E that fn throws; null, with a test failure,
 // when fn throws another kind or nothing. The caller owns the result.

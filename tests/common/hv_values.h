@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "zelhost/hv_array.h"
-#include "zelhost/zelhox.h"
+#include "zelhost/services/zelhox.h"
+#include "zelhost/values/hv_array.h"
 
 namespace hvtest {
 

@@ -2,7 +2,7 @@
 #ifndef ZELOBJSYS_TESTS_COMMON_TEST_RECORDS_H
 #define ZELOBJSYS_TESTS_COMMON_TEST_RECORDS_H
 
-#include "zelhost/data_type.h"
+#include "zelhost/types/data_type.h"
 #include "zelobjsys/prop_info.h"
 
 namespace zelobjsys {

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "common/test_product.h"
-#include "zelhost/exceptions.h"
-#include "zelhost/zelhox.h"
+#include "zelhost/services/exceptions.h"
+#include "zelhost/services/zelhox.h"
 
 namespace zelobjsys {
 namespace {

@@ -9,8 +9,8 @@
 
 #include "common/hv_values.h"
 #include "common/test_product.h"
-#include "zelhost/data_type.h"
-#include "zelhost/qx_method_info.h"
+#include "zelhost/objects/qx_method_info.h"
+#include "zelhost/types/data_type.h"
 #include "zelobjsys/application_type_manager.h"
 #include "zelobjsys/pi_identifiers.h"
 #include "zelobjsys/prop_info_manager.h"

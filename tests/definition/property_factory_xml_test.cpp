@@ -8,7 +8,7 @@
 
 #include "common/hv_values.h"
 #include "common/test_product.h"
-#include "zelhost/data_type.h"
+#include "zelhost/types/data_type.h"
 #include "zelobjsys/pi_identifiers.h"
 #include "zelobjsys/prop_info_manager.h"
 #include "zelobjsys/property_factory.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "events/test_events_fixtures.h"
-#include "zelhost/data_type.h"
+#include "zelhost/types/data_type.h"
 #include "zelobjsys/hcallback_event.h"
 #include "zelobjsys/hcallback_event_info.h"
 

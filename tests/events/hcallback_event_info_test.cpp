@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "zelhost/zelhox.h"
+#include "zelhost/services/zelhox.h"
 
 namespace zelobjsys {
 namespace {

@@ -13,11 +13,11 @@
 
 #include "common/host_errors.h"
 #include "common/test_records.h"
-#include "zelhost/events.h"
-#include "zelhost/exceptions.h"
-#include "zelhost/qx_interface.h"
-#include "zelhost/services.h"
-#include "zelhost/zelhox.h"
+#include "zelhost/events/events.h"
+#include "zelhost/objects/qx_interface.h"
+#include "zelhost/services/exceptions.h"
+#include "zelhost/services/services.h"
+#include "zelhost/services/zelhox.h"
 #include "zelobjsys/fcns.h"
 #include "zelobjsys/property.h"
 

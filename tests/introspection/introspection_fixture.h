@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "common/test_product.h"
-#include "zelhost/qx_method_info.h"
-#include "zelhost/zelhox.h"
+#include "zelhost/objects/qx_method_info.h"
+#include "zelhost/services/zelhox.h"
 
 namespace zelobjsys {
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "introspection/introspection_fixture.h"
-#include "zelhost/exceptions.h"
-#include "zelhost/services.h"
+#include "zelhost/services/exceptions.h"
+#include "zelhost/services/services.h"
 #include "zelobjsys/instance_prop_info.h"
 
 namespace zelobjsys {

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "zelhost/data_type.h"
-#include "zelhost/qx_application.h"
+#include "zelhost/objects/qx_application.h"
+#include "zelhost/types/data_type.h"
 #include "zelobjsys/prop_info_qxc.h"
 
 namespace zelobjsys {

@@ -9,10 +9,10 @@
 #include "common/host_errors.h"
 #include "common/hv_values.h"
 #include "common/test_records.h"
-#include "zelhost/data_type.h"
-#include "zelhost/exceptions.h"
-#include "zelhost/qx_application.h"
-#include "zelhost/zelhox.h"
+#include "zelhost/objects/qx_application.h"
+#include "zelhost/services/exceptions.h"
+#include "zelhost/services/zelhox.h"
+#include "zelhost/types/data_type.h"
 
 namespace zelobjsys {
 namespace {

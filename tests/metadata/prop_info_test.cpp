@@ -7,9 +7,9 @@
 #include <string>
 
 #include "common/test_records.h"
-#include "zelhost/data_type.h"
-#include "zelhost/qx_application.h"
-#include "zelhost/zelhox.h"
+#include "zelhost/objects/qx_application.h"
+#include "zelhost/services/zelhox.h"
+#include "zelhost/types/data_type.h"
 
 namespace zelobjsys {
 namespace {

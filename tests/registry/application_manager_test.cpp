@@ -6,7 +6,7 @@
 #include <type_traits>
 
 #include "common/test_product.h"
-#include "zelhost/hevent.h"
+#include "zelhost/events/hevent.h"
 #include "zelobjsys/application_type_manager.h"
 #include "zelobjsys/constrained_data_types.h"
 #include "zelobjsys/prop_info_manager.h"

@@ -5,8 +5,8 @@
 
 #include <type_traits>
 
-#include "zelhost/qx_application.h"
-#include "zelhost/zelhox.h"
+#include "zelhost/objects/qx_application.h"
+#include "zelhost/services/zelhox.h"
 
 namespace zelobjsys {
 

@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "common/hv_values.h"
-#include "zelhost/exceptions.h"
-#include "zelhost/hv_array.h"
-#include "zelhost/qx_application.h"
-#include "zelhost/qx_interface.h"
-#include "zelhost/zelhox.h"
+#include "zelhost/objects/qx_application.h"
+#include "zelhost/objects/qx_interface.h"
+#include "zelhost/services/exceptions.h"
+#include "zelhost/services/zelhox.h"
+#include "zelhost/values/hv_array.h"
 
 namespace zelobjsys {
 namespace datatypes {

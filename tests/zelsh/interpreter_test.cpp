@@ -8,10 +8,10 @@
 #include <stdexcept>
 
 #include "shell.h"
-#include "zelhost/exceptions.h"
-#include "zelhost/qx_application.h"
-#include "zelhost/services.h"
-#include "zelhost/zelhox.h"
+#include "zelhost/objects/qx_application.h"
+#include "zelhost/services/exceptions.h"
+#include "zelhost/services/services.h"
+#include "zelhost/services/zelhox.h"
 #include "zelobjsys/xml_prop_reader.h"
 
 namespace zelsh {

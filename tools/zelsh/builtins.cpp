@@ -7,10 +7,10 @@
 
 #include "interpreter.h"
 #include "properties.h"
-#include "zelhost/qx_class.h"
-#include "zelhost/qx_interface.h"
-#include "zelhost/qx_prop_info.h"
-#include "zelhost/zelutil.h"
+#include "zelhost/objects/qx_class.h"
+#include "zelhost/objects/qx_interface.h"
+#include "zelhost/objects/qx_prop_info.h"
+#include "zelhost/services/zelutil.h"
 
 namespace zelsh {
 

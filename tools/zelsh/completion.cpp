@@ -9,8 +9,8 @@
 #include <set>
 
 #include "properties.h"
-#include "zelhost/services.h"
-#include "zelhost/zelutil.h"
+#include "zelhost/services/services.h"
+#include "zelhost/services/zelutil.h"
 
 namespace zelsh {
 

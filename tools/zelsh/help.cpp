@@ -6,7 +6,7 @@
 
 #include "hints.h"
 #include "properties.h"
-#include "zelhost/services.h"
+#include "zelhost/services/services.h"
 
 namespace zelsh {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "zelhost/qx_interface.h"
+#include "zelhost/objects/qx_interface.h"
 
 namespace zelsh {
 

@@ -11,11 +11,11 @@
 #include "help.h"
 #include "lexer.h"
 #include "parser.h"
-#include "zelhost/exceptions.h"
-#include "zelhost/qx_class.h"
-#include "zelhost/qx_interface.h"
-#include "zelhost/qx_method_info.h"
-#include "zelhost/zelutil.h"
+#include "zelhost/objects/qx_class.h"
+#include "zelhost/objects/qx_interface.h"
+#include "zelhost/objects/qx_method_info.h"
+#include "zelhost/services/exceptions.h"
+#include "zelhost/services/zelutil.h"
 
 namespace zelsh {
 

@@ -11,7 +11,7 @@
 #include "ast.h"
 #include "hints.h"
 #include "value.h"
-#include "zelhost/services.h"
+#include "zelhost/services/services.h"
 
 namespace zelsh {
 

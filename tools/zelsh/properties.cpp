@@ -4,10 +4,10 @@
 #include <algorithm>
 
 #include "interpreter.h"
-#include "zelhost/qx_class.h"
-#include "zelhost/qx_method_info.h"
-#include "zelhost/qx_prop_info.h"
-#include "zelhost/zelutil.h"
+#include "zelhost/objects/qx_class.h"
+#include "zelhost/objects/qx_method_info.h"
+#include "zelhost/objects/qx_prop_info.h"
+#include "zelhost/services/zelutil.h"
 
 namespace zelsh {
 

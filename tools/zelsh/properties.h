@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "value.h"
-#include "zelhost/qx_interface.h"
+#include "zelhost/objects/qx_interface.h"
 
 namespace zelsh {
 

@@ -16,7 +16,7 @@
 #include <csignal>
 
 #include "line_editor.h"
-#include "zelhost/qx_application.h"
+#include "zelhost/objects/qx_application.h"
 
 namespace zelsh {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "interpreter.h"
-#include "zelhost/product_plugin.h"
+#include "zelhost/objects/product_plugin.h"
 
 namespace zelsh {
 

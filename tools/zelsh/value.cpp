@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <sstream>
 
-#include "zelhost/qx_class.h"
-#include "zelhost/qx_interface.h"
+#include "zelhost/objects/qx_class.h"
+#include "zelhost/objects/qx_interface.h"
 
 namespace zelsh {
 

@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "zelhost/hv_array.h"
+#include "zelhost/values/hv_array.h"
 
 namespace zelsh {
 

@@ -1,8 +1,8 @@
 // rival: a test product that tries to register simdev's "device", built once
 // for this host's version and once claiming a later major version.
-#include "zelhost/product_plugin.h"
-#include "zelhost/services.h"
-#include "zelhost/zelhox.h"
+#include "zelhost/objects/product_plugin.h"
+#include "zelhost/services/services.h"
+#include "zelhost/services/zelhox.h"
 
 namespace {
 

@@ -1,0 +1,138 @@
+// The user's property get and set road: lookup, access check, conversion, type check, value
+// operation, error filter.
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "object_core.h"
+#include "zelhost/objects/qx_class.h"
+#include "zelhost/objects/qx_interface.h"
+#include "zelhost/objects/qx_prop_info.h"
+#include "zelhost/services/exceptions.h"
+#include "zelhost/services/zelhox.h"
+#include "zelhost/types/data_type.h"
+
+namespace {
+
+std::string className(const QxInterface* object) {
+  const QxClass* cls = object->getDatabaseClass();
+  return cls ? cls->getName() : "object";
+}
+
+// Sets *found as soon as it is known, so that a later error can name it.
+void findDescriptor(QxInterface* object, const char* name, QxPropInfo** found) {
+  if (!object->isValid())
+    throw new ErrorIdException("PULVRA:object:deleted", "Invalid or deleted object.");
+  QxInterface* host = object->getProperty(name);
+  QxObjectCore* core = QxObjectCore::of(host);
+  *found = core ? core->descriptor() : nullptr;
+  if (!*found)
+    throw new InvalidPropertyException(std::string("There is no property named '") +
+                                       (name ? name : "") + "' for class '" + className(object) +
+                                       "'.");
+}
+
+// The descriptor's data type and its conversion, or a host error naming the
+// property.
+QxDataType* typeOf(QxPropInfo* prop, QxInterface* object) {
+  QxDataType* type = prop->getDataType(object);
+  if (!type || !type->getPulvraConversion())
+    throw new ErrorIdException("PULVRA:property:noDataType",
+                               std::string("The '") + prop->getName() +
+                                   "' property has no data type to convert values with.");
+  return type;
+}
+
+// Owns a value in a data type's storage.
+struct StoredValue {
+  QxDataType* type;
+  void* value;
+  ~StoredValue() {
+    if (value) type->destroy(value);
+  }
+};
+
+// Owns a value that a descriptor's getValue handed out.
+struct GotValue {
+  QxPropInfo* prop;
+  QxInterface* object;
+  void* value;
+  ~GotValue() {
+    try {
+      prop->releaseValue(QxDatabaseClient::getInternalClient(), object, value);
+    } catch (Exception* e) {
+      delete e;  // a destructor cannot pass it on
+    } catch (...) {
+    }
+  }
+};
+
+// Hands a host exception to the class's filter and throws what it chooses;
+// the exception it replaced is deleted.
+[[noreturn]] void throwFiltered(Exception* e, QxInterface* object, QxPropInfo* prop,
+                                const char* name) {
+  std::unique_ptr<Exception> given(e);
+  QxClass* cls = object->getDatabaseClass();
+  Exception* chosen = cls ? cls->filterPropAccessException(e, object, prop, name) : e;
+  if (!chosen || chosen == e) throw given.release();  // handed to the catcher
+  throw chosen;                                       // `given` deletes the replaced exception
+}
+
+void setThroughType(QxInterface* object, QxPropInfo* prop, const hvArray* value) {
+  ZLScopedHvArray replaced;
+  if (const auto& setFn = prop->getSetFunction()) {
+    replaced.reset(setFn(object, value));
+    if (replaced.get()) value = replaced.get();
+  }
+  QxDataType* type = typeOf(prop, object);
+  // Plain scalars convert into this buffer: a set of a number allocates
+  // nothing here.
+  alignas(std::max_align_t) unsigned char buffer[16];
+  StoredValue stored{type, nullptr};
+  void* converted = buffer;
+  if (!type->getPulvraConversion()->fromPulvraInto(value, buffer, sizeof buffer))
+    converted = stored.value = type->getPulvraConversion()->fromPulvra(value);
+  if (Exception* refusal = type->checkValue(converted)) throw refusal;
+  prop->setValue(QxDatabaseClient::getInternalClient(), object, converted);
+}
+
+hvArray* getThroughType(QxInterface* object, QxPropInfo* prop) {
+  QxDataType* type = typeOf(prop, object);
+  GotValue got{prop, object, prop->getValue(QxDatabaseClient::getInternalClient(), object)};
+  ZLScopedHvArray result(type->getPulvraConversion()->toPulvra(got.value));
+  if (const auto& getFn = prop->getGetFunction()) {
+    hvArray* changed = getFn(object, result.get());
+    if (changed && changed != result.get()) result.reset(changed);
+  }
+  return result.release();  // the caller frees it
+}
+
+}  // namespace
+
+void QxInterface::setPropertyValue(const char* name, const hvArray* value) {
+  QxInterface* object = getCanonical();
+  QxPropInfo* prop = nullptr;
+  try {
+    findDescriptor(object, name, &prop);
+    if (!prop->isExternalSetAccess())
+      throw new SetDeniedException(std::string("Changing the '") + prop->getName() +
+                                   "' property of " + className(object) + " is not allowed.");
+    setThroughType(object, prop, value);
+  } catch (Exception* e) {
+    throwFiltered(e, object, prop, name);
+  }
+}
+
+hvArray* QxInterface::getPropertyValue(const char* name) {
+  QxInterface* object = getCanonical();
+  QxPropInfo* prop = nullptr;
+  try {
+    findDescriptor(object, name, &prop);
+    if (!prop->isExternalGetAccess())
+      throw new InvalidPropertyException(std::string("The '") + prop->getName() + "' property of " +
+                                         className(object) + " cannot be read.");
+    return getThroughType(object, prop);
+  } catch (Exception* e) {
+    throwFiltered(e, object, prop, name);
+  }
+}

@@ -1,0 +1,297 @@
+// Host values: creation, ownership, shape and numeric, logical and text data of hvArray.
+#include "zelhost/values/hv_array.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "hv_array_impl.h"
+#include "object_refs.h"
+
+namespace {
+
+bool multiplyFits(hvSize a, hvSize b, hvSize* out) {
+  if (a != 0 && b > std::numeric_limits<hvSize>::max() / a) return false;
+  *out = a * b;
+  return true;
+}
+
+void releaseSlots(hvArray* a) {
+  const hvSize count = a->slotCount();
+  switch (a->classID) {
+    case hvCELL_CLASS:
+    case hvSTRUCT_CLASS:
+      for (hvSize i = 0; i < count; ++i) hvDestroyArray(a->slots<hvArray*>()[i]);
+      break;
+    case hvFUNCTION_CLASS:
+      for (hvSize i = 0; i < count; ++i) std::free(a->slots<char*>()[i]);
+      break;
+    case hvOBJECT_CLASS:
+      for (hvSize i = 0; i < count; ++i) hoxReleaseObject(a->slots<QxInterface*>()[i]);
+      break;
+    default:
+      break;
+  }
+}
+
+void freeBlock(hvArray* a) {
+  if (a->data != a->inline_) std::free(a->data);
+  a->data = nullptr;
+}
+
+// Copies the slots of src into dst (same class and slot count), taking new
+// counts and copies where a slot owns something.
+void copySlots(const hvArray* src, hvArray* dst) {
+  const hvSize count = src->slotCount();
+  switch (src->classID) {
+    case hvCELL_CLASS:
+    case hvSTRUCT_CLASS:
+      for (hvSize i = 0; i < count; ++i) {
+        const hvArray* child = src->slots<hvArray*>()[i];
+        dst->slots<hvArray*>()[i] = child ? hvDuplicateArray(child) : nullptr;
+      }
+      break;
+    case hvFUNCTION_CLASS:
+      for (hvSize i = 0; i < count; ++i) {
+        const char* name = src->slots<char*>()[i];
+        dst->slots<char*>()[i] = name ? strdup(name) : nullptr;
+      }
+      break;
+    case hvOBJECT_CLASS:
+      for (hvSize i = 0; i < count; ++i) {
+        QxInterface* h = src->slots<QxInterface*>()[i];
+        hoxRetainObject(h);
+        dst->slots<QxInterface*>()[i] = h;
+      }
+      break;
+    default:
+      if (count) std::memcpy(dst->data, src->data, count * hvimpl::slotSize(src->classID));
+      break;
+  }
+}
+
+bool isNumericOrLogical(const hvArray* a) {
+  return a && (a->classID == hvDOUBLE_CLASS || a->classID == hvINT32_CLASS ||
+               a->classID == hvLOGICAL_CLASS);
+}
+
+}  // namespace
+
+hvArray::~hvArray() {
+  if (data) releaseSlots(this);
+  freeBlock(this);
+}
+
+namespace hvimpl {
+
+std::size_t slotSize(hvClassID cls) {
+  switch (cls) {
+    case hvDOUBLE_CLASS:
+      return sizeof(double);
+    case hvINT32_CLASS:
+      return sizeof(int32_t);
+    case hvLOGICAL_CLASS:
+      return sizeof(bool);
+    case hvCHAR_CLASS:
+      return sizeof(char);
+    case hvCELL_CLASS:
+    case hvSTRUCT_CLASS:
+      return sizeof(hvArray*);
+    case hvFUNCTION_CLASS:
+      return sizeof(char*);
+    case hvOBJECT_CLASS:
+      return sizeof(QxInterface*);
+    default:
+      return 0;
+  }
+}
+
+bool resizeSlots(hvArray* a, hvSize slots) {
+  hvSize bytes = 0;
+  if (!multiplyFits(slots, slotSize(a->classID), &bytes)) return false;
+  void* block = a->inline_;
+  if (bytes > sizeof(a->inline_)) {
+    block = std::calloc(slots, slotSize(a->classID));
+    if (!block) return false;
+  } else {
+    std::memset(a->inline_, 0, sizeof(a->inline_));
+  }
+  if (a->data != a->inline_) std::free(a->data);
+  a->data = block;
+  return true;
+}
+
+hvArray* allocate(hvClassID cls, hvSize m, hvSize n, std::vector<std::string> fieldNames) {
+  if (slotSize(cls) == 0) return nullptr;
+  hvSize numel = 0;
+  hvSize slots = 0;
+  if (!multiplyFits(m, n, &numel)) return nullptr;
+  const hvSize perElement = cls == hvSTRUCT_CLASS ? fieldNames.size() : 1;
+  if (!multiplyFits(numel, perElement, &slots)) return nullptr;
+  hvArray* a = new (std::nothrow) hvArray;
+  if (!a) return nullptr;
+  a->classID = cls;
+  a->fieldNames = std::move(fieldNames);
+  if (!resizeSlots(a, slots)) {
+    delete a;
+    return nullptr;
+  }
+  // The shape is set last so that a half-made value never claims slots.
+  a->m = m;
+  a->n = n;
+  return a;
+}
+
+}  // namespace hvimpl
+
+// --- creation ---
+
+hvArray* hvCreateDoubleMatrix(hvSize m, hvSize n, hvComplexity) {
+  return hvimpl::allocate(hvDOUBLE_CLASS, m, n);
+}
+
+hvArray* hvCreateDoubleScalar(double x) {
+  hvArray* a = hvimpl::allocate(hvDOUBLE_CLASS, 1, 1);
+  if (a) a->slots<double>()[0] = x;
+  return a;
+}
+
+hvArray* hvCreateLogicalScalar(bool b) {
+  hvArray* a = hvimpl::allocate(hvLOGICAL_CLASS, 1, 1);
+  if (a) a->slots<bool>()[0] = b;
+  return a;
+}
+
+hvArray* hvCreateLogicalMatrix(hvSize m, hvSize n) {
+  return hvimpl::allocate(hvLOGICAL_CLASS, m, n);
+}
+
+hvArray* hvCreateString(const char* text) {
+  const hvSize length = text ? std::strlen(text) : 0;
+  hvArray* a = hvimpl::allocate(hvCHAR_CLASS, length ? 1 : 0, length);
+  if (a && length) std::memcpy(a->data, text, length);
+  return a;
+}
+
+hvArray* hvCreateCellMatrix(hvSize m, hvSize n) { return hvimpl::allocate(hvCELL_CLASS, m, n); }
+
+hvArray* hvCreateStructMatrix(hvSize m, hvSize n, int nfields, const char** fieldNames) {
+  std::vector<std::string> names;
+  if (fieldNames && nfields > 0) names.reserve(static_cast<std::size_t>(nfields));
+  for (int k = 0; fieldNames && k < nfields; ++k) {
+    const char* name = fieldNames[k];
+    // A null, empty or repeated name would make the field list ambiguous.
+    if (!name || !*name) continue;
+    bool seen = false;
+    for (const std::string& have : names) seen = seen || have == name;
+    if (!seen) names.emplace_back(name);
+  }
+  return hvimpl::allocate(hvSTRUCT_CLASS, m, n, std::move(names));
+}
+
+hvArray* hvCreateNumericMatrix(hvSize m, hvSize n, int classID, hvComplexity) {
+  switch (classID) {
+    case hvDOUBLE_CLASS:
+    case hvINT32_CLASS:
+    case hvLOGICAL_CLASS:
+    case hvCHAR_CLASS:
+    case hvFUNCTION_CLASS:
+      return hvimpl::allocate(static_cast<hvClassID>(classID), m, n);
+    default:
+      return nullptr;  // not a class that numeric storage can hold
+  }
+}
+
+// --- ownership ---
+
+void hvDestroyArray(hvArray* a) { delete a; }
+
+hvArray* hvDuplicateArray(const hvArray* a) {
+  if (!a) return nullptr;
+  hvArray* copy = hvimpl::allocate(a->classID, a->m, a->n, a->fieldNames);
+  if (copy) copySlots(a, copy);
+  return copy;
+}
+
+void hvSetArrayScope(hvArray*, int) {}
+
+// --- shape and class ---
+
+hvClassID hvGetClassID(const hvArray* a) { return a ? a->classID : hvUNKNOWN_CLASS; }
+
+const char* hvGetClassName(const hvArray* a) {
+  switch (hvGetClassID(a)) {
+    case hvCELL_CLASS:
+      return "cell";
+    case hvSTRUCT_CLASS:
+      return "struct";
+    case hvLOGICAL_CLASS:
+      return "logical";
+    case hvCHAR_CLASS:
+      return "char";
+    case hvDOUBLE_CLASS:
+      return "double";
+    case hvINT32_CLASS:
+      return "int32";
+    case hvFUNCTION_CLASS:
+      return "function_handle";
+    case hvOBJECT_CLASS:
+      return "handle";
+    default:
+      return "unknown";
+  }
+}
+
+hvSize hvGetM(const hvArray* a) { return a ? a->m : 0; }
+hvSize hvGetN(const hvArray* a) { return a ? a->n : 0; }
+hvSize hvGetNumberOfElements(const hvArray* a) { return a ? a->numel() : 0; }
+hvSize hvGetNumberOfDimensions(const hvArray*) { return 2; }
+bool hvIsEmpty(const hvArray* a) { return hvGetNumberOfElements(a) == 0; }
+bool hvIsDouble(const hvArray* a) { return hvGetClassID(a) == hvDOUBLE_CLASS; }
+bool hvIsLogical(const hvArray* a) { return hvGetClassID(a) == hvLOGICAL_CLASS; }
+bool hvIsChar(const hvArray* a) { return hvGetClassID(a) == hvCHAR_CLASS; }
+bool hvIsCell(const hvArray* a) { return hvGetClassID(a) == hvCELL_CLASS; }
+bool hvIsStruct(const hvArray* a) { return hvGetClassID(a) == hvSTRUCT_CLASS; }
+bool hvIsFunctionHandle(const hvArray* a) { return hvGetClassID(a) == hvFUNCTION_CLASS; }
+bool hvIsObject(const hvArray* a) { return hvGetClassID(a) == hvOBJECT_CLASS; }
+bool hvIsNumeric(const hvArray* a) { return hvIsDouble(a) || hvGetClassID(a) == hvINT32_CLASS; }
+bool hvIsScalar(const hvArray* a) { return hvGetNumberOfElements(a) == 1; }
+
+// --- numeric and logical data ---
+
+double* hvGetPr(const hvArray* a) { return hvIsDouble(a) ? a->slots<double>() : nullptr; }
+
+int* hvGetInt32Data(const hvArray* a) {
+  return hvGetClassID(a) == hvINT32_CLASS ? a->slots<int32_t>() : nullptr;
+}
+
+bool* hvGetLogicals(const hvArray* a) { return hvIsLogical(a) ? a->slots<bool>() : nullptr; }
+
+double hvGetScalar(const hvArray* a) { return hvGetElementAsDouble(a, 0); }
+
+double hvGetElementAsDouble(const hvArray* a, hvSize i) {
+  if (!isNumericOrLogical(a) || i >= a->numel()) return 0.0;
+  switch (a->classID) {
+    case hvDOUBLE_CLASS:
+      return a->slots<double>()[i];
+    case hvINT32_CLASS:
+      return a->slots<int32_t>()[i];
+    default:
+      return a->slots<bool>()[i] ? 1.0 : 0.0;
+  }
+}
+
+// --- strings ---
+
+char* hvArrayToString(const hvArray* a) {
+  if (!hvIsChar(a)) return nullptr;
+  const hvSize length = a->numel();
+  char* text = static_cast<char*>(std::malloc(length + 1));
+  if (!text) return nullptr;
+  if (length) std::memcpy(text, a->data, length);
+  text[length] = '\0';
+  return text;
+}
+
+void hvFree(void* p) { std::free(p); }
