@@ -33,31 +33,10 @@ bool hand(Property* prop, QxInterface* object, bool coalescable,
 
 using HCallbackEventTest = EventsTest;
 
-TEST_F(HCallbackEventTest, CallbackGetsTheObjectHandleOrTheWrappersResultAndTheEvent) {
-  QxInterface* device = newObject();
-  Property* fcn = callbackProperty(device, "ErrorFcn", "evt_log");
+TEST_F(HCallbackEventTest, CallbackRunsWithTheObjectOrTheWrappersValueAndIsDisabledOnFailure) {
   hoxRegisterFunction("evt_wrap", [](int, hvArray* plhs[], int, hvArray* prhs[]) {
     plhs[0] = hvCreateString(hvGetObjectHandle(prhs[0]) != nullptr ? "wrapped" : "no object");
   });
-  ASSERT_TRUE(hand(fcn, device, false));
-  ASSERT_TRUE(hand(fcn, device, false, "evt_wrap"));
-  EXPECT_EQ(EventService::processEvents(), 2u);
-  hoxUnregisterFunction("evt_wrap");
-
-  ASSERT_EQ(runs_.size(), 2u);
-  EXPECT_EQ(runs_[0].object, device);
-  EXPECT_EQ(runs_[1].object, nullptr);
-  EXPECT_EQ(runs_[1].objectText, "wrapped");
-  for (const CallbackRun& run : runs_) {
-    EXPECT_EQ(run.type(), "Error");
-    EXPECT_EQ(zelhox::fcns::getString(run.data("Message")), "oops 1");
-    EXPECT_EQ(zelhox::fcns::getString(run.data("MessageID")), "dev:err");
-  }
-  EXPECT_TRUE(warnings_.empty());
-  EXPECT_TRUE(HCallbackEvent::isExecutable(fcn));
-}
-
-TEST_F(HCallbackEventTest, FailingCallbackIsDisabledAsItsEventAllows) {
   hoxRegisterFunction("evt_interrupt", [](int, hvArray* plhs[], int, hvArray*[]) {
     plhs[0] = hvCreateString("dropped");
     HostInterruptState::SetInterruptPending(true);
@@ -80,6 +59,7 @@ TEST_F(HCallbackEventTest, FailingCallbackIsDisabledAsItsEventAllows) {
       {"fails, not disableable", "evt_fail", "", false, true, "test:callback:failed", false, false},
       {"fails, hidden property", "evt_fail", "", true, false, "test:callback:failed", true, false},
       {"succeeds", "evt_log", "", true, true, nullptr, false, false},
+      {"wrapper succeeds", "evt_log", "evt_wrap", true, true, nullptr, false, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -99,7 +79,14 @@ TEST_F(HCallbackEventTest, FailingCallbackIsDisabledAsItsEventAllows) {
     } else {
       EXPECT_TRUE(errors_.empty());
     }
-    EXPECT_EQ(runs_.size(), c.error != nullptr ? 0u : 1u);
+    ASSERT_EQ(runs_.size(), c.error != nullptr ? 0u : 1u);
+    if (c.error == nullptr) {
+      EXPECT_EQ(runs_[0].object, *c.wrapper == '\0' ? device : nullptr);
+      EXPECT_EQ(runs_[0].objectText, *c.wrapper == '\0' ? "" : "wrapped");
+      EXPECT_EQ(runs_[0].type(), "Error");
+      EXPECT_EQ(zelhox::fcns::getString(runs_[0].data("Message")), "oops 1");
+      EXPECT_EQ(zelhox::fcns::getString(runs_[0].data("MessageID")), "dev:err");
+    }
     EXPECT_EQ(fcn->isIgnoreUntilSet(), c.disabled);
     EXPECT_EQ(HCallbackEvent::isExecutable(fcn), !c.disabled);
     ASSERT_EQ(warnings_.size(), c.warned ? 1u : 0u);
@@ -118,6 +105,7 @@ TEST_F(HCallbackEventTest, FailingCallbackIsDisabledAsItsEventAllows) {
     EXPECT_EQ(EventService::processEvents(), 1u);
   }
   hoxUnregisterFunction("evt_interrupt");
+  hoxUnregisterFunction("evt_wrap");
 }
 
 TEST_F(HCallbackEventTest, CallbackMayReplaceItsPropertyOrDestroyItsObject) {

@@ -138,16 +138,13 @@ TEST_F(TimerEventManagerTest, StopFlushesOnlyThisTimersQueuedTicks) {
   }
 }
 
-TEST_F(TimerEventManagerTest, StopEndsAnHourLongWaitAndTheTimerStartsAgain) {
+TEST_F(TimerEventManagerTest, StoppedTimerStartsAgainAndItsEndFlushesItsTick) {
   Timed t = timed(3600.0);
   auto m = manager(t);
-  for (int round = 0; round < 2; ++round) {
-    SCOPED_TRACE(round);
-    m->start();
-    EXPECT_TRUE(m->isRunning());
-    m->stop();  // hangs (CTest's timeout) unless the wait is cut short
-    EXPECT_FALSE(m->isRunning());
-  }
+  m->start();
+  EXPECT_TRUE(m->isRunning());
+  m->stop();
+  EXPECT_FALSE(m->isRunning());
   setDouble(*t.period, 0.001);
   m->start();
   EXPECT_TRUE(waitForQueued(1u));
