@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
 #include "zelhost/services/zelhox.h"
@@ -14,17 +13,10 @@ namespace {
 // Reaches the protected stamp of a record.
 template <class Base>
 struct Stamped : Base {
-  using Base::Base;
+  template <class... Args>
+  explicit Stamped(Args... args) : Base(args...) {}
   using Base::getTimestamp;
   using Base::setTimestamp;
-};
-
-// Variadic constructors are not inherited.
-struct StampedError : ErrorEventInfo {
-  StampedError(const char* id, const char* format, const char* arg)
-      : ErrorEventInfo(id, format, arg) {}
-  using ErrorEventInfo::getTimestamp;
-  using ErrorEventInfo::setTimestamp;
 };
 
 std::string field(const hvArray* s, const char* name) {
@@ -38,9 +30,7 @@ bool sameTime(const hvArray* absTime, double seconds) {
 
 TEST(HCallbackEventInfoTest, TimerStampsAtDeliveryAndErrorKeepsItsBirthTime) {
   const double longAgo = zelutil::Timestamp().getTime() - 3600.0;
-
   Stamped<TimerEventInfo> timer;
-  EXPECT_EQ(timer.getType(), "Timer");
   EXPECT_FALSE(timer.isErrorEvent());
   timer.setTimestamp(zelutil::Timestamp(longAgo));
   ZLScopedHvArray timerData(timer.createHvEventData());
@@ -48,46 +38,37 @@ TEST(HCallbackEventInfoTest, TimerStampsAtDeliveryAndErrorKeepsItsBirthTime) {
   EXPECT_GT(timer.getTimestamp().getTime(), longAgo + 3500.0) << "renewed when delivered";
   EXPECT_TRUE(sameTime(hvGetField(timerData, 0, "AbsTime"), timer.getTimestamp().getTime()));
 
-  StampedError error("dev:io:timeout", "device %s did not answer", "scope1");
-  EXPECT_EQ(error.getType(), "Error");
+  Stamped<ErrorEventInfo> error("dev:io:timeout", "device %s did not answer", "scope1");
   EXPECT_TRUE(error.isErrorEvent());
   error.setTimestamp(zelutil::Timestamp(longAgo));
   ZLScopedHvArray errorData(error.createHvEventData());
-  ASSERT_EQ(hvGetNumberOfFields(errorData), 3);
-  EXPECT_STREQ(hvGetFieldNameByNumber(errorData, 0), "AbsTime");
-  EXPECT_STREQ(hvGetFieldNameByNumber(errorData, 1), "Message");
-  EXPECT_STREQ(hvGetFieldNameByNumber(errorData, 2), "MessageID");
   EXPECT_TRUE(sameTime(hvGetField(errorData, 0, "AbsTime"), longAgo)) << "never renewed";
   EXPECT_EQ(field(errorData, "Message"), "device scope1 did not answer");
   EXPECT_EQ(field(errorData, "MessageID"), "dev:io:timeout");
 
-  // The whole structure a callback gets carries the type next to the data.
   error.setErrorID("dev:io:reset");
   error.setMessage("%d retries", 3);
   ZLScopedHvArray event(error.createPulvraStructure());
   EXPECT_EQ(field(event, "Type"), "Error");
-  const hvArray* data = hvGetField(event, 0, "Data");
-  EXPECT_EQ(field(data, "MessageID"), "dev:io:reset");
-  EXPECT_EQ(field(data, "Message"), "3 retries");
-}
+  EXPECT_EQ(field(hvGetField(event, 0, "Data"), "MessageID"), "dev:io:reset");
+  EXPECT_EQ(field(hvGetField(event, 0, "Data"), "Message"), "3 retries");
 
-TEST(HCallbackEventInfoTest, NullTextsAreEmptyNotCrashes) {
-  ErrorEventInfo error(nullptr, nullptr);
-  EXPECT_STREQ(error.getErrorID(), "");
-  EXPECT_STREQ(error.getErrorMessage(), "");
-  error.setErrorID(nullptr);
-  ZLScopedHvArray data(error.createHvEventData());
-  EXPECT_EQ(field(data, "MessageID"), "");
+  // Null texts are empty, not crashes.
+  ErrorEventInfo blank(nullptr, nullptr);
+  EXPECT_STREQ(blank.getErrorMessage(), "");
+  blank.setErrorID(nullptr);
+  blank.setMessage(nullptr);
+  EXPECT_STREQ(blank.getErrorID(), "");
+  EXPECT_STREQ(blank.getErrorMessage(), "");
 }
 
 // A product's timer record with data of its own.
 class CountingTimerInfo : public TimerEventInfo {
  public:
   hvArray* createHvEventData() const override {
-    ++built;
     const char* names[] = {"Count"};
     hvArray* s = hvCreateStructMatrix(1, 1, 1, names);
-    hvSetFieldByNumber(s, 0, 0, hvCreateDoubleScalar(built));
+    hvSetFieldByNumber(s, 0, 0, hvCreateDoubleScalar(++built));
     return s;
   }
   mutable int built = 0;
@@ -103,8 +84,7 @@ TEST(HCallbackEventInfoTest, DelegateDeliversItsTargetsDataOrThePlainTimerData) 
   EXPECT_EQ(hvGetField(data, 0, "AbsTime"), nullptr);
   EXPECT_EQ(target.built, 1);
 
-  TimerEventInfoDelegate orphan(nullptr);
-  ZLScopedHvArray plain(orphan.createHvEventData());
+  ZLScopedHvArray plain(TimerEventInfoDelegate(nullptr).createHvEventData());
   EXPECT_NE(hvGetField(plain, 0, "AbsTime"), nullptr);
 }
 

@@ -31,51 +31,35 @@ bool hand(Property* prop, QxInterface* object, bool coalescable,
   return event->serviceEvent(false);  // the service owns it now
 }
 
-const std::string kWarningText =
-    "The TimerFcn callback is being disabled.\nTo enable the callback, set the TimerFcn property.";
-
 using HCallbackEventTest = EventsTest;
 
-TEST_F(HCallbackEventTest, CallbackGetsTheObjectHandleOrTheWrappersResultAndTheEvent) {
-  QxInterface* device = newObject();
-  Property* fcn = callbackProperty(device, "ErrorFcn", "evt_log");
+TEST_F(HCallbackEventTest, CallbackRunsWithTheObjectOrTheWrappersValueAndIsDisabledOnFailure) {
   hoxRegisterFunction("evt_wrap", [](int, hvArray* plhs[], int, hvArray* prhs[]) {
     plhs[0] = hvCreateString(hvGetObjectHandle(prhs[0]) != nullptr ? "wrapped" : "no object");
   });
-
-  ASSERT_TRUE(hand(fcn, device, false));
-  ASSERT_TRUE(hand(fcn, device, false, "evt_wrap"));
-  EXPECT_EQ(EventService::processEvents(), 2u);
-  hoxUnregisterFunction("evt_wrap");
-
-  ASSERT_EQ(runs_.size(), 2u);
-  EXPECT_EQ(runs_[0].object, device);
-  EXPECT_EQ(runs_[1].object, nullptr);
-  EXPECT_EQ(runs_[1].objectText, "wrapped");
-  for (const CallbackRun& run : runs_) {
-    EXPECT_EQ(run.type(), "Error");
-    EXPECT_EQ(zelhox::fcns::getString(run.data("Message")), "oops 1");
-    EXPECT_EQ(zelhox::fcns::getString(run.data("MessageID")), "dev:err");
-  }
-  EXPECT_TRUE(warnings_.empty());
-  EXPECT_TRUE(HCallbackEvent::isExecutable(fcn));
-}
-
-TEST_F(HCallbackEventTest, FailingCallbackIsDisabledAsItsEventAllows) {
+  hoxRegisterFunction("evt_interrupt", [](int, hvArray* plhs[], int, hvArray*[]) {
+    plhs[0] = hvCreateString("dropped");
+    HostInterruptState::SetInterruptPending(true);
+  });
   struct Case {
     const char* name;
     const char* callback;
     const char* wrapper;
     bool canBeDisabled;
     bool visible;
+    const char* error;  // the one error reported, or null
     bool disabled;
     bool warned;
   } cases[] = {
-      {"fails, disableable", "evt_fail", "", true, true, true, true},
-      {"wrapper fails", "evt_log", "evt_no_such_fn", true, true, true, true},
-      {"fails, not disableable", "evt_fail", "", false, true, false, false},
-      {"fails, hidden property", "evt_fail", "", true, false, true, false},
-      {"succeeds", "evt_log", "", true, true, false, false},
+      {"fails, disableable", "evt_fail", "", true, true, "test:callback:failed", true, true},
+      {"wrapper fails", "evt_log", "evt_no_such_fn", true, true, "PULVRA:undefinedFunction", true,
+       true},
+      {"wrapper interrupted", "evt_log", "evt_interrupt", true, true, "PULVRA:interrupt", true,
+       true},
+      {"fails, not disableable", "evt_fail", "", false, true, "test:callback:failed", false, false},
+      {"fails, hidden property", "evt_fail", "", true, false, "test:callback:failed", true, false},
+      {"succeeds", "evt_log", "", true, true, nullptr, false, false},
+      {"wrapper succeeds", "evt_log", "evt_wrap", true, true, nullptr, false, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -88,59 +72,81 @@ TEST_F(HCallbackEventTest, FailingCallbackIsDisabledAsItsEventAllows) {
 
     ASSERT_TRUE(hand(fcn, device, false, c.wrapper, c.canBeDisabled));
     EventService::processEvents();
-    const bool failed = std::string(c.callback) == "evt_fail" || *c.wrapper != '\0';
-    EXPECT_EQ(errors_.size(), failed ? 1u : 0u) << "the failure is reported once";
-    EXPECT_EQ(runs_.size(), failed ? 0u : 1u);
+    HostInterruptState::SetInterruptPending(false);
+    if (c.error != nullptr) {
+      ASSERT_EQ(errors_.size(), 1u) << "the failure is reported once";
+      EXPECT_EQ(errors_[0].first, c.error);
+    } else {
+      EXPECT_TRUE(errors_.empty());
+    }
+    ASSERT_EQ(runs_.size(), c.error != nullptr ? 0u : 1u);
+    if (c.error == nullptr) {
+      EXPECT_EQ(runs_[0].object, *c.wrapper == '\0' ? device : nullptr);
+      EXPECT_EQ(runs_[0].objectText, *c.wrapper == '\0' ? "" : "wrapped");
+      EXPECT_EQ(runs_[0].type(), "Error");
+      EXPECT_EQ(zelhox::fcns::getString(runs_[0].data("Message")), "oops 1");
+      EXPECT_EQ(zelhox::fcns::getString(runs_[0].data("MessageID")), "dev:err");
+    }
     EXPECT_EQ(fcn->isIgnoreUntilSet(), c.disabled);
     EXPECT_EQ(HCallbackEvent::isExecutable(fcn), !c.disabled);
+    ASSERT_EQ(warnings_.size(), c.warned ? 1u : 0u);
     if (c.warned) {
-      ASSERT_EQ(warnings_.size(), 1u);
       EXPECT_EQ(warnings_[0].first, "vornix:callback:errInTimerFcn");
-      EXPECT_EQ(warnings_[0].second, kWarningText);
-    } else {
-      EXPECT_TRUE(warnings_.empty());
+      EXPECT_EQ(warnings_[0].second,
+                "The TimerFcn callback is being disabled.\nTo enable the callback, set the "
+                "TimerFcn property.");
     }
     if (!c.disabled) continue;
     // A silenced callback is skipped until its property is set again.
     ASSERT_TRUE(hand(fcn, device, false));
     EXPECT_EQ(EventService::processEvents(), 0u);
     setCallback(*fcn, "evt_log");
-    EXPECT_TRUE(HCallbackEvent::isExecutable(fcn));
     ASSERT_TRUE(hand(fcn, device, false));
     EXPECT_EQ(EventService::processEvents(), 1u);
   }
+  hoxUnregisterFunction("evt_interrupt");
+  hoxUnregisterFunction("evt_wrap");
 }
 
-TEST_F(HCallbackEventTest, ObjectBeingDestroyedIsNeverHeldAgainstTheCallback) {
+TEST_F(HCallbackEventTest, CallbackMayReplaceItsPropertyOrDestroyItsObject) {
   QxInterface* device = newObject();
-  Property* fcn = callbackProperty(device, "TimerFcn", "evt_fail");
-  DirectEvent event(fcn, device, new TimerEventInfo, "", true, true);
-  EXPECT_TRUE(event.isExecutable());
-  device->destroy(QxDatabaseClient::getInternalClient());
-  EXPECT_FALSE(event.isExecutable());
-  EXPECT_FALSE(event.execute());
+  Property* fcn = callbackProperty(device, "TimerFcn", "evt_log");
+  // The running callback loses the property's use of it; its run goes on.
+  onRun_ = [&](const CallbackRun&) { setCallback(*fcn, "evt_destroy"); };
+  hoxRegisterFunction("evt_destroy", [device](int, hvArray*[], int, hvArray*[]) {
+    device->destroy(QxDatabaseClient::getInternalClient());
+    throw new ErrorIdException("test:callback:gone", "failed after destroying its object");
+  });
+  DirectEvent first(fcn, device, new TimerEventInfo, "", true, true);
+  EXPECT_TRUE(first.execute());
+  EXPECT_EQ(runs_.size(), 1u);
+  EXPECT_TRUE(first.isExecutable()) << "the replacement is ready to run";
+
+  // A failure while the object is being destroyed is not held against the callback.
+  DirectEvent second(fcn, device, new TimerEventInfo, "", true, true);
+  EXPECT_FALSE(second.execute());
+  hoxUnregisterFunction("evt_destroy");
+  ASSERT_EQ(errors_.size(), 1u);
+  EXPECT_EQ(errors_[0].first, "test:callback:gone");
+  EXPECT_FALSE(second.isExecutable());
   EXPECT_FALSE(fcn->isIgnoreUntilSet());
+  EXPECT_TRUE(HCallbackEvent::isExecutable(fcn));
   EXPECT_TRUE(warnings_.empty());
 }
 
 TEST_F(HCallbackEventTest, NoCallbackRunsNothingAndReportsFailure) {
   QxInterface* device = newObject();
   Property* empty = callbackProperty(device, "TimerFcn", nullptr);
-  double gain = 2.0;
   Property* notACallback = property(device, "Gain", "double");
-  notACallback->setValue(&gain, false);
-  struct Case {
-    const char* name;
-    Property* prop;
-  } cases[] = {{"no property", nullptr}, {"no value", empty}, {"not a callback", notACallback}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    DirectEvent event(c.prop, device, new TimerEventInfo, "", true, false);
-    EXPECT_FALSE(HCallbackEvent::isExecutable(c.prop));
+  setDouble(*notACallback, 2.0);
+  for (Property* prop : {static_cast<Property*>(nullptr), empty, notACallback}) {
+    SCOPED_TRACE(prop == nullptr ? "no property" : prop->getPropInfo()->getName());
+    DirectEvent event(prop, device, new TimerEventInfo, "", true, false);
+    EXPECT_FALSE(HCallbackEvent::isExecutable(prop));
     EXPECT_FALSE(event.isExecutable());
     EXPECT_FALSE(event.execute());
-    if (c.prop != nullptr) {
-      EXPECT_FALSE(c.prop->isIgnoreUntilSet());
+    if (prop != nullptr) {
+      EXPECT_FALSE(prop->isIgnoreUntilSet());
     }
   }
   EXPECT_TRUE(runs_.empty());
@@ -148,7 +154,7 @@ TEST_F(HCallbackEventTest, NoCallbackRunsNothingAndReportsFailure) {
   EXPECT_TRUE(errors_.empty());
 }
 
-TEST_F(HCallbackEventTest, CoalescesOnlyTheSameObjectAndPropertyIgnoringCase) {
+TEST_F(HCallbackEventTest, CoalescesAndFlushesByObjectAndPropertyIgnoringCase) {
   QxInterface* a = newObject();
   QxInterface* b = newObject();
   Property* timerA = callbackProperty(a, "TimerFcn", "evt_log");
@@ -168,18 +174,11 @@ TEST_F(HCallbackEventTest, CoalescesOnlyTheSameObjectAndPropertyIgnoringCase) {
   // Once the queued one ran, the next one is queued again.
   EXPECT_TRUE(hand(timerAUpper, a, true));
   EXPECT_EQ(EventService::processEvents(), 1u);
-}
+  runs_.clear();
 
-TEST_F(HCallbackEventTest, FlushRemovesTheObjectsEventsByNameOrAll) {
-  QxInterface* a = newObject();
-  QxInterface* b = newObject();
-  Property* timerA = callbackProperty(a, "TimerFcn", "evt_log");
-  Property* errorA = callbackProperty(a, "ErrorFcn", "evt_log");
-  Property* timerB = callbackProperty(b, "TimerFcn", "evt_log");
   hand(timerA, a, false);
   hand(errorA, a, false);
   hand(timerB, b, false);
-
   HCallbackEvent::flushEvents(a, "timerfcn", false);
   EXPECT_EQ(EventService::queuedCount(), 2u);
   HCallbackEvent::flushEvents(nullptr, "", false);

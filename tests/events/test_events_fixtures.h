@@ -1,5 +1,5 @@
-// Shared fixture of the event tests: bare objects with hand-built callback and period
-// properties, a running event service, and host functions that log the callbacks they run.
+// Shared fixture of the event tests: bare objects with hand-built properties, a running event
+// service, and host functions that log the callbacks they run.
 #ifndef ZELOBJSYS_TESTS_EVENTS_TEST_EVENTS_FIXTURES_H
 #define ZELOBJSYS_TESTS_EVENTS_TEST_EVENTS_FIXTURES_H
 
@@ -24,8 +24,7 @@
 namespace zelobjsys {
 namespace eventstest {
 
-// One run of the logging callback: the object value it got and the event
-// structure (a copy).
+// One run of the logging callback: the object value it got and a copy of the event.
 struct CallbackRun {
   QxInterface* object = nullptr;  // null when the value was no object handle
   std::string objectText;         // the value's text when it was a string
@@ -67,16 +66,14 @@ class EventsTest : public ::testing::Test {
     objects_.clear();
   }
 
-  // A bare object; the fixture keeps a reference, so that its handle stays
-  // valid after a test destroys it.
+  // The fixture keeps a reference, so that the handle stays valid after a test destroys it.
   QxInterface* newObject() {
     QxInterface* object = hoxCreateObject(nullptr, nullptr);
     objects_.emplace_back(object->getReference());
     return object;
   }
 
-  // A property entry of object with a record of that type; lives until the
-  // end of the test.
+  // A property entry of object with a record of that type, kept until the end of the test.
   Property* property(QxInterface* object, const char* name, const char* typeName,
                      const hvArray* defaultValue = nullptr) {
     auto record = std::make_unique<TestPropInfo<>>(name);
