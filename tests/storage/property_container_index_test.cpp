@@ -100,25 +100,17 @@ TEST_F(PropertyContainerIndexTest, EveryRecordAndNoOtherDescriptorGetsItsEntryWh
     for (int n = 0; kind[n] != '\0'; ++n) {
       for (bool instance : {false, true}) {
         const std::string name = (instance ? "I" : "C") + std::to_string(n);
-        QxPropInfoTemplate* descriptor = nullptr;
-        const PropInfo* own = nullptr;
-        if (kind[n] == 'h') {
-          descriptor = new HostOnlyDescriptor(name.c_str());
-        } else if (kind[n] == 'i') {
-          auto* r = new OtherRecord(name.c_str());
-          descriptor = r;
-          own = r;
-        } else {
-          PropInfo* r =
-              instance ? static_cast<PropInfo*>(record<InstancePropInfo>(name.c_str(), "double"))
-                       : record(name.c_str(), "double");
-          descriptor = r;
-          own = r;
-        }
-        if (instance)
+        PropInfo* own = nullptr;
+        if (kind[n] == 'i') own = new OtherRecord(name.c_str());
+        if (kind[n] == 'r' && instance) own = record<InstancePropInfo>(name.c_str(), "double");
+        if (kind[n] == 'r' && !instance) own = record(name.c_str(), "double");
+        QxPropInfoTemplate* descriptor = own;
+        if (own == nullptr) descriptor = new HostOnlyDescriptor(name.c_str());
+        if (instance) {
           object->addInstanceProperty(descriptor);
-        else
+        } else {
           cls->addProperty(descriptor);
+        }
         expected.emplace_back(name, own);
       }
     }

@@ -42,20 +42,15 @@ struct InstancePropInfoTestPeer {
 
 namespace storagetest {
 
-// The own part of a test device object.
-struct TestDevice {
-  explicit TestDevice(QxInterface* object) : container(object) {}
-  PropertyContainer container;
-};
-
+// A device class whose objects' own part is their container.
 class DeviceClass : public QxClass {
  public:
   explicit DeviceClass(const char* name) { setName(name); }
-  void* createClassSpecificObject(QxInterface* object) override { return new TestDevice(object); }
+  void* createClassSpecificObject(QxInterface* o) override { return new PropertyContainer(o); }
   bool isHandleClass() const override { return true; }
   bool isAbstractClass() const override { return false; }
   void releaseObjectPart(QxInterface* object) override {
-    delete static_cast<TestDevice*>(object->getObject());
+    delete static_cast<PropertyContainer*>(object->getObject());
   }
 };
 
@@ -63,8 +58,7 @@ inline PropertyContainer* containerOf(QxInterface* object) {
   if (object == nullptr || dynamic_cast<DeviceClass*>(object->getDatabaseClass()) == nullptr) {
     return nullptr;
   }
-  auto* device = static_cast<TestDevice*>(object->getObject());
-  return device != nullptr ? &device->container : nullptr;
+  return static_cast<PropertyContainer*>(object->getObject());
 }
 
 // A product record that keeps its values where products do: in the object's
@@ -138,11 +132,7 @@ class StorageTest : public ::testing::Test {
     cls_ = new DeviceClass("Device");
     app_->addLocalClass(cls_);
     if (QxTypeRepository::getType("PIReadOnlyEnumType") == nullptr) {
-      auto* readOnly = new EnumStringType("PIReadOnlyEnumType");
-      readOnly->addEnumValue("always", 0);
-      readOnly->addEnumValue("never", 1);
-      readOnly->addEnumValue("whileRunning", 2);
-      keepType(readOnly);
+      enumType("PIReadOnlyEnumType", {{"always", 0}, {"never", 1}, {"whileRunning", 2}});
     }
   }
 
@@ -175,12 +165,8 @@ class StorageTest : public ::testing::Test {
                                 const hvArray* bounds = nullptr,
                                 int constraint = kPIConstraintNone) {
     auto* r = new ContainerRecord<Base>(name);
-    if (bounds != nullptr) {
-      PropInfoTestPeer::setPIConstraint(*r, kPIConstraintBounded);
-      r->setPIConstraintValue(bounds);
-    } else {
-      PropInfoTestPeer::setPIConstraint(*r, constraint);
-    }
+    PropInfoTestPeer::setPIConstraint(*r, bounds != nullptr ? kPIConstraintBounded : constraint);
+    if (bounds != nullptr) r->setPIConstraintValue(bounds);
     r->setPIDefaultValue(defaultValue);
     PropInfoTestPeer::initQxValuesBeforeAdd(*r, typeName);
     return r;
