@@ -126,32 +126,13 @@ TEST_F(PropInfoQxCTest, AnEnumerationRegisteredBeforehandIsUsedUnchangedAndNotDe
   EXPECT_EQ(QxTypeRepository::getType(kPIReadOnlyEnumName, true), nullptr);
 }
 
-TEST_F(PropInfoQxCTest, UsersReadTheSevenFieldsAsNamesAndValues) {
+// What users read of every field is in the shell scripts; the array fields
+// hand out the record's own arrays, which stay the record's.
+TEST_F(PropInfoQxCTest, ArrayFieldsHandOutTheRecordsOwnArrays) {
   CountedRecord* r = makeRecord();
   QxInterface* host = r->getInterface();
-  const struct {
-    const char* field;
-    const char* expected;
-  } names[] = {{"Type", "double"},
-               {"Constraint", "bounded"},
-               {"ReadOnly", "always"},
-               {"Category", "status"},
-               {"readonly", "always"}};
-  for (const auto& n : names) {
-    SCOPED_TRACE(n.field);
-    ZLScopedHvArray value(host->getPropertyValue(n.field));
-    EXPECT_EQ(text(value), n.expected);
-  }
-  ZLScopedHvArray specific(host->getPropertyValue("DeviceSpecific"));
-  EXPECT_TRUE(hvIsLogical(specific));
-  EXPECT_TRUE(hvGetScalar(specific) != 0);
-  ZLScopedHvArray bounds(row({0, 10})), five(hvCreateDoubleScalar(5));
-  ZLScopedHvArray constraint(host->getPropertyValue("ConstraintValue"));
-  EXPECT_TRUE(hvIsEqual(constraint, bounds));
-  ZLScopedHvArray def(host->getPropertyValue("DefaultValue"));
-  EXPECT_TRUE(hvIsEqual(def, five));
-
-  // The array fields hand out the record's own arrays, which stay the record's.
+  ZLScopedHvArray status(host->getPropertyValue("Category"));
+  EXPECT_EQ(text(status), "status");
   EXPECT_EQ(field("DefaultValue")->getValue(nullptr, host), r->getPIDefaultValue());
   EXPECT_EQ(field("ConstraintValue")->getValue(nullptr, host), r->getPIConstraintValue());
   destroy(host);

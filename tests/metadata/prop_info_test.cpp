@@ -125,24 +125,24 @@ TEST_F(PropInfoTest, BoundedRecordLeavesItsTypeRegistered) {
 }
 
 TEST_F(PropInfoTest, ReadOnlyAndCallbackTypesSetTheHostAccess) {
-  Record always("Type");
-  Peer::setPIReadOnly(always, kPIReadOnlyAlways);
-  Peer::initQxValuesBeforeAdd(always, "string");
-  EXPECT_FALSE(always.isExternalSetAccess());
-
-  Record never("Name");
-  Peer::initQxValuesBeforeAdd(never, "string");
-  EXPECT_TRUE(never.isExternalSetAccess());
-
-  Record callback("TimerFcn");
-  Peer::setQxAbortSetAccess(callback, true);
-  Peer::initQxValuesBeforeAdd(callback, "PULVRA callback");
-  EXPECT_FALSE(callback.isAbortSetAccess());
-
-  Record plain("Count");
-  Peer::setQxAbortSetAccess(plain, true);
-  Peer::initQxValuesBeforeAdd(plain, "double");
-  EXPECT_TRUE(plain.isAbortSetAccess());
+  struct Case {
+    int readOnly;
+    const char* type;
+    bool externalSet;
+    bool abortSet;  // asked for; callbacks never abort a set
+  } cases[] = {{kPIReadOnlyAlways, "string", false, true},
+               {kPIReadOnlyNever, "string", true, true},
+               {kPIReadOnlyNever, "PULVRA callback", true, false},
+               {kPIReadOnlyNever, "double", true, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.type);
+    Record r("P");
+    Peer::setPIReadOnly(r, c.readOnly);
+    Peer::setQxAbortSetAccess(r, true);
+    Peer::initQxValuesBeforeAdd(r, c.type);
+    EXPECT_EQ(r.isExternalSetAccess(), c.externalSet);
+    EXPECT_EQ(r.isAbortSetAccess(), c.abortSet);
+  }
 }
 
 TEST_F(PropInfoTest, StorageTypeByDataType) {
