@@ -168,6 +168,12 @@ TEST_F(PropertyContainerTest, InstancePropertiesAreAddedWithTheirDefaultAndRemov
     EXPECT_EQ(c.getPropInfo("Quiet"), quiet);
     EXPECT_EQ(c.getNumberProps(), 5);
   }
+  // A refused default leaves no half-made container.
+  auto* refusing = record<InstancePropInfo>("Refusing", "double", four);
+  refusing->setCustomSetFcn(
+      new FnSet([](const void*) { throw ZLGeneralException("vornix:test:set", "no default"); }));
+  object->addInstanceProperty(refusing);
+  expectHostError([&] { PropertyContainer c(object); }, "vornix:test:set", "no default");
 }
 
 TEST_F(PropertyContainerTest, ChecksRunInTheOrderAddedAndANamesakePutsItsBoundsLast) {
@@ -208,18 +214,6 @@ TEST_F(PropertyContainerTest, ChecksRunInTheOrderAddedAndANamesakePutsItsBoundsL
   }
 }
 
-TEST_F(PropertyContainerTest, RefusedInstanceDefaultLeavesNoHalfMadeContainer) {
-  QxInterface* object = hoxCreateObject(nullptr, nullptr);
-  object->addBelow(app_->getDefaultDatabase()->getRootObject());
-  ZLScopedHvArray four(hvCreateDoubleScalar(4));
-  object->addInstanceProperty(record<InstancePropInfo>("A", "double", four));
-  auto* refusing = record<InstancePropInfo>("B", "double", four);
-  refusing->setCustomSetFcn(
-      new FnSet([](const void*) { throw ZLGeneralException("vornix:test:set", "no default"); }));
-  object->addInstanceProperty(refusing);
-  expectHostError([&] { PropertyContainer c(object); }, "vornix:test:set", "no default");
-}
-
 TEST_F(PropertyContainerTest, ReadOnlyRulesFollowTheControllingProperty) {
   const int whileRunning = PropInfoManager::getInstance()->getReadOnlyID("whileRunning");
   ASSERT_GE(whileRunning, 0);
@@ -252,50 +246,45 @@ TEST_F(PropertyContainerTest, ReadOnlyRulesFollowTheControllingProperty) {
   c.setPropValue("Running", c.getEnumID("Running", "off"), true);
   other.setPropValue("RecordMode", &one, true);
   EXPECT_EQ(other.getPropValueAsDouble("RecordMode"), 1);
-}
 
-// A rule may be held by another container than its controlling entry's; it
-// must never read an entry that is gone.
-TEST_F(PropertyContainerTest, RulesOfEveryContainerFollowOrOutliveTheirControllingEntry) {
-  enumType("RunningState", {{"off", 0}, {"on", 1}});
+  // A rule held by another container than its controlling entry's follows a
+  // namesake of that entry and never reads one that is gone.
   ZLScopedHvArray on(hvCreateString("on"));
-  auto* recordMode = record("RecordMode", "double");
-  PropInfoTestPeer::setPIReadOnly(*recordMode, kPIReadOnlyAlways);
-  cls_->addProperty(recordMode);
+  auto* alwaysRule = record("Locked", "double");
+  PropInfoTestPeer::setPIReadOnly(*alwaysRule, kPIReadOnlyAlways);
+  cls_->addProperty(alwaysRule);
   enum Change { kRemoved, kNamesake, kObjectDestroyed };
   struct Case {
     const char* what;
     Change change;
-    bool refusedAfter;  // a namesake takes the entry over: the rules follow it
-  } cases[] = {
-      {"instance property removed", kRemoved, false},
-      {"namesake added", kNamesake, true},
-      {"controlling object destroyed", kObjectDestroyed, false},
-  };
-  const double one = 1;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+    bool refusedAfter;
+  } cases[] = {{"instance property removed", kRemoved, false},
+               {"namesake added", kNamesake, true},
+               {"controlling object destroyed", kObjectDestroyed, false}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
     QxInterface* controlling = newDevice();
     PropertyContainer& a = *containerOf(controlling);
     PropertyContainer& b = *containerOf(newDevice());
     PropertyContainerTestPeer::addInstanceProperty(
-        a, record<InstancePropInfo>("Running", "RunningState", on));
-    a.configureReadOnlyCheckFcn(&a, "always", "Running", "on");
-    b.configureReadOnlyCheckFcn(&a, "always", "Running", "on");
-    EXPECT_FALSE(b.checkPropValue("RecordMode", &one));
-    if (c.change == kRemoved) a.removeInstanceProperty("Running");
-    if (c.change == kNamesake)
+        a, record<InstancePropInfo>("State", "RunningState", on));
+    a.configureReadOnlyCheckFcn(&a, "always", "State", "on");
+    b.configureReadOnlyCheckFcn(&a, "always", "State", "on");
+    EXPECT_FALSE(b.checkPropValue("Locked", &one));
+    if (k.change == kRemoved) a.removeInstanceProperty("State");
+    if (k.change == kNamesake) {
       PropertyContainerTestPeer::addInstanceProperty(
-          a, record<InstancePropInfo>("Running", "RunningState", on));
-    if (c.change == kObjectDestroyed) {
+          a, record<InstancePropInfo>("State", "RunningState", on));
+    }
+    if (k.change == kObjectDestroyed) {
       controlling->destroy(nullptr);
     } else {
-      EXPECT_EQ(a.checkPropValue("RecordMode", &one), !c.refusedAfter);
+      EXPECT_EQ(a.checkPropValue("Locked", &one), !k.refusedAfter);
     }
-    EXPECT_EQ(b.checkPropValue("RecordMode", &one), !c.refusedAfter);
-    if (c.change == kNamesake) {
-      a.setPropValue("Running", a.getEnumID("Running", "off"), false);
-      EXPECT_TRUE(b.checkPropValue("RecordMode", &one));
+    EXPECT_EQ(b.checkPropValue("Locked", &one), !k.refusedAfter);
+    if (k.change == kNamesake) {
+      a.setPropValue("State", a.getEnumID("State", "off"), false);
+      EXPECT_TRUE(b.checkPropValue("Locked", &one));
     }
   }
 }
