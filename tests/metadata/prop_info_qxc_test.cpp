@@ -31,13 +31,6 @@ class CountedRecord : public TestPropInfo<> {
 };
 int CountedRecord::deleted = 0;
 
-std::string text(const hvArray* value) {
-  char* s = hvArrayToString(value);
-  std::string out = s != nullptr ? s : "<not text>";
-  hvFree(s);
-  return out;
-}
-
 using hvtest::row;
 
 class PropInfoQxCTest : public ::testing::Test {
@@ -126,19 +119,6 @@ TEST_F(PropInfoQxCTest, AnEnumerationRegisteredBeforehandIsUsedUnchangedAndNotDe
   EXPECT_EQ(QxTypeRepository::getType(kPIReadOnlyEnumName, true), nullptr);
 }
 
-// What users read of every field is in the shell scripts; the array fields
-// hand out the record's own arrays, which stay the record's.
-TEST_F(PropInfoQxCTest, ArrayFieldsHandOutTheRecordsOwnArrays) {
-  CountedRecord* r = makeRecord();
-  QxInterface* host = r->getInterface();
-  ZLScopedHvArray status(host->getPropertyValue("Category"));
-  EXPECT_EQ(text(status), "status");
-  EXPECT_EQ(field("DefaultValue")->getValue(nullptr, host), r->getPIDefaultValue());
-  EXPECT_EQ(field("ConstraintValue")->getValue(nullptr, host), r->getPIConstraintValue());
-  destroy(host);
-  EXPECT_EQ(CountedRecord::deleted, 1);
-}
-
 TEST_F(PropInfoQxCTest, TheSystemWritesFieldsThroughTheirDescriptors) {
   CountedRecord* r = makeRecord();
   QxInterface* host = r->getInterface();
@@ -180,7 +160,7 @@ TEST_F(PropInfoQxCTest, TheSystemWritesFieldsThroughTheirDescriptors) {
   EXPECT_FALSE(r->getPIDeviceSpecific());
   Peer::setPIConstraint(*r, kPIConstraintBounded);  // its data type is no enumeration of its own
   ZLScopedHvArray shown(host->getPropertyValue("Category"));
-  EXPECT_EQ(text(shown), "callback");
+  EXPECT_EQ(zelhox::fcns::getString(shown), "callback");
   destroy(host);
 }
 
@@ -220,10 +200,18 @@ TEST_F(PropInfoQxCTest, AnObjectThatIsNoRecordGivesAnErrorNotACrash) {
   destroy(bare);
 }
 
-TEST_F(PropInfoQxCTest, RecordsDieWithTheirHostObjects) {
+// What users read of every field is in the shell scripts; the array fields
+// hand out the record's own arrays, which stay the record's.
+TEST_F(PropInfoQxCTest, ArrayFieldsAreTheRecordsOwnAndRecordsDieWithTheirHostObjects) {
+  CountedRecord* r = makeRecord();
+  QxInterface* host = r->getInterface();
+  ZLScopedHvArray status(host->getPropertyValue("Category"));
+  EXPECT_EQ(zelhox::fcns::getString(status), "status");
+  EXPECT_EQ(field("DefaultValue")->getValue(nullptr, host), r->getPIDefaultValue());
+  EXPECT_EQ(field("ConstraintValue")->getValue(nullptr, host), r->getPIConstraintValue());
   // Either way the host object goes, the record goes once (LeakSanitizer
   // checks that nothing is left).
-  destroy(makeRecord()->getInterface());
+  destroy(host);
   EXPECT_EQ(CountedRecord::deleted, 1);
   makeRecord();
   makeRecord();

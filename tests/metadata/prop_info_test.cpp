@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "common/hv_values.h"
 #include "common/test_records.h"
 #include "zelhost/data_type.h"
 #include "zelhost/qx_application.h"
@@ -69,9 +70,7 @@ TEST_F(PropInfoTest, NullConstraintValueIsTheEmptyValueOfThePIType) {
 
 TEST_F(PropInfoTest, ValuesAreCopiedAndTheFactoryDefaultFollowsTheDefault) {
   Record r("Gain");
-  ZLScopedHvArray bounds(hvCreateDoubleMatrix(1, 2));
-  hvGetPr(bounds)[0] = 0;
-  hvGetPr(bounds)[1] = 10;
+  ZLScopedHvArray bounds(hvtest::row({0, 10}));
   r.setPIConstraintValue(bounds);
   EXPECT_NE(r.getPIConstraintValue(), bounds.get());
   EXPECT_TRUE(hvIsEqual(r.getPIConstraintValue(), bounds));
