@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "zelhost/objects/qx_application.h"
 #include "zelhost/types/data_type.h"
@@ -39,51 +40,49 @@ class PropInfoManagerTest : public ::testing::Test {
   std::unique_ptr<PropInfoQxC> enumerations_;  // registers the four enumerations
 };
 
-TEST_F(PropInfoManagerTest, TranslatesEveryValueBothWays) {
-  struct Entry {
-    const char* text;
-    int id;
-  };
-  const Entry types[] = {{"any", 0},    {"callback", 1}, {"double", 2},
-                         {"string", 3}, {"struct", 4},   {"cell", 5}};
-  const Entry constraints[] = {{"bounded", 0}, {"callback", 1}, {"enum", 2}, {"none", 3}};
-  const Entry readOnly[] = {{"always", 0}, {"never", 1}};
-  const Entry categories[] = {{"none", 0}, {"callback", 1}, {"trigger", 2}, {"status", 3}};
-  PropInfoManager& m = manager();
-  for (const Entry& e : types) {
-    SCOPED_TRACE(e.text);
-    EXPECT_EQ(m.getTypeID(e.text), e.id);
-    EXPECT_EQ(m.getTypeString(e.id), e.text);
-  }
-  for (const Entry& e : constraints) {
-    SCOPED_TRACE(e.text);
-    EXPECT_EQ(m.getConstraintID(e.text), e.id);
-    EXPECT_EQ(m.getConstraintString(e.id), e.text);
-  }
-  for (const Entry& e : readOnly) {
-    SCOPED_TRACE(e.text);
-    EXPECT_EQ(m.getReadOnlyID(e.text), e.id);
-    EXPECT_EQ(m.getReadOnlyString(e.id), e.text);
-  }
-  for (const Entry& e : categories) {
-    SCOPED_TRACE(e.text);
-    EXPECT_EQ(m.getCategoryID(e.text), e.id);
-    EXPECT_EQ(m.getCategoryString(e.id), e.text);
-  }
-  // The enumerations compare texts ignoring case.
-  EXPECT_EQ(m.getConstraintID("ENUM"), 2);
-}
+// One of the four enumerations: its two translations, its values by
+// identifier and a text that none of them is.
+struct Translation {
+  const char* name;
+  int (PropInfoManager::*id)(const char*) const;
+  std::string (PropInfoManager::*text)(int) const;
+  std::vector<const char*> values;
+  const char* unknown;
+};
 
-TEST_F(PropInfoManagerTest, UnknownTextsAndIdentifiersGiveMinusOneAndEmptyText) {
+TEST_F(PropInfoManagerTest, TranslatesEveryValueBothWaysAndNothingElse) {
+  using M = PropInfoManager;
+  const Translation enums[] = {
+      {"type",
+       &M::getTypeID,
+       &M::getTypeString,
+       {"any", "callback", "double", "string", "struct", "cell"},
+       "matrix"},
+      {"constraint",
+       &M::getConstraintID,
+       &M::getConstraintString,
+       {"bounded", "callback", "enum", "none"},
+       ""},
+      {"read-only", &M::getReadOnlyID, &M::getReadOnlyString, {"always", "never"}, nullptr},
+      // A value of another enumeration is no value of this one.
+      {"category",
+       &M::getCategoryID,
+       &M::getCategoryString,
+       {"none", "callback", "trigger", "status"},
+       "always"},
+  };
   PropInfoManager& m = manager();
-  EXPECT_EQ(m.getTypeID("matrix"), -1);
-  EXPECT_EQ(m.getConstraintID(""), -1);
-  EXPECT_EQ(m.getReadOnlyID(nullptr), -1);
-  EXPECT_EQ(m.getCategoryID("always"), -1);  // a value of another enumeration
-  EXPECT_EQ(m.getTypeString(6), "");
-  EXPECT_EQ(m.getConstraintString(-1), "");
-  EXPECT_EQ(m.getReadOnlyString(1000), "");
-  EXPECT_EQ(m.getCategoryString(4), "");
+  for (const Translation& e : enums) {
+    SCOPED_TRACE(e.name);
+    const int count = static_cast<int>(e.values.size());
+    for (int id = 0; id < count; ++id) {
+      EXPECT_EQ((m.*e.id)(e.values[id]), id) << e.values[id];
+      EXPECT_EQ((m.*e.text)(id), e.values[id]);
+    }
+    EXPECT_EQ((m.*e.id)(e.unknown), -1);
+    for (int outside : {-1, count, 1000}) EXPECT_EQ((m.*e.text)(outside), "") << outside;
+  }
+  EXPECT_EQ(m.getConstraintID("ENUM"), 2);  // texts compare ignoring case
   EXPECT_EQ(m.addTypeValue(nullptr), -1);
 
   // Without the property-info class there are no enumerations at all.

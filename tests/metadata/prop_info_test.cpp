@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "common/hv_values.h"
 #include "common/test_records.h"
 #include "zelhost/objects/qx_application.h"
 #include "zelhost/services/zelhox.h"
@@ -69,9 +70,7 @@ TEST_F(PropInfoTest, NullConstraintValueIsTheEmptyValueOfThePIType) {
 
 TEST_F(PropInfoTest, ValuesAreCopiedAndTheFactoryDefaultFollowsTheDefault) {
   Record r("Gain");
-  ZLScopedHvArray bounds(hvCreateDoubleMatrix(1, 2));
-  hvGetPr(bounds)[0] = 0;
-  hvGetPr(bounds)[1] = 10;
+  ZLScopedHvArray bounds(hvtest::row({0, 10}));
   r.setPIConstraintValue(bounds);
   EXPECT_NE(r.getPIConstraintValue(), bounds.get());
   EXPECT_TRUE(hvIsEqual(r.getPIConstraintValue(), bounds));
@@ -125,24 +124,24 @@ TEST_F(PropInfoTest, BoundedRecordLeavesItsTypeRegistered) {
 }
 
 TEST_F(PropInfoTest, ReadOnlyAndCallbackTypesSetTheHostAccess) {
-  Record always("Type");
-  Peer::setPIReadOnly(always, kPIReadOnlyAlways);
-  Peer::initQxValuesBeforeAdd(always, "string");
-  EXPECT_FALSE(always.isExternalSetAccess());
-
-  Record never("Name");
-  Peer::initQxValuesBeforeAdd(never, "string");
-  EXPECT_TRUE(never.isExternalSetAccess());
-
-  Record callback("TimerFcn");
-  Peer::setQxAbortSetAccess(callback, true);
-  Peer::initQxValuesBeforeAdd(callback, "PULVRA callback");
-  EXPECT_FALSE(callback.isAbortSetAccess());
-
-  Record plain("Count");
-  Peer::setQxAbortSetAccess(plain, true);
-  Peer::initQxValuesBeforeAdd(plain, "double");
-  EXPECT_TRUE(plain.isAbortSetAccess());
+  struct Case {
+    int readOnly;
+    const char* type;
+    bool externalSet;
+    bool abortSet;  // asked for; callbacks never abort a set
+  } cases[] = {{kPIReadOnlyAlways, "string", false, true},
+               {kPIReadOnlyNever, "string", true, true},
+               {kPIReadOnlyNever, "PULVRA callback", true, false},
+               {kPIReadOnlyNever, "double", true, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.type);
+    Record r("P");
+    Peer::setPIReadOnly(r, c.readOnly);
+    Peer::setQxAbortSetAccess(r, true);
+    Peer::initQxValuesBeforeAdd(r, c.type);
+    EXPECT_EQ(r.isExternalSetAccess(), c.externalSet);
+    EXPECT_EQ(r.isAbortSetAccess(), c.abortSet);
+  }
 }
 
 TEST_F(PropInfoTest, StorageTypeByDataType) {

@@ -184,7 +184,7 @@ TEST_F(ApplicationManagerTest, ClassNamesAreUniquePerProduct) {
   EXPECT_EQ(hostApplication(kProductName), nullptr);
 }
 
-TEST_F(ApplicationManagerTest, ClassesAreAddedOnceAndFoundAsSchemas) {
+TEST_F(ApplicationManagerTest, ClassesAreAddedOnceFoundAsSchemasAndKeepTheirTypes) {
   ApplicationManager* manager = ApplicationManager::getInstance();
   manager->addProductApplication(kProductName);
   auto* scope = new TestSchema("Scope");
@@ -202,8 +202,23 @@ TEST_F(ApplicationManagerTest, ClassesAreAddedOnceAndFoundAsSchemas) {
   // A class of the application that is no schema is not a product class.
   manager->getProductApplication(kProductName)->addLocalClass(new PropInfoQxC);
   EXPECT_FALSE(manager->isProductClass(kProductName, "zlprop"));
+
+  // Enumerated types live with their product.
+  {
+    Factory factory(scope, "");
+    void* mode = factory.createEnumProperty("Mode", "slow", 0);
+    factory.addEnumValue(mode, "fast", 1);
+    factory.addProperty(mode, false);
+  }
+  EXPECT_EQ(manager->getClassTypeManager(scope), manager->getTypeManager(kProductName));
+  EXPECT_NE(manager->getTypeManager(kProductName)->getType("Mode_ScopeEnumType"), nullptr);
+  EXPECT_NE(QxTypeRepository::getType("Mode_ScopeEnumType"), nullptr);
+  // A class of no product gets the family's manager, never null.
+  EXPECT_NE(manager->getClassTypeManager(orphan.get()), nullptr);
+  EXPECT_NE(manager->getClassTypeManager(nullptr), nullptr);
   manager->removeProductApplication(kProductName);
   EXPECT_FALSE(ApplicationManager::isInitialized());
+  EXPECT_EQ(QxTypeRepository::getType("Mode_ScopeEnumType"), nullptr);
 }
 
 TEST_F(ApplicationManagerTest, ObjectsAreAddedAndRemovedWithAtMostOneWarning) {
@@ -212,11 +227,20 @@ TEST_F(ApplicationManagerTest, ObjectsAreAddedAndRemovedWithAtMostOneWarning) {
     bool failing;
     bool hostException;
     bool warn;
-    std::vector<std::string> warnings;
+    std::vector<Message> warnings;
   } cases[] = {
       {"healthy", false, false, true, {}},
-      {"host exceptions", true, true, true, {"vornix:removeObjects:exceptionThrown"}},
-      {"other throws", true, false, true, {"vornix:removeObjects:unhandledError"}},
+      {"host exceptions",
+       true,
+       true,
+       true,
+       {{"vornix:removeObjects:exceptionThrown", "release failed"}}},
+      {"other throws",
+       true,
+       false,
+       true,
+       {{"vornix:removeObjects:unhandledError",
+         "An unhandled error occurred while deleting an object."}}},
       {"not asked to warn", true, true, false, {}},
   };
   for (const Case& c : cases) {
@@ -236,13 +260,7 @@ TEST_F(ApplicationManagerTest, ObjectsAreAddedAndRemovedWithAtMostOneWarning) {
     MessageCapture log;
     manager->removeProductObjects(kProductName, c.warn);
     manager->removeProductObjects("unknown", true);
-    EXPECT_EQ(log.warningIds(), c.warnings);
-    if (c.hostException && c.warn) {
-      EXPECT_EQ(log.warnings[0].second, "release failed");
-    }
-    if (!c.hostException && c.warn && c.failing) {
-      EXPECT_EQ(log.warnings[0].second, "An unhandled error occurred while deleting an object.");
-    }
+    EXPECT_EQ(log.warnings, c.warnings);
     EXPECT_EQ(countObjects(app), 0);  // every object was processed
     manager->removeProductApplication(kProductName);
     EXPECT_FALSE(ApplicationManager::isInitialized());
@@ -262,28 +280,6 @@ TEST_F(ApplicationManagerTest, AProductWhoseApplicationTheHostDroppedAnswersNull
   EXPECT_NE(manager->getTypeManager(kProductName), nullptr);  // the entry itself is still there
   manager->removeProductApplication(kProductName);
   EXPECT_FALSE(ApplicationManager::isInitialized());
-}
-
-TEST_F(ApplicationManagerTest, EnumeratedTypesLiveWithTheirProduct) {
-  ApplicationManager* manager = ApplicationManager::getInstance();
-  manager->addProductApplication(kProductName);
-  auto* schema = new TestSchema("Dev");
-  ASSERT_TRUE(manager->addProductClass(kProductName, schema));
-  {
-    Factory factory(schema, "");
-    void* mode = factory.createEnumProperty("Mode", "slow", 0);
-    factory.addEnumValue(mode, "fast", 1);
-    factory.addProperty(mode, false);
-  }
-  EXPECT_EQ(manager->getClassTypeManager(schema), manager->getTypeManager(kProductName));
-  EXPECT_NE(manager->getTypeManager(kProductName)->getType("Mode_DevEnumType"), nullptr);
-  EXPECT_NE(QxTypeRepository::getType("Mode_DevEnumType"), nullptr);
-  // A class of no product gets the family's manager, never null.
-  std::unique_ptr<TestSchema> loose(new TestSchema("Loose"));
-  EXPECT_NE(manager->getClassTypeManager(loose.get()), nullptr);
-  EXPECT_NE(manager->getClassTypeManager(nullptr), nullptr);
-  manager->removeProductApplication(kProductName);
-  EXPECT_EQ(QxTypeRepository::getType("Mode_DevEnumType"), nullptr);
 }
 
 }  // namespace

@@ -48,25 +48,22 @@ TEST_F(ApplicationTypeManagerTest, EnumerationsNumberByPositionOrByTheGivenValue
   ApplicationTypeManager manager("prod");
   EXPECT_EQ(manager.getName(), "prod");
   ZLScopedHvArray texts(names({"on", "off", "auto"}));
-  QxDataType* implicit = Peer::createNewEnumType(manager, "ModeA", texts, nullptr);
-  ASSERT_NE(implicit, nullptr);
-  EXPECT_TRUE(implicit->isEnumeration());
-  EXPECT_EQ(valueOf(implicit, "on"), 0);
-  EXPECT_EQ(valueOf(implicit, "off"), 1);
-  EXPECT_EQ(valueOf(implicit, "AUTO"), 2);
-
-  const std::vector<int> numbers{10, 20, 30};
-  QxDataType* given = Peer::createNewEnumType(manager, "ModeB", texts, &numbers);
-  EXPECT_EQ(valueOf(given, "on"), 10);
-  EXPECT_EQ(valueOf(given, "off"), 20);
-  EXPECT_EQ(valueOf(given, "auto"), 30);
-
   // Fewer values than texts: the rest number by position instead of reading past the end.
-  const std::vector<int> one{7};
-  QxDataType* partial = Peer::createNewEnumType(manager, "ModeC", texts, &one);
-  EXPECT_EQ(valueOf(partial, "on"), 7);
-  EXPECT_EQ(valueOf(partial, "auto"), 2);
-
+  const std::vector<int> numbers{10, 20, 30}, one{7};
+  struct Case {
+    const char* name;
+    const std::vector<int>* given;
+    std::vector<int> expected;  // of on, off and AUTO
+  } cases[] = {
+      {"ModeA", nullptr, {0, 1, 2}}, {"ModeB", &numbers, {10, 20, 30}}, {"ModeC", &one, {7, 1, 2}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QxDataType* type = Peer::createNewEnumType(manager, c.name, texts, c.given);
+    ASSERT_NE(type, nullptr);
+    EXPECT_TRUE(type->isEnumeration());
+    EXPECT_EQ((std::vector<int>{valueOf(type, "on"), valueOf(type, "off"), valueOf(type, "AUTO")}),
+              c.expected);
+  }
   ZLScopedHvArray none(hvCreateCellMatrix(1, 0));
   QxDataType* empty = Peer::createNewEnumType(manager, "Empty", none, nullptr);
   std::unique_ptr<Enumeration> values(empty->getPossibleValues());

@@ -23,77 +23,69 @@ constexpr const char* kAbove =
 
 using CheckFcnsTest = StorageTest;
 
-// The identifier of the refusal, or "" when the check accepts; the message
-// goes to *message.
-std::string refusal(IPropCheckFcn& check, const PropInfo* info, const void* value,
-                    std::string* message = nullptr) {
-  try {
-    check.check(nullptr, info, value);
-    return "";
-  } catch (const ZLGeneralException& e) {
-    if (message != nullptr) *message = e.getMessage();
-    return e.getID();
-  }
-}
-
 TEST_F(CheckFcnsTest, BoundedCheckTestsEveryNumberInclusively) {
   ZLScopedHvArray tenBounds(row({0, 10})), fiveBounds(row({1, 5})), single(row({3}));
+  ZLScopedHvArray none(hvCreateDoubleMatrix(0, 0)),
+      intBounds(hvCreateNumericMatrix(1, 2, hvINT32_CLASS));
+  hvGetInt32Data(intBounds)[0] = 2;
+  hvGetInt32Data(intBounds)[1] = 4;
   std::unique_ptr<PropInfo> gain(record("Gain", "double", nullptr, tenBounds));
   std::unique_ptr<PropInfo> count(record("Count", "int", nullptr, fiveBounds));
   std::unique_ptr<PropInfo> levels(record("Levels", "NReals", nullptr, tenBounds));
   std::unique_ptr<PropInfo> steps(record("Steps", "Nints", nullptr, tenBounds));
   std::unique_ptr<PropInfo> label(record("Label", "string", nullptr, tenBounds));
   std::unique_ptr<PropInfo> oneBound(record("Level", "double", nullptr, single));
+  std::unique_ptr<PropInfo> noBounds(record("Free", "double", nullptr, none));
+  std::unique_ptr<PropInfo> intLimits(record("Taps", "double", nullptr, intBounds));
 
   double reals[] = {1, 20, 3}, lowFirst[] = {-1, 20};
   int32_t ints[] = {0, 11};
   VectorRecord realVec{3, reals}, lowVec{2, lowFirst}, intVec{2, ints}, empty{0, nullptr},
       negative{-1, reals};
-  const double d[] = {0, 10, 5.5, NAN, -0.001, 10.5, -1e9};
+  const double d[] = {0, 10, 5.5, NAN, -0.001, 10.5, -1e9, 1.9, 4.1};
   const int32_t n[] = {1, 5, 0, 6};
   const char text[] = "anything";
+  const std::string below = kBelow, above = kAbove;
   struct Case {
     const PropInfo* info;
     const void* value;
     const char* id;
+    std::string message;  // without the name
   } cases[] = {
-      {gain.get(), &d[0], ""},
-      {gain.get(), &d[1], ""},
-      {gain.get(), &d[2], ""},
-      {gain.get(), &d[3], ""},
-      {gain.get(), &d[4], "vornix:property:belowMinimum"},
-      {gain.get(), &d[5], "vornix:property:aboveMaximum"},
-      {count.get(), &n[0], ""},
-      {count.get(), &n[1], ""},
-      {count.get(), &n[2], "vornix:property:belowMinimum"},
-      {count.get(), &n[3], "vornix:property:aboveMaximum"},
-      {levels.get(), &realVec, "vornix:property:aboveMaximum"},
-      {levels.get(), &lowVec, "vornix:property:belowMinimum"},  // minimum first, first element
-      {levels.get(), &empty, ""},
-      {levels.get(), &negative, ""},
-      {steps.get(), &intVec, "vornix:property:aboveMaximum"},
-      {label.get(), text, ""},
-      {oneBound.get(), &d[6], ""},  // fewer than two bounds: nothing to test against
-      {gain.get(), nullptr, ""},
+      {gain.get(), &d[0], "", ""},
+      {gain.get(), &d[1], "", ""},
+      {gain.get(), &d[2], "", ""},
+      {gain.get(), &d[3], "", ""},
+      {gain.get(), &d[4], "vornix:property:belowMinimum", "Gain: " + below},
+      {gain.get(), &d[5], "vornix:property:aboveMaximum", "Gain: " + above},
+      {count.get(), &n[0], "", ""},
+      {count.get(), &n[1], "", ""},
+      {count.get(), &n[2], "vornix:property:belowMinimum", "Count: " + below},
+      {count.get(), &n[3], "vornix:property:aboveMaximum", "Count: " + above},
+      {levels.get(), &realVec, "vornix:property:aboveMaximum", "Levels: " + above},
+      // The minimum is tested first, and on the first element first.
+      {levels.get(), &lowVec, "vornix:property:belowMinimum", "Levels: " + below},
+      {levels.get(), &empty, "", ""},
+      {levels.get(), &negative, "", ""},
+      {steps.get(), &intVec, "vornix:property:aboveMaximum", "Steps: " + above},
+      {label.get(), text, "", ""},
+      // Fewer than two bounds: nothing to test against.
+      {oneBound.get(), &d[6], "", ""},
+      {noBounds.get(), &d[6], "", ""},
+      {intLimits.get(), &d[7], "vornix:property:belowMinimum", "Taps: " + below},
+      {intLimits.get(), &d[8], "vornix:property:aboveMaximum", "Taps: " + above},
+      {gain.get(), nullptr, "", ""},
   };
   BoundedConstraintCheck check;
-  for (std::size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i) {
-    SCOPED_TRACE(i);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(&c - cases);
     std::string message;
-    EXPECT_EQ(refusal(check, cases[i].info, cases[i].value, &message), cases[i].id);
+    EXPECT_EQ(thrownId([&] { check.check(nullptr, c.info, c.value); }, &message), c.id);
+    EXPECT_EQ(message, c.message);
     // What a set raises is the same refusal as a host error, however it is built.
-    EXPECT_EQ(hostErrorText([&] { check.checkAndRaise(nullptr, cases[i].info, cases[i].value); }),
-              *cases[i].id ? std::string(cases[i].id) + "|" + message : "(no error)");
+    EXPECT_EQ(hostErrorText([&] { check.checkAndRaise(nullptr, c.info, c.value); }),
+              *c.id ? std::string(c.id) + "|" + c.message : "(no error)");
   }
-  std::string message;
-  refusal(check, gain.get(), &d[4], &message);
-  EXPECT_EQ(message,
-            "Gain: Property value can not be set below the minimum value constraint. "
-            "See PROPINFO(OBJ,'PROPERTY').");
-  refusal(check, count.get(), &n[3], &message);
-  EXPECT_EQ(message, std::string("Count: ") + kAbove);
-  refusal(check, levels.get(), &lowVec, &message);
-  EXPECT_EQ(message, std::string("Levels: ") + kBelow);
 }
 
 TEST_F(CheckFcnsTest, ReadOnlyRuleRefusesWhileTheControllingNameMatchesExactly) {
@@ -103,28 +95,30 @@ TEST_F(CheckFcnsTest, ReadOnlyRuleRefusesWhileTheControllingNameMatchesExactly) 
   std::unique_ptr<PropInfo> gainInfo(record("Gain", "double"));
   Property running(nullptr, runningInfo.get()), gain(nullptr, gainInfo.get());
   ReadOnlyCheckFcn whileOn(&running, "on"), whileOnUpper(&running, "On");
-  ReadOnlyCheckFcn notEnumerated(&gain, "on");
+  ReadOnlyCheckFcn notEnumerated(&gain, "on"), noControl(nullptr, nullptr);
   const double any = 1;
+  auto refusal = [&](ReadOnlyCheckFcn& rule, std::string* message = nullptr) {
+    return thrownId([&] { rule.check(nullptr, recordMode.get(), &any); }, message);
+  };
 
-  EXPECT_EQ(refusal(whileOn, recordMode.get(), &any), "");  // no value yet
-  struct Case {
-    int32_t running;
-    const char* id;
-  } cases[] = {{1, "vornix:property:readOnly"}, {0, ""}, {99, ""}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.running);
-    running.setValue(&c.running, false);
+  EXPECT_EQ(refusal(whileOn), "");  // no value yet
+  for (int32_t state : {1, 0, 99}) {
+    SCOPED_TRACE(state);
+    running.setValue(&state, false);
     std::string message;
-    EXPECT_EQ(refusal(whileOn, recordMode.get(), &any, &message), c.id);
-    if (*c.id != '\0') {
+    EXPECT_EQ(refusal(whileOn, &message), state == 1 ? "vornix:property:readOnly" : "");
+    if (state == 1) {
       EXPECT_EQ(message, "RecordMode: Property can not be set while Running is set to 'on'.");
     }
-    EXPECT_EQ(refusal(whileOnUpper, recordMode.get(), &any), "");
+    EXPECT_EQ(refusal(whileOnUpper), "");
   }
   gain.setValue(&any, false);
-  EXPECT_EQ(refusal(notEnumerated, recordMode.get(), &any), "");
-  ReadOnlyCheckFcn noControl(nullptr, nullptr);
-  EXPECT_EQ(refusal(noControl, recordMode.get(), &any), "");
+  EXPECT_EQ(refusal(notEnumerated), "");
+  EXPECT_EQ(refusal(noControl), "");
+  // The rule reads what the controlling property's get function gives, not
+  // the value stored last ("off" here).
+  running.setCustomGetFcn(new FnGet([] { return new int32_t(1); }));
+  EXPECT_EQ(refusal(whileOn), "vornix:property:readOnly");
 }
 
 }  // namespace

@@ -39,9 +39,9 @@ class PropertyContainerIndexTest : public StorageTest {
   void expectFoundExactly(const PropertyContainer& c, const std::vector<std::string>& names) {
     for (const std::string& name : names) {
       SCOPED_TRACE(name);
-      const Property* entry = c.getProperty(name.c_str());
-      ASSERT_NE(entry, nullptr);
-      EXPECT_EQ(entry->getPropInfo()->getName(), name);
+      const KTIPropInfo* info = c.getIPropInfo(name.c_str());
+      ASSERT_NE(info, nullptr);
+      EXPECT_EQ(info->getPropertyName(), name);
       // Near misses: a prefix, a longer text, another case, a changed byte.
       std::string longer = name + "x";
       std::string shorter = name.substr(0, name.size() - 1);
@@ -49,7 +49,7 @@ class PropertyContainerIndexTest : public StorageTest {
       for (char& ch : upper) ch = static_cast<char>(ch ^ 0x20);
       for (const std::string& miss : {longer, shorter, upper}) {
         if (std::find(names.begin(), names.end(), miss) != names.end()) continue;
-        EXPECT_EQ(c.getProperty(miss.c_str()), nullptr) << miss;
+        EXPECT_FALSE(c.isPropertyAvailable(miss.c_str())) << miss;
       }
     }
   }
@@ -70,6 +70,12 @@ TEST_F(PropertyContainerIndexTest, ManyNamesAreEachFoundByTheirExactNameOnly) {
   PropertyContainer& c = *containerOf(newDevice());
   ASSERT_EQ(c.getNumberProps(), static_cast<int>(names.size()));
   expectFoundExactly(c, names);
+  std::vector<std::string> sorted = names;  // listed in byte order
+  std::sort(sorted.begin(), sorted.end());
+  std::vector<const char*> listed(names.size());
+  c.getPropNames(listed.data());
+  EXPECT_EQ(std::vector<std::string>(listed.begin(), listed.end()), sorted);
+  EXPECT_EQ(c.getPropValue("a"), nullptr);  // class properties start empty
 
   // A set through the index lands in the entry of that name alone.
   const double seven = 7;
@@ -94,25 +100,17 @@ TEST_F(PropertyContainerIndexTest, EveryRecordAndNoOtherDescriptorGetsItsEntryWh
     for (int n = 0; kind[n] != '\0'; ++n) {
       for (bool instance : {false, true}) {
         const std::string name = (instance ? "I" : "C") + std::to_string(n);
-        QxPropInfoTemplate* descriptor = nullptr;
-        const PropInfo* own = nullptr;
-        if (kind[n] == 'h') {
-          descriptor = new HostOnlyDescriptor(name.c_str());
-        } else if (kind[n] == 'i') {
-          auto* r = new OtherRecord(name.c_str());
-          descriptor = r;
-          own = r;
-        } else {
-          PropInfo* r =
-              instance ? static_cast<PropInfo*>(record<InstancePropInfo>(name.c_str(), "double"))
-                       : record(name.c_str(), "double");
-          descriptor = r;
-          own = r;
-        }
-        if (instance)
+        PropInfo* own = nullptr;
+        if (kind[n] == 'i') own = new OtherRecord(name.c_str());
+        if (kind[n] == 'r' && instance) own = record<InstancePropInfo>(name.c_str(), "double");
+        if (kind[n] == 'r' && !instance) own = record(name.c_str(), "double");
+        QxPropInfoTemplate* descriptor = own;
+        if (own == nullptr) descriptor = new HostOnlyDescriptor(name.c_str());
+        if (instance) {
           object->addInstanceProperty(descriptor);
-        else
+        } else {
           cls->addProperty(descriptor);
+        }
         expected.emplace_back(name, own);
       }
     }

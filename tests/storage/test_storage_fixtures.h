@@ -28,16 +28,13 @@
 
 namespace zelobjsys {
 
-// Reaches the private operations that the property factory uses.
-class PropertyContainerTestPeer {
- public:
+// Reach the private operations that the property factory uses.
+struct PropertyContainerTestPeer {
   static void addInstanceProperty(PropertyContainer& c, PropInfo* info) {
     c.addInstanceProperty(info);
   }
 };
-
-class InstancePropInfoTestPeer {
- public:
+struct InstancePropInfoTestPeer {
   static bool isEnumValue(const InstancePropInfo& r, const char* name) {
     return r.isEnumValue(name);
   }
@@ -45,20 +42,15 @@ class InstancePropInfoTestPeer {
 
 namespace storagetest {
 
-// The own part of a test device object.
-struct TestDevice {
-  explicit TestDevice(QxInterface* object) : container(object) {}
-  PropertyContainer container;
-};
-
+// A device class whose objects' own part is their container.
 class DeviceClass : public QxClass {
  public:
   explicit DeviceClass(const char* name) { setName(name); }
-  void* createClassSpecificObject(QxInterface* object) override { return new TestDevice(object); }
+  void* createClassSpecificObject(QxInterface* o) override { return new PropertyContainer(o); }
   bool isHandleClass() const override { return true; }
   bool isAbstractClass() const override { return false; }
   void releaseObjectPart(QxInterface* object) override {
-    delete static_cast<TestDevice*>(object->getObject());
+    delete static_cast<PropertyContainer*>(object->getObject());
   }
 };
 
@@ -66,8 +58,7 @@ inline PropertyContainer* containerOf(QxInterface* object) {
   if (object == nullptr || dynamic_cast<DeviceClass*>(object->getDatabaseClass()) == nullptr) {
     return nullptr;
   }
-  auto* device = static_cast<TestDevice*>(object->getObject());
-  return device != nullptr ? &device->container : nullptr;
+  return static_cast<PropertyContainer*>(object->getObject());
 }
 
 // A product record that keeps its values where products do: in the object's
@@ -85,57 +76,50 @@ class ContainerRecord : public Base {
   }
 };
 
-// Tells a shared log (name, value as double or -1 for null) of every set.
-class LoggingListener : public KTIPropSetListener {
- public:
-  LoggingListener(std::vector<std::string>* log, std::string tag)
-      : log_(log), tag_(std::move(tag)) {}
-  void propertySet(const KTIPropInfo* info, void* value) override {
-    const double shown = value != nullptr ? *static_cast<double*>(value) : -1;
-    log_->push_back(tag_ + ":" + info->getPropertyName() + "=" + std::to_string(shown));
+// Logs "tag:name=value" of every set (the value as double, -1 for none).
+struct LoggingListener : KTIPropSetListener {
+  LoggingListener(std::vector<std::string>* log, std::string tag) : log(log), tag(std::move(tag)) {}
+  void propertySet(const KTIPropInfo* info, void* v) override {
+    const double shown = v != nullptr ? *static_cast<double*>(v) : -1;
+    log->push_back(tag + ":" + info->getPropertyName() + "=" + std::to_string(shown));
   }
-
- private:
-  std::vector<std::string>* log_;
-  std::string tag_;
+  std::vector<std::string>* log;
+  std::string tag;
 };
 
 // Test doubles whose behaviour a test supplies as a function.
-class FnCheck : public IPropCheckFcn {
- public:
-  explicit FnCheck(std::function<void(const void*)> fn) : fn_(std::move(fn)) {}
-  void check(QxInterface*, const PropInfo*, const void* value) override { fn_(value); }
-
- private:
-  std::function<void(const void*)> fn_;
+struct FnCheck : IPropCheckFcn {
+  explicit FnCheck(std::function<void(const void*)> f) : fn(std::move(f)) {}
+  void check(QxInterface*, const PropInfo*, const void* v) override { fn(v); }
+  std::function<void(const void*)> fn;
+};
+struct FnGet : IGetFcn {
+  explicit FnGet(std::function<void*()> f) : fn(std::move(f)) {}
+  void* get(QxInterface*, const KTIPropInfo*) override { return fn(); }
+  std::function<void*()> fn;
+};
+struct FnSet : ISetFcn {
+  explicit FnSet(std::function<void(const void*)> f) : fn(std::move(f)) {}
+  void set(QxInterface*, const KTIPropInfo*, const void* v) override { fn(v); }
+  std::function<void(const void*)> fn;
+};
+struct FnListener : KTIPropSetListener {
+  explicit FnListener(std::function<void(void*)> f) : fn(std::move(f)) {}
+  void propertySet(const KTIPropInfo*, void* v) override { fn(v); }
+  std::function<void(void*)> fn;
 };
 
-class FnGet : public IGetFcn {
- public:
-  explicit FnGet(std::function<void*()> fn) : fn_(std::move(fn)) {}
-  void* get(QxInterface*, const KTIPropInfo*) override { return fn_(); }
-
- private:
-  std::function<void*()> fn_;
-};
-
-class FnSet : public ISetFcn {
- public:
-  explicit FnSet(std::function<void(const void*)> fn) : fn_(std::move(fn)) {}
-  void set(QxInterface*, const KTIPropInfo*, const void* value) override { fn_(value); }
-
- private:
-  std::function<void(const void*)> fn_;
-};
-
-class FnListener : public KTIPropSetListener {
- public:
-  explicit FnListener(std::function<void(void*)> fn) : fn_(std::move(fn)) {}
-  void propertySet(const KTIPropInfo*, void* value) override { fn_(value); }
-
- private:
-  std::function<void(void*)> fn_;
-};
+// The identifier of the ZLGeneralException that fn throws ("" for none); its
+// message goes to *message.
+inline std::string thrownId(const std::function<void()>& fn, std::string* message = nullptr) {
+  try {
+    fn();
+  } catch (const ZLGeneralException& e) {
+    if (message != nullptr) *message = e.getMessage();
+    return e.getID();
+  }
+  return "";
+}
 
 inline double asDouble(const void* value) { return *static_cast<const double*>(value); }
 
@@ -148,11 +132,7 @@ class StorageTest : public ::testing::Test {
     cls_ = new DeviceClass("Device");
     app_->addLocalClass(cls_);
     if (QxTypeRepository::getType("PIReadOnlyEnumType") == nullptr) {
-      auto* readOnly = new EnumStringType("PIReadOnlyEnumType");
-      readOnly->addEnumValue("always", 0);
-      readOnly->addEnumValue("never", 1);
-      readOnly->addEnumValue("whileRunning", 2);
-      keepType(readOnly);
+      enumType("PIReadOnlyEnumType", {{"always", 0}, {"never", 1}, {"whileRunning", 2}});
     }
   }
 
@@ -185,12 +165,8 @@ class StorageTest : public ::testing::Test {
                                 const hvArray* bounds = nullptr,
                                 int constraint = kPIConstraintNone) {
     auto* r = new ContainerRecord<Base>(name);
-    if (bounds != nullptr) {
-      PropInfoTestPeer::setPIConstraint(*r, kPIConstraintBounded);
-      r->setPIConstraintValue(bounds);
-    } else {
-      PropInfoTestPeer::setPIConstraint(*r, constraint);
-    }
+    PropInfoTestPeer::setPIConstraint(*r, bounds != nullptr ? kPIConstraintBounded : constraint);
+    if (bounds != nullptr) r->setPIConstraintValue(bounds);
     r->setPIDefaultValue(defaultValue);
     PropInfoTestPeer::initQxValuesBeforeAdd(*r, typeName);
     return r;
@@ -201,8 +177,7 @@ class StorageTest : public ::testing::Test {
                               app_->getDefaultDatabase()->getRootObject(), nullptr, 0, nullptr);
   }
 
-  // Runs fn, which must raise a host error with exactly this identifier and
-  // message.
+  // fn must raise a host error with exactly this identifier and message.
   static void expectHostError(const std::function<void()>& fn, const std::string& id,
                               const std::string& message) {
     EXPECT_EQ(hostErrorText(fn), id + "|" + message);
