@@ -11,7 +11,6 @@
 namespace zelobjsys {
 namespace {
 
-using testproduct::RecordingFactory;
 using testproduct::TestSchema;
 
 const char kFcnText[] =
@@ -24,15 +23,13 @@ class PropAccessFilterTest : public ::testing::Test {
     app_ = testproduct::startTestProduct();
     schema_ = new TestSchema("FilterDev");
     app_->addLocalClass(schema_);
-    factory_.setTarget(schema_);
-    for (const char* name : {"Type", "TimerFcn", "Timeout"}) {
-      schema_->addGenericProperty(&factory_, name);
-    }
-    void* mode = factory_.createEnumProperty("Mode", "auto", 1);
-    factory_.addEnumValue(mode, "manual", 2);
-    factory_.addProperty(mode, false);
-    factory_.addProperty(factory_.createStringProperty("timerfcn", ""), false);
-    factory_.addProperty(factory_.createStringProperty("Tag", ""), false);
+    testproduct::Factory f(schema_, nullptr);
+    for (const char* name : {"Type", "TimerFcn", "Timeout"}) schema_->addGenericProperty(&f, name);
+    void* mode = f.createEnumProperty("Mode", "auto", 1);
+    f.addEnumValue(mode, "manual", 2);
+    f.addProperty(mode, false);
+    f.addProperty(f.createStringProperty("timerfcn", ""), false);
+    f.addProperty(f.createStringProperty("Tag", ""), false);
     object_ = schema_->createInstance(nullptr, nullptr, 0);
   }
   void TearDown() override { testproduct::stopTestProduct(); }
@@ -66,7 +63,6 @@ class PropAccessFilterTest : public ::testing::Test {
 
   QxApplication* app_ = nullptr;
   TestSchema* schema_ = nullptr;
-  RecordingFactory factory_;
   QxInterface* object_ = nullptr;
 };
 
