@@ -143,13 +143,14 @@ TEST_F(PropertyFactoryTest, NoDefaultWhereNoneIsGiven) {
       f.createCallbackProperty("CBN", static_cast<const char*>(nullptr)),
       f.createStringProperty("S", nullptr),
       f.createHvArrayProperty("A", nullptr),
+      f.createStructureProperty("ST", nullptr),
   };
   const std::vector<QxInterface*> none;
   // The protected form with "handle" and an empty list has no object to hold.
   void* emptyHandle = f.createHandleProperty("HE", 0, "handle", &none);
   for (void* h : handles) f.addProperty(h, true);
   f.addProperty(emptyHandle, true);
-  for (const char* name : {"H", "HV", "CB", "CBN", "S", "A", "HE"}) {
+  for (const char* name : {"H", "HV", "CB", "CBN", "S", "A", "ST", "HE"}) {
     SCOPED_TRACE(name);
     PropInfo* record = recordOf(schema_, name);
     ASSERT_NE(record, nullptr);
@@ -324,105 +325,6 @@ TEST_F(PropertyFactoryTest, RecordsThatAreNeverAddedDieWithTheFactory) {
   // The class refuses a second "Twin"; the record stays the factory's.
   EXPECT_NE(hostErrorText([&] { f.addProperty(twin, false); }), "(no error)");
   // LeakSanitizer checks that the three records are freed with f.
-}
-
-// A whole product, used as users use it: set and get every property by name
-// through the host and read "propinfo" for each.
-TEST_F(PropertyFactoryTest, AProductClassWorksThroughTheHost) {
-  PropInfoManager::getInstance()->addReadOnlyValue("whileRunning");
-  {
-    Factory f(schema_, "");
-    for (const char* generic : {"Name", "Tag", "UserData", "TimerFcn", "TimerPeriod"}) {
-      schema_->addGenericProperty(&f, generic);
-    }
-    f.addProperty(f.createDoubleProperty("Level", 0, 10, 5), 1, true);
-    f.addProperty(f.createPosIntProperty("Count", 3), 2, false);
-    f.addProperty(f.createDoublePairProperty("Window", -1, 1, -0.5, 0.5), false);
-    f.addProperty(f.createIntArrayProperty("Taps", {1, 2}), false);
-    void* mode = f.createEnumProperty("Mode", "auto", 1);
-    f.addEnumValue(mode, "manual", 2);
-    f.setPropReadOnly(mode, "whileRunning");
-    f.addProperty(mode, false);
-    f.addProperty(f.createStringProperty("Label", "none"), false);
-    f.addProperty(f.createCallbackProperty("DoneFcn", ""), false);
-    f.addProperty(f.createStructureProperty("Settings", nullptr), false);
-    void* serial = f.createStringProperty("Serial", "S-1");
-    f.setPropReadOnly(serial, "always");
-    f.addProperty(serial, false);
-  }
-  QxInterface* object = newObject();
-  ZLScopedHvArray objectValue(hvCreateObjectHandle(object));
-  struct Case {
-    const char* name;
-    hvArray* value;  // owned by the table
-    const char* type;
-    const char* constraint;
-    const char* readOnly;
-  };
-  const char* structFields[] = {"a"};
-  Case cases[] = {
-      {"Level", hvCreateDoubleScalar(7.5), "double", "bounded", "never"},
-      {"Count", hvCreateDoubleScalar(9), "double", "bounded", "never"},
-      {"Window", nullptr, "double", "bounded", "never"},
-      {"Taps", nullptr, "double", "none", "never"},
-      {"Mode", hvCreateString("MANUAL"), "string", "enum", "whileRunning"},
-      {"Label", hvCreateString("probe"), "string", "none", "never"},
-      {"DoneFcn", hvCreateString("disp done"), "callback", "callback", "never"},
-      {"Settings", hvCreateStructMatrix(1, 1, 1, structFields), "struct", "none", "never"},
-      {"Name", hvCreateString("dev1"), "string", "none", "never"},
-  };
-  cases[2].value = hvCreateDoubleMatrix(1, 2);
-  hvGetPr(cases[2].value)[0] = -0.25;
-  hvGetPr(cases[2].value)[1] = 0.75;
-  cases[3].value = hvCreateDoubleMatrix(1, 3);
-  for (int k = 0; k < 3; ++k) hvGetPr(cases[3].value)[k] = k + 1;
-  for (Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    ZLScopedHvArray value(c.value);
-    EXPECT_EQ(hostErrorText([&] { object->setPropertyValue(c.name, value); }), "(no error)");
-    ZLScopedHvArray back(object->getPropertyValue(c.name));
-    if (hvIsChar(value) && std::string(c.name) == "Mode") {
-      EXPECT_EQ(zelhox::fcns::getString(back), "manual");
-    } else {
-      EXPECT_TRUE(hvIsEqual(back, value));
-    }
-    ZLScopedHvArray name(hvCreateString(c.name));
-    const hvArray* args[] = {objectValue, name};
-    ZLScopedHvArray info(hoxInvokeMethod(schema_, "propinfo", 2, args));
-    ASSERT_TRUE(hvIsStruct(info));
-    EXPECT_EQ(zelhox::fcns::getString(hvGetField(info, 0, "Type")), c.type);
-    EXPECT_EQ(zelhox::fcns::getString(hvGetField(info, 0, "Constraint")), c.constraint);
-    EXPECT_EQ(zelhox::fcns::getString(hvGetField(info, 0, "ReadOnly")), c.readOnly);
-  }
-  // Bounds and identifiers come out as the factory's table says.
-  ZLScopedHvArray level(hvCreateString("Level"));
-  const hvArray* args[] = {objectValue, level};
-  ZLScopedHvArray info(hoxInvokeMethod(schema_, "propinfo", 2, args));
-  EXPECT_EQ(doubles(hvGetField(info, 0, "ConstraintValue")), (std::vector<double>{0, 10}));
-  EXPECT_EQ(doubles(hvGetField(info, 0, "DefaultValue")), std::vector<double>{5});
-  EXPECT_EQ(recordOf(schema_, "Level")->getPIIdentifier(), 1);
-  EXPECT_TRUE(recordOf(schema_, "Level")->getPIDeviceSpecific());
-  EXPECT_EQ(recordOf(schema_, "Count")->getPIIdentifier(), 2);
-
-  // The data types refuse what the table's types refuse.
-  struct Refusal {
-    const char* name;
-    hvArray* value;
-    const char* id;
-  } refusals[] = {
-      {"Count", hvCreateDoubleScalar(0), "vornix:set:posInt"},
-      {"Window", hvCreateDoubleScalar(1), "vornix:set:pairDbl"},
-      {"Settings", hvCreateDoubleScalar(1), "vornix:set:invalidStruct"},
-      {"DoneFcn", hvCreateCellMatrix(1, 0), "vornix:set:invalidCallback"},
-      {"Serial", hvCreateString("x"), "vornix:set:setDenied"},
-      {"Mode", hvCreateString("sideways"), "vornix:set:invalidEnum"},
-  };
-  for (Refusal& r : refusals) {
-    SCOPED_TRACE(r.name);
-    ZLScopedHvArray value(r.value);
-    const std::string error = hostErrorText([&] { object->setPropertyValue(r.name, value); });
-    EXPECT_EQ(error.substr(0, error.find('|')), r.id);
-  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Tests of PropertyFactory's XML operations: property definitions, sections, includes and help.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <fstream>
@@ -207,6 +208,48 @@ TEST_F(PropertyFactoryXMLTest, ChildrenReplaceAttributesAndEnumerationsGoByIdent
     const EnumerationType* values = record->getQxDataType()->getEnumerationType();
     EXPECT_EQ(*static_cast<const int*>(values->getEnumValue("b")), 3);
     EXPECT_EQ(*static_cast<const int*>(values->getEnumValue("a")), 1);
+  }
+}
+
+// A property file's values are cut to their maximum lengths: names and child
+// elements to 63 characters, attributes to 31, help text to 2047.
+TEST_F(PropertyFactoryXMLTest, ValuesAreCutToTheirMaximumLengths) {
+  auto text = [](const char* name, const std::string& attributes, const std::string& children) {
+    return std::string("<property name=\"") + name + R"(" type="string" constraint="none" )" +
+           attributes + ">" + children + "</property>";
+  };
+  const struct {
+    const char* name;
+    std::size_t length;  // of the default or the help
+    std::size_t kept;
+    char fill;  // 'a': a default attribute, 'c': a default element, 'h': help
+  } cases[] = {
+      {"A31", 31, 31, 'a'}, {"A32", 32, 31, 'a'},       {"C63", 63, 63, 'c'},
+      {"C64", 64, 63, 'c'}, {"H2047", 2047, 2047, 'h'}, {"H2048", 2048, 2047, 'h'},
+  };
+  std::string xml = R"(<Section name="S">)" + intProperty(std::string(63, 'n')) +
+                    intProperty(std::string(64, 'm'));
+  for (const auto& c : cases) {
+    const std::string value(c.length, c.fill);
+    if (c.fill == 'a') xml += text(c.name, "default=\"" + value + "\"", "");
+    if (c.fill == 'c') xml += text(c.name, "", "<defaultvalue>" + value + "</defaultvalue>");
+    if (c.fill == 'h') xml += text(c.name, "", "<help>" + value + "</help>");
+  }
+  std::unique_ptr<XMLPropReader> reader = device(xml + "</Section>");
+  Factory f(schema_, "");
+  f.setXMLReader(reader.get());
+  f.includeXMLSection("S", false);
+  const std::vector<std::string> names = propertyNames(schema_);
+  ASSERT_EQ(names.size(), 8u);
+  EXPECT_EQ(names[0], std::string(63, 'n'));
+  EXPECT_EQ(names[1], std::string(63, 'm'));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    PropInfo* record = recordOf(schema_, c.name);
+    ASSERT_NE(record, nullptr);
+    const std::string got = c.fill == 'h' ? record->getDescription()
+                                          : zelhox::fcns::getString(record->getPIDefaultValue());
+    EXPECT_EQ(static_cast<std::size_t>(std::count(got.begin(), got.end(), c.fill)), c.kept);
   }
 }
 
@@ -522,46 +565,6 @@ TEST_F(PropertyFactoryXMLTest, IndexedHelpLookupMatchesThePlainSearch) {
       EXPECT_EQ(recordOf(schema, name)->getDescription(), expectedHelp(reader, name, "", "own"));
     }
   }
-}
-
-TEST_F(PropertyFactoryXMLTest, TheBundledPropertyFilesDefineClasses) {
-  struct Case {
-    const char* file;
-    const char* section;
-    const char* property;
-    const char* dataType;
-    std::vector<double> bounds;  // empty: not bounded
-    const char* helpStart;
-  } cases[] = {
-      {"scope.xml", "Scope", "SampleRate", "double", {1, 2e9}, "    Number of samples per second"},
-      {"fgen.xml", "fgen", "Frequency", "double", {0.001, 20e6}, "    Frequency of the signal"},
-      {"fgen.xml", "fgen", "Channel", "PositiveInt", {1, 2147483647.0}, ""},
-  };
-  int n = 0;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.property);
-    XMLPropReader reader((std::string(ZEL_SOURCE_DIR) + "/examples/simdev/" + c.file).c_str());
-    markFirstElement(reader);
-    auto* schema = new TestSchema(("File" + std::to_string(n++)).c_str());
-    ASSERT_TRUE(manager_->addProductClass(kProductName, schema));
-    Factory f(schema, "DSO1000");
-    f.setXMLReader(&reader);
-    f.includeXMLSection(c.section, false);
-    PropInfo* record = recordOf(schema, c.property);
-    ASSERT_NE(record, nullptr);
-    EXPECT_STREQ(record->getQxDataType()->getName(), c.dataType);
-    EXPECT_TRUE(record->getPIDeviceSpecific());
-    EXPECT_EQ(doubles(record->getPIConstraintValue()), c.bounds);
-    EXPECT_EQ(record->getDescription().rfind(c.helpStart, 0), 0u) << record->getDescription();
-  }
-  PropInfo* coupling = recordOf(manager_->getProductClass(kProductName, "File0"), "Coupling");
-  ASSERT_NE(coupling, nullptr);
-  EXPECT_TRUE(coupling->isPropertyEnumerated());
-  EXPECT_EQ(zelhox::fcns::getString(coupling->getPIDefaultValue()), "DC");
-  PropInfo* channel = recordOf(manager_->getProductClass(kProductName, "File2"), "Channel");
-  EXPECT_EQ(channel->getPIReadOnly(), kPIReadOnlyAlways);
-  EXPECT_NE(recordOf(manager_->getProductClass(kProductName, "File2"), "Waveform"), nullptr);
-  EXPECT_NE(recordOf(manager_->getProductClass(kProductName, "File2"), "Amplitude"), nullptr);
 }
 
 }  // namespace
