@@ -22,6 +22,7 @@ using namespace testproduct;
 using namespace hvtest;
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kBig = 2147483647.0;
 
 class PropertyFactoryTest : public ::testing::Test {
  protected:
@@ -67,12 +68,7 @@ TEST_F(PropertyFactoryTest, EveryCreateOperationFollowsTheTable) {
   } cases[] = {
       {f.createDoubleProperty("D", 1.5), "double", kPITypeDouble, kPIConstraintNone, {}, {1.5}},
       {f.createDoubleProperty("DB", -1, 1, 0.5), "double", 2, 0, {-1, 1}, {0.5}},
-      {f.createZeroPosDoubleProperty("ZPD", 2),
-       "ZeroOrPositiveDouble",
-       2,
-       0,
-       {0, 2147483647.0},
-       {2}},
+      {f.createZeroPosDoubleProperty("ZPD", 2), "ZeroOrPositiveDouble", 2, 0, {0, kBig}, {2}},
       {f.createZeroInfPosDoubleProperty("ZIPD", 3), "ZeroOrPositiveDouble", 2, 0, {0, kInf}, {3}},
       {f.createPositiveDoubleRangeProperty("PDR", 1, 9, 2, 3),
        "PositiveDoubleRange",
@@ -84,9 +80,9 @@ TEST_F(PropertyFactoryTest, EveryCreateOperationFollowsTheTable) {
       {f.createDoubleArrayProperty("DA", {1, 2, 3}), "NReals", 2, 3, {}, {1, 2, 3}},
       {f.createIntProperty("I", 3), "int", 2, 3, {}, {3}},
       {f.createIntProperty("IB", 0, 10, 4), "int", 2, 0, {0, 10}, {4}},
-      {f.createZeroPosIntProperty("ZPI", 0), "ZeroOrPositiveInt", 2, 0, {0, 2147483647.0}, {0}},
+      {f.createZeroPosIntProperty("ZPI", 0), "ZeroOrPositiveInt", 2, 0, {0, kBig}, {0}},
       {f.createZeroInfPosIntProperty("ZIPI", 1), "ZeroInfOrPositiveInt", 2, 0, {0, kInf}, {1}},
-      {f.createPosIntProperty("PI", 5), "PositiveInt", 2, 0, {1, 2147483647.0}, {5}},
+      {f.createPosIntProperty("PI", 5), "PositiveInt", 2, 0, {1, kBig}, {5}},
       {f.createInfPosIntProperty("IPI", 6), "InfOrPositiveInt", 2, 0, {1, kInf}, {6}},
       {f.createIntPairProperty("IP", -3, 3, 1, 2), "IntPair", 2, 0, {-3, 3}, {1, 2}},
       {f.createIntArrayProperty("IA", {4, 5}), "Nints", 2, 3, {}, {4, 5}},
