@@ -486,30 +486,8 @@ std::string expectedHelp(XMLPropReader& reader, const char* property, const char
   return out;
 }
 
-TEST_F(PropertyFactoryXMLTest, HelpIsAssembledFromTheHelpRoot) {
-  XMLPropReader reader(file("factory_help.xml").c_str());
-  markFirstElement(reader);
-  reader.gotoRoot();
-  gotoChild(reader, "Device");
-  reader.markDeviceRoot();
-  reader.gotoRoot();
-  gotoChild(reader, "Help");
-  reader.markHelpRoot();
-  Factory f(schema_, "DevB");
-  f.setXMLReader(&reader);
-  for (const char* name : {"Gain", "Offset", "Plain"})
-    f.addProperty(f.createPropFromXML(name), false);
-  const std::string gain = recordOf(schema_, "Gain")->getDescription();
-  // The empty AdaptorHelp for "gain" loses to the one with content.
-  EXPECT_EQ(gain,
-            "    Amplifier gain.\n    \n    On DevB the gain is fine.\n    \n"
-            "    Set it before a run.\n    \n    See also Offset, Range\n");
-  EXPECT_EQ(gain, expectedHelp(reader, "Gain", "DevB", "Set it before a run."));
-  EXPECT_EQ(recordOf(schema_, "Offset")->getDescription(), "    Signal offset.\n");
-  EXPECT_EQ(recordOf(schema_, "Plain")->getDescription(), "");
-}
-
-// The indexed help lookup must pick exactly what the plain search picks.
+// The indexed help lookup must pick exactly what the plain search picks. (The
+// device help of a bundled file is in the shell scripts.)
 TEST_F(PropertyFactoryXMLTest, IndexedHelpLookupMatchesThePlainSearch) {
   const char* files[] = {
       // childless match, then a later match with content

@@ -73,7 +73,7 @@ TEST_F(SchemaDefinitionTest, ClassNamesAreLettersDigitsAndUnderscores) {
   }
 }
 
-TEST_F(SchemaDefinitionTest, ConstructionAddsPropinfoThenProphelp) {
+TEST_F(SchemaDefinitionTest, ConstructionAddsPropinfoThenProphelpAndGenericMethodsFollow) {
   TestSchema* schema = addClass(new TestSchema("Dev"));
   ASSERT_EQ(schema->getNumberOfMethods(), 2);
   EXPECT_STREQ(schema->getMethodAt(0)->getName(), "propinfo");
@@ -86,10 +86,8 @@ TEST_F(SchemaDefinitionTest, ConstructionAddsPropinfoThenProphelp) {
   EXPECT_FALSE(schema->getMethodAt(1)->isReadOnly());
   EXPECT_STREQ(schema->getPulvraClassName(), "Dev");
   EXPECT_FALSE(schema->isInstanceSchema());
-}
 
-TEST_F(SchemaDefinitionTest, GenericMethodNeedsItsExactName) {
-  TestSchema* schema = addClass(new TestSchema("Dev"));
+  // The generic method needs its exact name.
   for (const char* ignored : {"getToolbarName", "GETTOOLBARNAME", "", "GetToolbarName "}) {
     schema->addGenericMethod(ignored);
   }
