@@ -291,25 +291,15 @@ TEST_F(PropertyFactoryTest, ObjectsAndContainersReceiveInstanceProperties) {
     Factory onContainer(container, "");
     EXPECT_TRUE(onContainer.isInstanceFactory());
     onContainer.addProperty(onContainer.createDoubleProperty("Offset", 0.25), false);
-    void* range = onContainer.createEnumProperty("Range", "low", 0);
-    onContainer.addEnumValue(range, "high", 1);
-    onContainer.addProperty(range, false);
   }
   EXPECT_NE(object->getInstanceProperty("Offset"), nullptr);
   EXPECT_TRUE(container->isPropertyAvailable("Offset"));
   EXPECT_DOUBLE_EQ(container->getPropValueAsDouble("Offset"), 0.25);
   Factory onClass(schema_, "");
   EXPECT_FALSE(onClass.isInstanceFactory());
-
-  // Through the host, the instance properties work like any other; the
-  // container keeps the values of those added through it.
+  // Enumerations added through a container are in the shell scripts.
   ZLScopedHvArray gainValue(object->getPropertyValue("gain"));
   EXPECT_EQ(zelhox::fcns::getString(gainValue), "low");
-  ZLScopedHvArray high(hvCreateString("HIGH"));
-  object->setPropertyValue("Range", high);
-  ZLScopedHvArray back(object->getPropertyValue("range"));
-  EXPECT_EQ(zelhox::fcns::getString(back), "high");
-  EXPECT_EQ(container->getPropValueAsInt("Range"), 1);
 }
 
 TEST_F(PropertyFactoryTest, RecordsThatAreNeverAddedDieWithTheFactory) {
