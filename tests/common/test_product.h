@@ -138,13 +138,6 @@ inline void stopTestProduct() {
   QxApplicationManager::shutdown();
 }
 
-inline QxClass* propInfoClass() {
-  QxInterface* app = QxApplicationManager::getApplication("vornix");
-  auto* family = app != nullptr ? static_cast<QxApplication*>(app->getObject()) : nullptr;
-  QxInterface* cls = family != nullptr ? family->getLocalClass(kPropInfoClassName) : nullptr;
-  return cls != nullptr ? static_cast<QxClass*>(cls->getObject()) : nullptr;
-}
-
 }  // namespace testproduct
 }  // namespace zelobjsys
 
