@@ -1,5 +1,5 @@
 // Tests of PropertyFactory: every create operation, the setters, adding to a class, an object or a
-// container, and a whole product used through the host.
+// container. A whole product used through the host is in the shell scripts.
 #include "zelobjsys/property_factory.h"
 
 #include <gtest/gtest.h>
