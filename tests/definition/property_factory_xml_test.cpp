@@ -66,12 +66,7 @@ class PropertyFactoryXMLTest : public ::testing::Test {
     schema_ = new TestSchema("Dev");
     ASSERT_TRUE(manager_->addProductClass(kProductName, schema_));
   }
-  void TearDown() override {
-    if (ApplicationManager::isInitialized()) {
-      ApplicationManager::getInstance()->removeProductApplication(kProductName);
-    }
-    QxApplicationManager::shutdown();
-  }
+  void TearDown() override { stopTestProduct(); }
   // A reader over <Device>properties</Device> with all marks on Device.
   std::unique_ptr<XMLPropReader> device(const std::string& properties) {
     auto reader = std::make_unique<XMLPropReader>("<Device>" + properties + "</Device>");
