@@ -15,7 +15,6 @@
 
 namespace {
 
-using zelobjsys::testproduct::RecordingFactory;
 using zelobjsys::testproduct::TestSchema;
 
 using zelbench::cycleValue;
@@ -41,13 +40,13 @@ class ProductWorld {
     app_ = zelobjsys::testproduct::startTestProduct();
     schema_ = new TestSchema("BenchDev");
     app_->addLocalClass(schema_);  // the application owns it
-    factory_.setTarget(schema_);
-    factory_.addProperty(
-        factory_.createDoubleProperty("Voltage", zelbench::kMinimum, zelbench::kMaximum, 0), true);
+    zelobjsys::testproduct::Factory factory(schema_, nullptr);
+    factory.addProperty(
+        factory.createDoubleProperty("Voltage", zelbench::kMinimum, zelbench::kMaximum, 0), true);
     for (int i = 1; i < properties; ++i) {
       const std::string name = zelbench::propertyName(i);
-      factory_.addProperty(
-          factory_.createDoubleProperty(name.c_str(), zelbench::kMinimum, zelbench::kMaximum, 0),
+      factory.addProperty(
+          factory.createDoubleProperty(name.c_str(), zelbench::kMinimum, zelbench::kMaximum, 0),
           true);
     }
   }
@@ -66,7 +65,6 @@ class ProductWorld {
  private:
   QxApplication* app_ = nullptr;
   TestSchema* schema_ = nullptr;
-  RecordingFactory factory_;  // outlives the host's records
   std::int64_t told_ = 0;
 };
 

@@ -1,6 +1,7 @@
 // Tests of PropertyFactory's XML operations: property definitions, sections, includes and help.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <fstream>
@@ -16,6 +17,9 @@
 
 namespace zelobjsys {
 namespace {
+
+constexpr double kBig = 2147483647.0;
+constexpr double kInf = INFINITY;
 
 using namespace testproduct;
 using namespace hvtest;
@@ -62,12 +66,7 @@ class PropertyFactoryXMLTest : public ::testing::Test {
     schema_ = new TestSchema("Dev");
     ASSERT_TRUE(manager_->addProductClass(kProductName, schema_));
   }
-  void TearDown() override {
-    if (ApplicationManager::isInitialized()) {
-      ApplicationManager::getInstance()->removeProductApplication(kProductName);
-    }
-    QxApplicationManager::shutdown();
-  }
+  void TearDown() override { stopTestProduct(); }
   // A reader over <Device>properties</Device> with all marks on Device.
   std::unique_ptr<XMLPropReader> device(const std::string& properties) {
     auto reader = std::make_unique<XMLPropReader>("<Device>" + properties + "</Device>");
@@ -90,62 +89,48 @@ class PropertyFactoryXMLTest : public ::testing::Test {
 
 TEST_F(PropertyFactoryXMLTest, TypesAndConstraintsFollowTheTable) {
   struct Case {
-    const char* attributes;
+    const char* type;
+    const char* rule;  // the constraint attribute; null: none
+    const char* more;
     const char* dataType;  // null: no property
     int constraint;
     std::vector<double> bounds;
     std::vector<double> defaults;
   } cases[] = {
-      {R"(type="double" constraint="none" default="2.5")", "double", 3, {}, {2.5}},
-      {R"(type="Double" constraint="ZeroOrPositive" default="1")",
+      {"double", "none", R"(default="2.5")", "double", 3, {}, {2.5}},
+      {"Double", "ZeroOrPositive", R"(default="1")", "ZeroOrPositiveDouble", 0, {0, kBig}, {1}},
+      {"double",
+       "zeroinforpositive",
+       R"(default="Inf")",
        "ZeroOrPositiveDouble",
        0,
-       {0, 2147483647.0},
-       {1}},
-      {R"(type="double" constraint="zeroinforpositive" default="Inf")",
-       "ZeroOrPositiveDouble",
-       0,
-       {0, INFINITY},
-       {INFINITY}},
-      {R"(type="double" constraint="bounded")", "double", 0, {0, 1}, {0}},
-      {R"(type="double" constraint="bounded" min="-2" max="x" default="-5")",
-       "double",
-       0,
-       {-2, 1},
-       {-2}},
-      {R"(type="Int" constraint="BOUNDED" min="0" max="10" default="20")", "int", 0, {0, 10}, {10}},
-      {R"(type="int" constraint="bounded" min="0" max="10" default="")", "int", 0, {0, 10}, {0}},
-      {R"(type="int" constraint="bounded")", "int", 0, {INT_MIN, INT_MAX}, {0}},
-      {R"(type="int" constraint="none" default="0x10")", "int", 3, {}, {16}},
-      {R"(type="int" constraint="none" default="010")", "int", 3, {}, {8}},
-      {R"(type="int" constraint="none" default="junk")", "int", 3, {}, {0}},
-      {R"(type="int" constraint="none" default="99999999999")", "int", 3, {}, {INT_MAX}},
-      {R"(type="int" constraint="zeroorpositive" default="3")",
-       "ZeroOrPositiveInt",
-       0,
-       {0, 2147483647.0},
-       {3}},
-      {R"(type="int" constraint="zeroinforpositive" default="3")",
-       "ZeroInfOrPositiveInt",
-       0,
-       {0, INFINITY},
-       {3}},
-      {R"(type="int" constraint="positive" default="3")", "PositiveInt", 0, {1, 2147483647.0}, {3}},
-      {R"(type="int" constraint="inforpositive" default="3")",
-       "InfOrPositiveInt",
-       0,
-       {1, INFINITY},
-       {3}},
-      {R"(type="string" constraint="none" default="abc")", "string", 3, {}, {}},
-      {R"(type="double" constraint="positive" readOnly="always")", nullptr, 0, {}, {}},
-      {R"(type="double" constraint="inforpositive")", nullptr, 0, {}, {}},
-      {R"(type="int" default="1")", nullptr, 0, {}, {}},  // no constraint, not even "none"
-      {R"(type="float" constraint="none")", nullptr, 0, {}, {}},
-      {R"(type="string" constraint="enum" default="a")", nullptr, 0, {}, {}},  // no values
+       {0, kInf},
+       {kInf}},
+      {"double", "bounded", "", "double", 0, {0, 1}, {0}},
+      {"double", "bounded", R"(min="-2" max="x" default="-5")", "double", 0, {-2, 1}, {-2}},
+      {"Int", "BOUNDED", R"(min="0" max="10" default="20")", "int", 0, {0, 10}, {10}},
+      {"int", "bounded", R"(min="0" max="10" default="")", "int", 0, {0, 10}, {0}},
+      {"int", "bounded", "", "int", 0, {INT_MIN, INT_MAX}, {0}},
+      {"int", "none", R"(default="0x10")", "int", 3, {}, {16}},
+      {"int", "none", R"(default="010")", "int", 3, {}, {8}},
+      {"int", "none", R"(default="junk")", "int", 3, {}, {0}},
+      {"int", "none", R"(default="99999999999")", "int", 3, {}, {INT_MAX}},
+      {"int", "zeroorpositive", R"(default="3")", "ZeroOrPositiveInt", 0, {0, kBig}, {3}},
+      {"int", "zeroinforpositive", R"(default="3")", "ZeroInfOrPositiveInt", 0, {0, kInf}, {3}},
+      {"int", "positive", R"(default="3")", "PositiveInt", 0, {1, kBig}, {3}},
+      {"int", "inforpositive", R"(default="3")", "InfOrPositiveInt", 0, {1, kInf}, {3}},
+      {"string", "none", R"(default="abc")", "string", 3, {}, {}},
+      {"double", "positive", R"(readOnly="always")", nullptr, 0, {}, {}},
+      {"double", "inforpositive", "", nullptr, 0, {}, {}},
+      {"int", nullptr, R"(default="1")", nullptr, 0, {}, {}},  // not even "none"
+      {"float", "none", "", nullptr, 0, {}, {}},
+      {"string", "enum", R"(default="a")", nullptr, 0, {}, {}},  // no values
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.attributes);
-    PropInfo* record = define(std::string("<property name=\"P\" ") + c.attributes + "/>");
+    std::string attributes = std::string("type=\"") + c.type + "\" " + c.more;
+    if (c.rule != nullptr) attributes += std::string(" constraint=\"") + c.rule + "\"";
+    SCOPED_TRACE(attributes);
+    PropInfo* record = define("<property name=\"P\" " + attributes + "/>");
     if (c.dataType == nullptr) {
       EXPECT_EQ(record, nullptr);
       continue;
@@ -207,6 +192,48 @@ TEST_F(PropertyFactoryXMLTest, ChildrenReplaceAttributesAndEnumerationsGoByIdent
     const EnumerationType* values = record->getQxDataType()->getEnumerationType();
     EXPECT_EQ(*static_cast<const int*>(values->getEnumValue("b")), 3);
     EXPECT_EQ(*static_cast<const int*>(values->getEnumValue("a")), 1);
+  }
+}
+
+// A property file's values are cut to their maximum lengths: names and child
+// elements to 63 characters, attributes to 31, help text to 2047.
+TEST_F(PropertyFactoryXMLTest, ValuesAreCutToTheirMaximumLengths) {
+  auto text = [](const char* name, const std::string& attributes, const std::string& children) {
+    return std::string("<property name=\"") + name + R"(" type="string" constraint="none" )" +
+           attributes + ">" + children + "</property>";
+  };
+  const struct {
+    const char* name;
+    std::size_t length;  // of the default or the help
+    std::size_t kept;
+    char fill;  // 'a': a default attribute, 'c': a default element, 'h': help
+  } cases[] = {
+      {"A31", 31, 31, 'a'}, {"A32", 32, 31, 'a'},       {"C63", 63, 63, 'c'},
+      {"C64", 64, 63, 'c'}, {"H2047", 2047, 2047, 'h'}, {"H2048", 2048, 2047, 'h'},
+  };
+  std::string xml = R"(<Section name="S">)" + intProperty(std::string(63, 'n')) +
+                    intProperty(std::string(64, 'm'));
+  for (const auto& c : cases) {
+    const std::string value(c.length, c.fill);
+    if (c.fill == 'a') xml += text(c.name, "default=\"" + value + "\"", "");
+    if (c.fill == 'c') xml += text(c.name, "", "<defaultvalue>" + value + "</defaultvalue>");
+    if (c.fill == 'h') xml += text(c.name, "", "<help>" + value + "</help>");
+  }
+  std::unique_ptr<XMLPropReader> reader = device(xml + "</Section>");
+  Factory f(schema_, "");
+  f.setXMLReader(reader.get());
+  f.includeXMLSection("S", false);
+  const std::vector<std::string> names = propertyNames(schema_);
+  ASSERT_EQ(names.size(), 8u);
+  EXPECT_EQ(names[0], std::string(63, 'n'));
+  EXPECT_EQ(names[1], std::string(63, 'm'));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    PropInfo* record = recordOf(schema_, c.name);
+    ASSERT_NE(record, nullptr);
+    const std::string got = c.fill == 'h' ? record->getDescription()
+                                          : zelhox::fcns::getString(record->getPIDefaultValue());
+    EXPECT_EQ(static_cast<std::size_t>(std::count(got.begin(), got.end(), c.fill)), c.kept);
   }
 }
 
@@ -284,7 +311,8 @@ TEST_F(PropertyFactoryXMLTest, SectionsAddPropertiesInFileOrderAndSurviveInclude
 }
 
 // Generated files that ask for unbounded work are refused before anything is
-// defined; long but legitimate ones are defined in linear time.
+// defined (a doubling include tree is in the shell scripts); long but
+// legitimate ones are defined in linear time.
 TEST_F(PropertyFactoryXMLTest, IncludeExpansionIsBoundedAndLinear) {
   auto chain = [](int length, const std::string& prefix) {
     std::string xml;
@@ -306,13 +334,6 @@ TEST_F(PropertyFactoryXMLTest, IncludeExpansionIsBoundedAndLinear) {
     }
     return "<Section name=\"Top\">" + includes + "</Section>" + sections;
   };
-  std::string doubling;  // 2^40 expansions, no cycle
-  for (int i = 0; i < 40; ++i) {
-    const std::string next = "L" + std::to_string(i + 1);
-    doubling += "<Section name=\"L" + std::to_string(i) + "\"><include tag=\"" + next +
-                "\"/><include tag=\"" + next + "\"/></Section>";
-  }
-  doubling += "<Section name=\"L40\">" + intProperty("Leaf") + "</Section>";
   const int depth = static_cast<int>(PropertyFactory::kMaxIncludeDepth);
 
   struct Case {
@@ -324,7 +345,6 @@ TEST_F(PropertyFactoryXMLTest, IncludeExpansionIsBoundedAndLinear) {
     std::size_t properties;
     const char* last;
   } cases[] = {
-      {"doubling", doubling, "L0", "vornix:xml:includeLimit", {"'L0'", "'L"}, 0, nullptr},
       {"deep chain",
        chain(20000, "C"),
        "C0",
@@ -461,30 +481,8 @@ std::string expectedHelp(XMLPropReader& reader, const char* property, const char
   return out;
 }
 
-TEST_F(PropertyFactoryXMLTest, HelpIsAssembledFromTheHelpRoot) {
-  XMLPropReader reader(file("factory_help.xml").c_str());
-  markFirstElement(reader);
-  reader.gotoRoot();
-  gotoChild(reader, "Device");
-  reader.markDeviceRoot();
-  reader.gotoRoot();
-  gotoChild(reader, "Help");
-  reader.markHelpRoot();
-  Factory f(schema_, "DevB");
-  f.setXMLReader(&reader);
-  for (const char* name : {"Gain", "Offset", "Plain"})
-    f.addProperty(f.createPropFromXML(name), false);
-  const std::string gain = recordOf(schema_, "Gain")->getDescription();
-  // The empty AdaptorHelp for "gain" loses to the one with content.
-  EXPECT_EQ(gain,
-            "    Amplifier gain.\n    \n    On DevB the gain is fine.\n    \n"
-            "    Set it before a run.\n    \n    See also Offset, Range\n");
-  EXPECT_EQ(gain, expectedHelp(reader, "Gain", "DevB", "Set it before a run."));
-  EXPECT_EQ(recordOf(schema_, "Offset")->getDescription(), "    Signal offset.\n");
-  EXPECT_EQ(recordOf(schema_, "Plain")->getDescription(), "");
-}
-
-// The indexed help lookup must pick exactly what the plain search picks.
+// The indexed help lookup must pick exactly what the plain search picks. (The
+// device help of a bundled file is in the shell scripts.)
 TEST_F(PropertyFactoryXMLTest, IndexedHelpLookupMatchesThePlainSearch) {
   const char* files[] = {
       // childless match, then a later match with content
@@ -522,46 +520,6 @@ TEST_F(PropertyFactoryXMLTest, IndexedHelpLookupMatchesThePlainSearch) {
       EXPECT_EQ(recordOf(schema, name)->getDescription(), expectedHelp(reader, name, "", "own"));
     }
   }
-}
-
-TEST_F(PropertyFactoryXMLTest, TheBundledPropertyFilesDefineClasses) {
-  struct Case {
-    const char* file;
-    const char* section;
-    const char* property;
-    const char* dataType;
-    std::vector<double> bounds;  // empty: not bounded
-    const char* helpStart;
-  } cases[] = {
-      {"scope.xml", "Scope", "SampleRate", "double", {1, 2e9}, "    Number of samples per second"},
-      {"fgen.xml", "fgen", "Frequency", "double", {0.001, 20e6}, "    Frequency of the signal"},
-      {"fgen.xml", "fgen", "Channel", "PositiveInt", {1, 2147483647.0}, ""},
-  };
-  int n = 0;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.property);
-    XMLPropReader reader((std::string(ZEL_SOURCE_DIR) + "/examples/simdev/" + c.file).c_str());
-    markFirstElement(reader);
-    auto* schema = new TestSchema(("File" + std::to_string(n++)).c_str());
-    ASSERT_TRUE(manager_->addProductClass(kProductName, schema));
-    Factory f(schema, "DSO1000");
-    f.setXMLReader(&reader);
-    f.includeXMLSection(c.section, false);
-    PropInfo* record = recordOf(schema, c.property);
-    ASSERT_NE(record, nullptr);
-    EXPECT_STREQ(record->getQxDataType()->getName(), c.dataType);
-    EXPECT_TRUE(record->getPIDeviceSpecific());
-    EXPECT_EQ(doubles(record->getPIConstraintValue()), c.bounds);
-    EXPECT_EQ(record->getDescription().rfind(c.helpStart, 0), 0u) << record->getDescription();
-  }
-  PropInfo* coupling = recordOf(manager_->getProductClass(kProductName, "File0"), "Coupling");
-  ASSERT_NE(coupling, nullptr);
-  EXPECT_TRUE(coupling->isPropertyEnumerated());
-  EXPECT_EQ(zelhox::fcns::getString(coupling->getPIDefaultValue()), "DC");
-  PropInfo* channel = recordOf(manager_->getProductClass(kProductName, "File2"), "Channel");
-  EXPECT_EQ(channel->getPIReadOnly(), kPIReadOnlyAlways);
-  EXPECT_NE(recordOf(manager_->getProductClass(kProductName, "File2"), "Waveform"), nullptr);
-  EXPECT_NE(recordOf(manager_->getProductClass(kProductName, "File2"), "Amplitude"), nullptr);
 }
 
 }  // namespace

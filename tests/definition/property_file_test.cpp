@@ -17,16 +17,9 @@ using testproduct::recordOf;
 
 class PropertyFileTest : public ::testing::Test {
  protected:
-  // The factory reaches the application manager, so the whole registry is set
-  // up and torn down the way a product does it; nothing outlives the test.
-  void SetUp() override {
-    ApplicationManager::getInstance()->addProductApplication(testproduct::kProductName);
-  }
-  void TearDown() override {
-    if (ApplicationManager::isInitialized())
-      ApplicationManager::getInstance()->removeProductApplication(testproduct::kProductName);
-    QxApplicationManager::shutdown();
-  }
+  // The factory reaches the application manager: nothing outlives the test.
+  void SetUp() override { testproduct::startTestProduct(); }
+  void TearDown() override { testproduct::stopTestProduct(); }
 
   // Writes `text` into a file of the test's own folder; its path.
   std::string write(const std::string& name, const std::string& text) {

@@ -3,18 +3,21 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "common/hv_values.h"
 #include "common/test_product.h"
 #include "zelhost/objects/qx_method_info.h"
 #include "zelhost/services/zelhox.h"
+#include "zelobjsys/pi_identifiers.h"
+#include "zelobjsys/xml_prop_reader.h"
 
 namespace zelobjsys {
 namespace {
 
-using testproduct::RecordingFactory;
 using testproduct::TestSchema;
 
 // A product that changes the standard timer defaults.
@@ -55,7 +58,6 @@ class SchemaDefinitionTest : public ::testing::Test {
   }
 
   QxApplication* app_ = nullptr;
-  RecordingFactory factory_;
 };
 
 TEST_F(SchemaDefinitionTest, ClassNamesAreLettersDigitsAndUnderscores) {
@@ -71,7 +73,7 @@ TEST_F(SchemaDefinitionTest, ClassNamesAreLettersDigitsAndUnderscores) {
   }
 }
 
-TEST_F(SchemaDefinitionTest, ConstructionAddsPropinfoThenProphelp) {
+TEST_F(SchemaDefinitionTest, ConstructionAddsPropinfoThenProphelpAndGenericMethodsFollow) {
   TestSchema* schema = addClass(new TestSchema("Dev"));
   ASSERT_EQ(schema->getNumberOfMethods(), 2);
   EXPECT_STREQ(schema->getMethodAt(0)->getName(), "propinfo");
@@ -79,12 +81,13 @@ TEST_F(SchemaDefinitionTest, ConstructionAddsPropinfoThenProphelp) {
   EXPECT_EQ(schema->getMethodAt(0)->getClass(), schema);
   EXPECT_FALSE(schema->getMethodAt(0)->isCallableWithoutObject());
   EXPECT_TRUE(schema->getMethodAt(1)->isCallableWithoutObject());
+  // Neither method is read-only, whatever its other flags.
+  EXPECT_FALSE(schema->getMethodAt(0)->isReadOnly());
+  EXPECT_FALSE(schema->getMethodAt(1)->isReadOnly());
   EXPECT_STREQ(schema->getPulvraClassName(), "Dev");
   EXPECT_FALSE(schema->isInstanceSchema());
-}
 
-TEST_F(SchemaDefinitionTest, GenericMethodNeedsItsExactName) {
-  TestSchema* schema = addClass(new TestSchema("Dev"));
+  // The generic method needs its exact name.
   for (const char* ignored : {"getToolbarName", "GETTOOLBARNAME", "", "GetToolbarName "}) {
     schema->addGenericMethod(ignored);
   }
@@ -97,85 +100,73 @@ TEST_F(SchemaDefinitionTest, GenericMethodNeedsItsExactName) {
     EXPECT_STREQ(schema->getMethodAt(i)->getName(), "getInspectorToolbarObjectName");
     EXPECT_EQ(schema->getMethodAt(i)->getInspectorAttribute(), 1);
     EXPECT_FALSE(schema->getMethodAt(i)->isCallableWithoutObject());
+    EXPECT_FALSE(schema->getMethodAt(i)->isReadOnly());
   }
 }
 
-TEST_F(SchemaDefinitionTest, GenericPropertiesCallTheFactoryInOrder) {
+TEST_F(SchemaDefinitionTest, GenericPropertiesFollowTheirTable) {
   TestSchema* schema = addClass(new TestSchema("Dev"));
-  factory_.setTarget(schema);
-  const std::vector<std::pair<const char*, std::vector<std::string>>> expected = {
-      {"Name",
-       {"createStringProperty(Name)", "setPropReadOnly(never)", "addPropHelpFromXML(null)",
-        "addProperty(false)"}},
-      {"Tag",
-       {"createStringProperty(Tag)", "setPropReadOnly(never)", "addPropHelpFromXML(null)",
-        "addProperty(false)"}},
-      {"Type",
-       {"createStringProperty(Type)", "setPropReadOnly(always)", "addPropHelpFromXML(null)",
-        "addProperty(false)"}},
-      {"UserData",
-       {"createHvArrayProperty(UserData)", "setPropReadOnly(never)", "addPropHelpFromXML(null)",
-        "addProperty(false)"}},
-      {"TimerFcn",
-       {"createCallbackProperty(TimerFcn)", "setPropReadOnly(never)", "setPropCategory(1)",
-        "addPropHelpFromXML(null)", "addProperty(false)"}},
-      {"TimerPeriod",
-       {"createDoubleProperty(TimerPeriod)", "setPropReadOnly(never)", "setPropCategory(1)",
-        "addPropHelpFromXML(null)", "addProperty(false)"}},
-      {"Timeout",
-       {"createZeroInfPosDoubleProperty(Timeout)", "setPropReadOnly(never)",
-        "addPropHelpFromXML(null)", "addProperty(false)"}},
-      {"name", {}},
-      {"Timer", {}},
-      {"", {}},
-  };
-  for (const auto& e : expected) {
-    SCOPED_TRACE(e.first);
-    factory_.log.clear();
-    schema->addGenericProperty(&factory_, e.first);
-    EXPECT_EQ(factory_.log, e.second);
+  // Help for every name from the file, to see that each asks for it.
+  std::string help = "<H>";
+  for (const char* n : {"Name", "Tag", "Type", "UserData", "TimerFcn", "TimerPeriod", "Timeout"}) {
+    help += std::string("<AdaptorHelp property='") + n + "'>About " + n + ".</AdaptorHelp>";
   }
-  factory_.log.clear();
-  schema->addGenericProperty(&factory_, nullptr);
+  XMLPropReader reader(help + "</H>");
+  reader.markHelpRoot();
+  testproduct::Factory f(schema, nullptr);
+  f.setXMLReader(&reader);
+  for (const char* ignored : {"name", "Timer", ""}) schema->addGenericProperty(&f, ignored);
+  schema->addGenericProperty(&f, nullptr);
   schema->addGenericProperty(nullptr, "Name");
-  EXPECT_TRUE(factory_.log.empty());
-}
-
-TEST_F(SchemaDefinitionTest, GenericPropertiesBehaveForUsers) {
-  TestSchema* schema = addClass(new TestSchema("Dev"));
-  factory_.setTarget(schema);
-  for (const char* name : {"Name", "Type", "UserData", "TimerFcn", "TimerPeriod", "Timeout"}) {
-    schema->addGenericProperty(&factory_, name);
+  for (const char* n : {"Name", "name", "Timer", ""})
+    EXPECT_EQ(testproduct::recordOf(schema, n), nullptr);
+  const struct {
+    const char* name;
+    const char* dataType;
+    int readOnly;
+    int category;
+    std::vector<double> bounds;
+  } cases[] = {
+      {"Name", "string", kPIReadOnlyNever, kPICategoryNone, {}},
+      {"Tag", "string", kPIReadOnlyNever, kPICategoryNone, {}},
+      {"Type", "string", kPIReadOnlyAlways, kPICategoryNone, {}},
+      {"UserData", "PULVRA array", kPIReadOnlyNever, kPICategoryNone, {}},
+      {"TimerFcn", "StrictHCallback", kPIReadOnlyNever, kPICategoryCallback, {}},
+      {"TimerPeriod", "double", kPIReadOnlyNever, kPICategoryCallback, {0.001, 2147483647.0}},
+      {"Timeout", "ZeroOrPositiveDouble", kPIReadOnlyNever, kPICategoryNone, {0, INFINITY}},
+  };
+  for (const auto& c : cases) schema->addGenericProperty(&f, c.name);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    PropInfo* record = testproduct::recordOf(schema, c.name);
+    ASSERT_NE(record, nullptr);
+    EXPECT_STREQ(record->getQxDataType()->getName(), c.dataType);
+    EXPECT_EQ(record->getPIReadOnly(), c.readOnly);
+    EXPECT_EQ(record->getPICategory(), c.category);
+    EXPECT_FALSE(record->getPIDeviceSpecific());
+    EXPECT_EQ(record->getDescription(), std::string("    About ") + c.name + ".\n");
+    if (!c.bounds.empty()) {
+      EXPECT_EQ(hvtest::doubles(record->getPIConstraintValue()), c.bounds);
+    }
   }
+
   QxInterface* object = schema->createInstance(nullptr, nullptr, 0);
   ZLScopedHvArray type(object->getPropertyValue("Type"));
   EXPECT_EQ(zelhox::fcns::getString(type), "Dev");
-  ZLScopedHvArray other(hvCreateString("Other"));
-  EXPECT_EQ(hostErrorText([&] { object->setPropertyValue("Type", other); }),
-            "vornix:set:setDenied|Changing the 'Type' property of Dev is not allowed.");
   EXPECT_EQ(doubleValue(object, "TimerPeriod"), 1.0);
   EXPECT_EQ(doubleValue(object, "Timeout"), 10.0);
-
-  const auto* period =
-      static_cast<const PropInfo*>(object->getProperty("TimerPeriod")->getObject());
-  EXPECT_EQ(period->getPIConstraint(), kPIConstraintBounded);
-  EXPECT_EQ(period->getPICategory(), kPICategoryCallback);
-  EXPECT_EQ(hvGetPr(period->getPIConstraintValue())[0], 0.001);
-  EXPECT_EQ(hvGetPr(period->getPIConstraintValue())[1], 2147483647.0);
   ZLScopedHvArray tooShort(hvCreateDoubleScalar(0.0001));
   EXPECT_EQ(
       hostErrorText([&] { object->setPropertyValue("TimerPeriod", tooShort); }).rfind("vornix:", 0),
       0u);
-  ZLScopedHvArray ok(hvCreateDoubleScalar(2.5));
-  object->setPropertyValue("TimerPeriod", ok);
-  EXPECT_EQ(doubleValue(object, "TimerPeriod"), 2.5);
+  EXPECT_EQ(doubleValue(object, "TimerPeriod"), 1.0);
 }
 
 TEST_F(SchemaDefinitionTest, ProductsChooseTheTimerDefaults) {
   SlowSchema* schema = addClass(new SlowSchema);
-  factory_.setTarget(schema);
-  schema->addGenericProperty(&factory_, "TimerPeriod");
-  schema->addGenericProperty(&factory_, "Timeout");
+  testproduct::Factory f(schema, nullptr);
+  schema->addGenericProperty(&f, "TimerPeriod");
+  schema->addGenericProperty(&f, "Timeout");
   QxInterface* object = schema->createInstance(nullptr, nullptr, 0);
   EXPECT_EQ(doubleValue(object, "TimerPeriod"), 0.25);
   EXPECT_EQ(doubleValue(object, "Timeout"), 5.0);

@@ -17,7 +17,7 @@ class IntrospectionTest : public ::testing::Test {
  protected:
   void SetUp() override {
     app_ = testproduct::startTestProduct();
-    schema_ = defineClass("IntroDev", factory_);
+    schema_ = defineClass("IntroDev");
     object_ = schema_->createInstance(nullptr, nullptr, 0);
     handle_.reset(hvCreateObjectHandle(object_));
   }
@@ -26,10 +26,10 @@ class IntrospectionTest : public ::testing::Test {
   // Every standard property, and: Voltage (bounded 0..10, one help line),
   // Mode (auto, Manual, off; default given as "manual"), alpha (string),
   // Beta (double), Secret (invisible) and Status (read-only "whileRunning").
-  testproduct::TestSchema* defineClass(const char* name, testproduct::RecordingFactory& f) {
+  testproduct::TestSchema* defineClass(const char* name) {
     auto* schema = new testproduct::TestSchema(name);
     app_->addLocalClass(schema);  // the application owns it
-    f.setTarget(schema);
+    testproduct::Factory f(schema, nullptr);
     for (const char* generic :
          {"Name", "Tag", "Type", "UserData", "TimerFcn", "TimerPeriod", "Timeout"}) {
       schema->addGenericProperty(&f, generic);
@@ -54,6 +54,18 @@ class IntrospectionTest : public ::testing::Test {
     return schema;
   }
 
+  // An enumerated instance property of the object, first text its default.
+  InstancePropInfo* addInstanceEnum(const char* name, const std::vector<const char*>& texts) {
+    testproduct::Factory f(object_, nullptr);
+    void* h = f.createEnumProperty(name, texts[0], 1);
+    for (std::size_t i = 1; i < texts.size(); ++i) {
+      f.addEnumValue(h, texts[i], static_cast<int>(i) + 1);
+    }
+    f.addProperty(h, false);
+    return dynamic_cast<InstancePropInfo*>(
+        static_cast<QxPropInfo*>(object_->getInstanceProperty(name)->getObject()));
+  }
+
   // Calls a method of the class through the host with the given values.
   hvArray* invoke(const char* method, const std::vector<const hvArray*>& args) {
     return hoxInvokeMethod(schema_, method, static_cast<int>(args.size()), args.data());
@@ -64,9 +76,6 @@ class IntrospectionTest : public ::testing::Test {
   }
 
   QxApplication* app_ = nullptr;
-  testproduct::RecordingFactory factory_;
-  // For a second class; it must outlive the host like the first.
-  testproduct::RecordingFactory otherFactory_;
   testproduct::TestSchema* schema_ = nullptr;
   QxInterface* object_ = nullptr;
   ZLScopedHvArray handle_;
