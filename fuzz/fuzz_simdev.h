@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "interpreter.h"
 #include "shell.h"
@@ -33,10 +34,8 @@ inline const ZelProductPlugin& simdev() {
   return *plugin;
 }
 
-// One input's life with simdev loaded, as the shell runs a script: the
-// interpreter evaluates callbacks, warnings and errors are dropped, and at the
-// end the product's objects and timers go and the host's registry is shut
-// down, so that nothing one input defined is seen by the next.
+// One input's life with simdev loaded, as the shell runs a script; at the end the product's objects
+// and timers go and the registry is shut down, so that the next input sees nothing of this one.
 class SimdevSession {
  public:
   explicit SimdevSession(zelsh::Interpreter& interpreter)
@@ -58,6 +57,24 @@ class SimdevSession {
 
  private:
   HCallbackEvaluator* previous_;
+};
+
+// Calls a function as a script would and gives null on an error the user would see; an error the
+// shell can only call internal is a finding.
+struct Caller {
+  zelsh::Interpreter& shell;
+  zelsh::Value operator()(const std::string& name, std::vector<const hvArray*> args) const {
+    try {
+      return shell.call(name, args);
+    } catch (...) {
+      const zelsh::ShellError e = zelsh::currentError();
+      if (e.id == "zelsh:internal") {
+        std::fprintf(stderr, "%s: %s\n", name.c_str(), e.message.c_str());
+        std::abort();
+      }
+      return nullptr;
+    }
+  }
 };
 
 }  // namespace zelfuzz

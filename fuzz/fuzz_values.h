@@ -1,4 +1,4 @@
-// Host values decoded from fuzzer input, shared by the targets that feed values to the library.
+// Host values decoded from fuzzer input and the handling of expected errors, for every target.
 #ifndef ZEL_FUZZ_VALUES_H
 #define ZEL_FUZZ_VALUES_H
 
@@ -21,9 +21,9 @@ class Bytes {
   uint8_t byte() { return pos_ < size_ ? data_[pos_++] : 0; }
   template <class T>
   T raw() {
-    T value{};
-    uint8_t buf[sizeof(T)] = {};
+    uint8_t buf[sizeof(T)];
     for (uint8_t& b : buf) b = byte();
+    T value;
     std::memcpy(&value, buf, sizeof(T));
     return value;
   }
@@ -44,6 +44,19 @@ class Bytes {
 
 using Owned = std::unique_ptr<hvArray, void (*)(hvArray*)>;
 inline Owned own(hvArray* a) { return Owned(a, hvDestroyArray); }
+
+// Runs fn; false when it threw an error of type E (thrown by pointer, as the library does), which
+// bad input is expected to give. Anything else escapes and is a finding.
+template <class E, class Fn>
+bool tolerated(Fn fn) {
+  try {
+    fn();
+    return true;
+  } catch (E* e) {
+    delete e;
+    return false;
+  }
+}
 
 // A double with the edges (NaN, infinities, huge, tiny, integral) more often
 // than raw bits alone would give them.

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "fuzz_values.h"
 #include "zelhost/exceptions.h"
 #include "zelhost/qx_application.h"
 #include "zelhost/services.h"
@@ -47,15 +48,10 @@ class FuzzFactory : public PropertyFactory {
   PropInfo* createPropInfo(const char* name) override { return new FuzzRecord(name); }
 };
 
-// Host errors of the definitions (a duplicate property name, say) are
-// expected; anything else escapes and is a finding.
+// Host errors of the definitions (a duplicate property name, say) are expected.
 template <class Fn>
 void tolerateHostErrors(Fn fn) {
-  try {
-    fn();
-  } catch (Exception* e) {
-    delete e;
-  }
+  zelfuzz::tolerated<Exception>(fn);
 }
 
 // Root and device root on the first element; the help root on its child
@@ -113,12 +109,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The first line, when short, doubles as a property or section name to look for.
   const std::string probe = text.substr(0, std::min<std::size_t>(text.find('\n'), 40));
   std::unique_ptr<XMLPropReader> reader;
-  try {
-    reader.reset(new XMLPropReader(text));
-  } catch (XMLPropException* e) {
-    delete e;
+  if (!zelfuzz::tolerated<XMLPropException>([&] { reader.reset(new XMLPropReader(text)); }))
     return 0;
-  }
   placeMarks(*reader);
   ApplicationManager::getInstance()->addProductApplication(kProduct);
   defineFrom(*reader, probe);
