@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
 #include <sstream>
 
@@ -120,42 +119,31 @@ TEST_F(ZelshDiscovery, HintsNameTheClosePropertyOrTheAllowedValues) {
   EXPECT_EQ(editDistance("", "abc"), 3u);
 }
 
-TEST_F(ZelshDiscovery, HintsFollowOnlyTheirErrorWhenShown) {
+TEST_F(ZelshDiscovery, HintsFollowTheirErrorOnlyWhenShown) {
   Interpreter& in = shell_->interpreter();
-  auto run = [&](const std::string& text) {
-    out_.str("");
-    in.run(text, false);
-    return out_.str();
-  };
   const std::string error =
       "Error (vornix:getset:invalidProperty): There is no property named 'TrigerMode' for "
       "class 'scope'.\n";
-  EXPECT_EQ(run("s.TrigerMode = 1\n"), error);  // scripts stay as they were
-  in.setShowHints(true);
-  EXPECT_EQ(run("s.TrigerMode = 1\n"), error + "  Did you mean 'TriggerMode'?\n");
-  EXPECT_EQ(run("x = s.TrigerMode\n"), error + "  Did you mean 'TriggerMode'?\n");
-  EXPECT_EQ(run("get(s, 'TrigerMode')\n"), error + "  Did you mean 'TriggerMode'?\n");
-  EXPECT_EQ(run("set(s, 'Coupling', 'x')\n").substr(0, 37) + "...",
-            "Error (vornix:set:invalidEnum): There...");
-  EXPECT_NE(run("set(s, 'Coupling', 'x')\n").find("\n  Allowed values: 'DC', 'AC', 'GND'.\n"),
-            std::string::npos);
+  for (bool shown : {false, true}) {  // scripts stay as they were
+    in.setShowHints(shown);
+    for (const char* text :
+         {"s.TrigerMode = 1\n", "x = s.TrigerMode\n", "get(s, 'TrigerMode')\n"}) {
+      SCOPED_TRACE(text);
+      out_.str("");
+      in.run(text, false);
+      EXPECT_EQ(out_.str(), error + (shown ? "  Did you mean 'TriggerMode'?\n" : ""));
+    }
+  }
   in.setShowHints(false);
 }
 
-TEST_F(ZelshDiscovery, EveryBuiltinAndSimdevFunctionHasHelp) {
-  std::string usage, description;
+// The simdev functions' help is in a golden script.
+TEST_F(ZelshDiscovery, EveryBuiltinHasHelp) {
   for (const std::string& name : shell_->interpreter().builtinNames()) {
     SCOPED_TRACE(name);
+    std::string usage, description;
     EXPECT_TRUE(builtinHelp(name, &usage, &description));
-    EXPECT_EQ(usage.compare(0, name.size(), name), 0);
-  }
-  for (const char* name : {"devclass", "device", "start", "stop", "raiseerror", "addsetting",
-                           "removesetting", "clearsettings", "hidefield"}) {
-    SCOPED_TRACE(name);
-    HoxFunctionHelp h;
-    ASSERT_TRUE(hoxGetFunctionHelp(name, &h));
-    EXPECT_EQ(h.usage.compare(0, std::strlen(name) + 1, std::string(name) + "("), 0);
-    EXPECT_FALSE(h.description.empty());
+    EXPECT_EQ(usage.rfind(name, 0), 0u);
   }
 }
 
