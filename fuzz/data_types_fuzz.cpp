@@ -1,12 +1,8 @@
 // libFuzzer target: host values built from arbitrary bytes, converted by every built-in, enumerated
 // and constrained data type into its storage and back. Whatever a type accepts it must give out
 // again, and what it gives out it must take back to the same value.
-#include <cmath>
-#include <cstddef>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <vector>
 
 #include "fuzz_values.h"

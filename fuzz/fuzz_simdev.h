@@ -17,8 +17,7 @@
 
 namespace zelfuzz {
 
-// Opened once and never closed: the fuzzer keeps pointers into every
-// instrumented module's coverage tables for the whole run.
+// Never closed: the fuzzer keeps pointers into every instrumented module's coverage tables.
 inline const ZelProductPlugin& simdev() {
   static const ZelProductPlugin* plugin = [] {
     void* handle = dlopen(zelsh::defaultProductPath().c_str(), RTLD_NOW | RTLD_LOCAL);

@@ -29,9 +29,7 @@ class Bytes {
   }
   std::string text(std::size_t most) {
     std::string s;
-    for (std::size_t n = byte() % (most + 1); n > 0 && pos_ < size_; --n) {
-      s += static_cast<char>(byte());
-    }
+    for (std::size_t n = byte() % (most + 1); n > 0 && pos_ < size_; --n) s += char(byte());
     return s;
   }
   bool done() const { return pos_ >= size_; }
@@ -58,8 +56,7 @@ bool tolerated(Fn fn) {
   }
 }
 
-// A double with the edges (NaN, infinities, huge, tiny, integral) more often
-// than raw bits alone would give them.
+// A double, with the edges (NaN, infinities, huge, tiny, integral) more often than raw bits give.
 inline double number(Bytes& in) {
   static const double edges[] = {
       0.0,          -0.0,         1.0,           -1.0,  2.5,    NAN,    INFINITY, -INFINITY,
@@ -69,8 +66,7 @@ inline double number(Bytes& in) {
   return in.raw<double>();
 }
 
-// A host value of any class, nested at most three deep, at most 3x4; object
-// handles are to object or empty.
+// A host value of any class, at most 3x4, nested at most three deep; handles to object or empty.
 inline hvArray* build(Bytes& in, QxInterface* object, int depth = 0) {
   const std::size_t m = in.byte() % 4, n = in.byte() % 5;
   switch (in.byte() % (depth < 3 ? 10 : 7)) {

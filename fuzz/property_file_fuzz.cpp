@@ -3,14 +3,8 @@
 // described ("propinfo", "prophelp") and deleted. The input is the file, a NUL, the value bytes.
 #include <unistd.h>
 
-#include <cstddef>
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "fuzz_simdev.h"
 #include "fuzz_values.h"
@@ -50,8 +44,7 @@ void exercise(const zelfuzz::Caller& call, const hvArray* object, zelfuzz::Bytes
   for (int k = 0; k < hvGetNumberOfFields(all.get()); ++k)
     names.push_back(hvGetFieldNameByNumber(all.get(), k));
   for (const std::string& name : names) {
-    // The name or an abbreviation; a decoded value, or the current value of this or another
-    // property (which reaches setting texts and crossed types).
+    // A decoded value, or another property's (which reaches setting texts and crossed types).
     Value prop = text(in.byte() & 1 ? name : name.substr(0, 1 + name.size() / 2));
     Value value = in.byte() % 4 != 0
                       ? Value(zelfuzz::build(in, hvGetObjectHandle(object)))

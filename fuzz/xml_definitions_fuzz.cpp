@@ -1,10 +1,6 @@
 // libFuzzer target: arbitrary bytes as an XML property file, defined into a class through the
 // property factory (sections, includes, single properties and help).
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
-#include <memory>
-#include <string>
 
 #include "fuzz_values.h"
 #include "zelhost/exceptions.h"
@@ -48,14 +44,7 @@ class FuzzFactory : public PropertyFactory {
   PropInfo* createPropInfo(const char* name) override { return new FuzzRecord(name); }
 };
 
-// Host errors of the definitions (a duplicate property name, say) are expected.
-template <class Fn>
-void tolerateHostErrors(Fn fn) {
-  zelfuzz::tolerated<Exception>(fn);
-}
-
-// Root and device root on the first element; the help root on its child
-// "Help" when there is one, else on the root too.
+// Root and device root on the first element; the help root on its child "Help", else there too.
 void placeMarks(XMLPropReader& reader) {
   reader.gotoTop();
   reader.gotoFirstChild();
@@ -82,12 +71,13 @@ void defineFrom(XMLPropReader& reader, const std::string& probe) {
   reader.gotoRoot();
   if (reader.isPositionValid()) reader.gotoFirstChild();
   while (reader.isPositionValid()) {
-    if (reader.isNodeName("Section")) tolerateHostErrors([&] { factory.parseXMLSection(); });
+    if (reader.isNodeName("Section"))
+      zelfuzz::tolerated<Exception>([&] { factory.parseXMLSection(); });
     reader.gotoNextSibling();
   }
-  tolerateHostErrors([&] { factory.includeXMLSection(probe.c_str(), false); });
+  zelfuzz::tolerated<Exception>([&] { factory.includeXMLSection(probe.c_str(), false); });
   reader.gotoDeviceRoot();
-  tolerateHostErrors([&] { factory.parseXMLSection(); });
+  zelfuzz::tolerated<Exception>([&] { factory.parseXMLSection(); });
   void* single = factory.createPropFromXML(probe.c_str());
   factory.addPropHelpFromXML(single, "extra");
   void* plain = factory.createDoubleProperty(probe.c_str(), 1);

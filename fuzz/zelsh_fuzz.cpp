@@ -1,9 +1,6 @@
 // Arbitrary text through zelsh with the simdev product loaded: the parser, the evaluator, objects,
 // sets, callbacks, events and timers. Nothing may crash, hang or leak.
-#include <cstddef>
-#include <cstdint>
 #include <sstream>
-#include <string>
 
 #include "fuzz_simdev.h"
 
