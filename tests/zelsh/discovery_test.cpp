@@ -68,6 +68,10 @@ TEST_F(ZelshDiscovery, OffersWhatTheSessionKnowsAtTheCursor) {
       {"findprop(s, 'mo", "mo", "Mode"},
       {"x = get(s, 'Gain'); prophelp(s, 'gai", "gai", "Gain"},
       {"devclass('x', '" + data + "sc", data + "sc", data + "scope.xml"},
+      {"devclass('x', '" + data + "../sim", data + "../sim", data + "../simdev/"},
+      {"set(s, \"coupling\", \"a", "a", "AC"},
+      {"x = 'it''s'; s.Gai", "Gai", "Gain"},  // a doubled quote does not end the text
+      {"x = tr", "tr", "true"},
       // nothing: not an object, not an enumeration, a plain string, a comment, a number
       {"get(n, '", "", ""},
       {"s.Name = '", "", ""},
@@ -75,6 +79,12 @@ TEST_F(ZelshDiscovery, OffersWhatTheSessionKnowsAtTheCursor) {
       {"x = 1 # s.Tr", "", ""},
       {"x = 1e", "", ""},
       {"q.", "", ""},
+      {"s.TriggerMode == '", "", ""},
+      {"TriggerMode = '", "", ""},
+      {"get('", "", ""},
+      {"disp(s, '", "", ""},
+      {"get(s, 'Mode', '", "", ""},
+      {"x = s.Name.a", "", ""},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.line);
@@ -103,8 +113,11 @@ TEST_F(ZelshDiscovery, HintsNameTheClosePropertyOrTheAllowedValues) {
   } rows[] = {
       {"TrigerMode", "vornix:getset:invalidProperty", "Did you mean 'TriggerMode'?"},
       {"gian", "x:invalidProperty", "Did you mean 'Gain'?"},
-      {"Triggerx", "x:invalidProperty", ""},  // several are as close
-      {"Voltage", "x:invalidProperty", ""},   // nothing is close
+      {"Triggerx", "x:invalidProperty", ""},                    // several are as close
+      {"Voltage", "x:invalidProperty", ""},                     // nothing is close
+      {"Gainxx", "x:invalidProperty", "Did you mean 'Gain'?"},  // a third of the letters wrong
+      {"Gainxxx", "x:invalidProperty", ""},
+      {"Tg", "x:invalidProperty", "Did you mean 'Tag'?"},  // one letter wrong at least
       {"TriggerMode", "vornix:set:invalidEnum", "Allowed values: 'normal', 'auto', 'single'."},
       {"mode", "x:invalidEnumValue", "Allowed values: 'fast', 'slow'."},  // instance property
       {"Gain", "x:invalidEnum", ""},                                      // not enumerated
