@@ -132,24 +132,6 @@ TEST_F(ZelshDiscovery, HintsNameTheClosePropertyOrTheAllowedValues) {
   EXPECT_EQ(editDistance("", "abc"), 3u);
 }
 
-TEST_F(ZelshDiscovery, HintsFollowTheirErrorOnlyWhenShown) {
-  Interpreter& in = shell_->interpreter();
-  const std::string error =
-      "Error (vornix:getset:invalidProperty): There is no property named 'TrigerMode' for "
-      "class 'scope'.\n";
-  for (bool shown : {false, true}) {  // scripts stay as they were
-    in.setShowHints(shown);
-    for (const char* text :
-         {"s.TrigerMode = 1\n", "x = s.TrigerMode\n", "get(s, 'TrigerMode')\n"}) {
-      SCOPED_TRACE(text);
-      out_.str("");
-      in.run(text, false);
-      EXPECT_EQ(out_.str(), error + (shown ? "  Did you mean 'TriggerMode'?\n" : ""));
-    }
-  }
-  in.setShowHints(false);
-}
-
 // The simdev functions' help is in a golden script.
 TEST_F(ZelshDiscovery, EveryBuiltinHasHelp) {
   for (const std::string& name : shell_->interpreter().builtinNames()) {
