@@ -1,4 +1,4 @@
-// Tests of the zelsh interpreter: dispatch order, callbacks run for the host, escaped errors.
+// Tests of the zelsh interpreter: product functions, escaped errors, plugin versions.
 #include "interpreter.h"
 
 #include <gtest/gtest.h>
@@ -19,14 +19,7 @@ namespace {
 
 class ZelshInterpreter : public ::testing::Test {
  protected:
-  void SetUp() override {
-    previous_ = hoxSetCallbackEvaluator(&in_);
-    hoxSetErrorSink(
-        [this](const std::string& id, const std::string& m) { in_.reportError(id, m); });
-  }
   void TearDown() override {
-    hoxSetCallbackEvaluator(previous_);
-    hoxSetErrorSink(nullptr);
     hoxUnregisterFunction("productfn");
     QxApplicationManager::shutdown();
   }
@@ -38,45 +31,20 @@ class ZelshInterpreter : public ::testing::Test {
 
   std::ostringstream out_;
   Interpreter in_{out_};
-  HCallbackEvaluator* previous_ = nullptr;
 };
 
-TEST_F(ZelshInterpreter, BuiltinsGoBeforeProductFunctions) {
+TEST_F(ZelshInterpreter, ProductFunctionsComeAfterBuiltinsAndTheirErrorsGetAnIdentifier) {
   hoxRegisterFunction("productfn", [](int, hvArray* out[], int, hvArray*[]) {
     out[0] = hvCreateString("from the product");
   });
   hoxRegisterFunction("disp", [](int, hvArray*[], int, hvArray*[]) {});  // shadowed by the built-in
   EXPECT_EQ(run("productfn()\ndisp('builtin')\n"), "'from the product'\nbuiltin\n");
   hoxUnregisterFunction("disp");
-}
-
-TEST_F(ZelshInterpreter, CallbacksRunAtTheTopLevelAndTheirFailuresGoThroughTheHost) {
+  // A product's error without an identifier gets the shell's.
   hoxRegisterFunction("productfn", [](int, hvArray*[], int, hvArray*[]) {
     throw new ErrorIdException("", "from the product");
   });
   EXPECT_EQ(run("productfn()"), "Error (zelsh:error): from the product\n");
-  run("count = 0;\nfunction cb(o, e)\n  error('', 'in a callback')\nend\n");
-  ZLScopedHvArray none(hvCreateDoubleMatrix(0, 0));
-  const struct {
-    hvArray* form;
-    bool failed;
-    const char* shown;
-  } cases[] = {
-      {hvCreateString("count = count + 1;"), false, ""},
-      {hvCreateString("error('cb:failed', 'It failed.')"), true, "Error (cb:failed): It failed.\n"},
-      {hvCreateCellMatrix(1, 1), true, "Error (zelsh:error): in a callback\n"},
-  };
-  hvSetCell(cases[2].form, 0, hvCreateString("cb"));
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.shown);
-    ZLScopedHvArray form(c.form);
-    HCallback* cb = new HCallback(form);
-    out_.str("");
-    EXPECT_EQ(cb->run(none, none), c.failed);
-    cb->release(1);
-    EXPECT_EQ(out_.str(), c.shown);
-  }
-  EXPECT_EQ(run("count\n"), "1\n");
 }
 
 TEST(ZelshErrors, EscapedExceptionsKeepTheirIdentifierAndMessage) {
