@@ -59,16 +59,15 @@ void exercise(const zelfuzz::Caller& call, const hvArray* object, zelfuzz::Bytes
 void runOne(const std::string& xml, zelfuzz::Bytes& values) {
   std::ofstream(filePath(), std::ios::binary | std::ios::trunc) << xml;
   std::ostringstream out;
-  zelsh::Interpreter shell(out);
-  zelfuzz::SimdevSession session(shell);
-  const zelfuzz::Caller call{shell};
+  std::unique_ptr<zelsh::Shell> shell = zelfuzz::simdevShell(out);
+  const zelfuzz::Caller call{shell->interpreter()};
   Value cls = text("fz");
   call("devclass",
        {cls.get(), text(filePath()).get(), text(firstSection(xml)).get(), text("DSO1000").get()});
   Value objects[] = {call("device", {cls.get()}), call("device", {cls.get()})};
   for (const Value& object : objects)
     if (object) exercise(call, object.get(), values);
-  shell.processEvents();
+  shell->interpreter().processEvents();
   for (const Value& object : objects) {
     if (!object) continue;
     call("delete", {object.get()});

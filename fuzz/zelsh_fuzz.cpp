@@ -6,11 +6,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::ostringstream out;
-  zelsh::Interpreter interpreter(out);
-  interpreter.setPauseLimit(0.002);
-  zelfuzz::SimdevSession session(interpreter);
-  // An exception out of the interpreter escapes the target: a finding.
-  interpreter.run(std::string(reinterpret_cast<const char*>(data), size), false);
-  interpreter.processEvents();
+  // An exception out of the shell escapes the target: a finding.
+  zelfuzz::simdevShell(out)->runText(std::string(reinterpret_cast<const char*>(data), size));
   return 0;
 }
