@@ -7,9 +7,7 @@
 #include "zelhost/qx_application.h"
 #include "zelhost/services.h"
 #include "zelobjsys/application_manager.h"
-#include "zelobjsys/prop_info.h"
-#include "zelobjsys/property_factory.h"
-#include "zelobjsys/schema_definition.h"
+#include "zelobjsys/product_schema.h"
 #include "zelobjsys/xml_prop_reader.h"
 
 namespace {
@@ -17,32 +15,6 @@ namespace {
 using namespace zelobjsys;
 
 constexpr const char* kProduct = "fuzzprod";
-
-class FuzzRecord : public PropInfo {
- public:
-  explicit FuzzRecord(const char* name) { setName(name); }
-  void* getValue(QxDatabaseClient*, QxInterface*) override { return getFactoryDefault(); }
-  void setValue(QxDatabaseClient*, QxInterface*, const void*) override {}
-};
-
-class FuzzSchema : public SchemaDefinition {
- public:
-  FuzzSchema() { setName("FuzzDev", true); }
-  bool isHandleClass() const override { return true; }
-  bool isAbstractClass() const override { return false; }
-  void releaseObjectPart(QxInterface*) override {}
-
- protected:
-  void* createProductObject(QxInterface*, void**, int) override { return nullptr; }
-};
-
-class FuzzFactory : public PropertyFactory {
- public:
-  using PropertyFactory::PropertyFactory;
-
- protected:
-  PropInfo* createPropInfo(const char* name) override { return new FuzzRecord(name); }
-};
 
 // Root and device root on the first element; the help root on its child "Help", else there too.
 void placeMarks(XMLPropReader& reader) {
@@ -60,12 +32,12 @@ void placeMarks(XMLPropReader& reader) {
 
 void defineFrom(XMLPropReader& reader, const std::string& probe) {
   ApplicationManager* manager = ApplicationManager::getInstance();
-  auto* schema = new FuzzSchema;
+  auto* schema = new ProductSchema("FuzzDev");
   if (!manager->addProductClass(kProduct, schema)) {
     delete schema;
     return;
   }
-  FuzzFactory factory(schema, probe.c_str());
+  ProductFactory factory(schema, probe.c_str());
   factory.setXMLReader(&reader);
   // Every section of the root, as a product parsing the whole file would.
   reader.gotoRoot();
