@@ -16,14 +16,9 @@ namespace {
 
 using zelsh::Value;
 
-// One file per process (fork mode runs several), removed when it exits.
-const std::string& filePath() {
-  static const std::string path =
-      "/tmp/zel_property_file_fuzz_" + std::to_string(static_cast<long>(getpid())) + ".xml";
-  // Registered after the string is made, so that it runs before the string goes.
-  static const bool removed = std::atexit([] { std::remove(path.c_str()); }) == 0;
-  (void)removed;
-  return path;
+// One file per process (fork mode runs several); devclass reads it whole, and it goes after that.
+std::string filePath() {
+  return "/tmp/zel_property_file_fuzz_" + std::to_string(static_cast<long>(getpid())) + ".xml";
 }
 
 // The name of the file's first section, which the class is made from.
@@ -64,6 +59,7 @@ void runOne(const std::string& xml, zelfuzz::Bytes& values) {
   Value cls = text("fz");
   call("devclass",
        {cls.get(), text(filePath()).get(), text(firstSection(xml)).get(), text("DSO1000").get()});
+  std::remove(filePath().c_str());
   Value objects[] = {call("device", {cls.get()}), call("device", {cls.get()})};
   for (const Value& object : objects)
     if (object) exercise(call, object.get(), values);
