@@ -11,6 +11,8 @@
 
 #include "interpreter.h"
 #include "shell.h"
+#include "zelhost/product_plugin.h"
+#include "zelhost/qx_application.h"
 #include "zelhost/services.h"
 
 namespace zelfuzz {

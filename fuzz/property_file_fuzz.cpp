@@ -8,6 +8,8 @@
 
 #include "fuzz_simdev.h"
 #include "fuzz_values.h"
+#include "interpreter.h"
+#include "shell.h"
 #include "zelhost/product_plugin.h"
 #include "zelhost/qx_application.h"
 #include "zelhost/services.h"

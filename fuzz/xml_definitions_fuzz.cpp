@@ -1,8 +1,8 @@
 // libFuzzer target: arbitrary bytes as an XML property file, defined into a class through the
 // property factory (sections, includes, single properties and help).
 #include <algorithm>
-
 #include "fuzz_values.h"
+
 #include "zelhost/exceptions.h"
 #include "zelhost/qx_application.h"
 #include "zelhost/services.h"

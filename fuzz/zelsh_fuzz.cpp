@@ -3,6 +3,11 @@
 #include <sstream>
 
 #include "fuzz_simdev.h"
+#include "interpreter.h"
+#include "shell.h"
+#include "zelhost/product_plugin.h"
+#include "zelhost/qx_application.h"
+#include "zelhost/services.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::ostringstream out;
