@@ -1,14 +1,8 @@
 // libFuzzer target: host values built from arbitrary bytes, converted by every built-in, enumerated
 // and constrained data type into its storage and back. Whatever a type accepts it must give out
 // again, and what it gives out it must take back to the same value.
-#include <cmath>
-#include <cstddef>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <memory>
-#include <string>
 #include <vector>
 
 #include "fuzz_values.h"
@@ -20,9 +14,7 @@
 
 namespace {
 
-using zelfuzz::Bytes;
-using zelfuzz::own;
-using zelfuzz::Owned;
+using namespace zelfuzz;
 
 // Equal values, NaN counting as equal to itself (hvIsEqual follows IEEE).
 bool same(const hvArray* a, const hvArray* b) {
@@ -61,12 +53,9 @@ void fail(const QxDataType& type, const char* what) {
 
 // Stored value from a host value; null when the type refuses it.
 void* in(const QxDataType& type, const hvArray* value) {
-  try {
-    return type.getPulvraConversion()->fromPulvra(value);
-  } catch (Exception* e) {
-    delete e;
-    return nullptr;
-  }
+  void* stored = nullptr;
+  tolerated<Exception>([&] { stored = type.getPulvraConversion()->fromPulvra(value); });
+  return stored;
 }
 
 bool accepted(const QxDataType& type, const void* stored) {
@@ -104,19 +93,13 @@ std::vector<QxDataType*> allTypes() {
     types.push_back(type);
   }
   for (QxDataType* type : zelobjsys::datatypes::getConstrainedDataTypes()) types.push_back(type);
-  static EnumStringType onOff("FuzzOnOff");
-  static EnumStringType sparse("FuzzSparse");
-  static const bool filled = [] {
-    onOff.addEnumValue("on");
-    onOff.addEnumValue("off");
-    sparse.addEnumValue("low", -5);
-    sparse.addEnumValue("High", 2147483647);
-    sparse.addEnumValue("mid", 0);
-    return true;
-  }();
-  (void)filled;
-  types.push_back(&onOff);
-  types.push_back(&sparse);
+  static EnumStringType onOff("FuzzOnOff"), sparse("FuzzSparse");
+  onOff.addEnumValue("on");
+  onOff.addEnumValue("off");
+  sparse.addEnumValue("low", -5);
+  sparse.addEnumValue("High", 2147483647);
+  sparse.addEnumValue("mid", 0);
+  types.insert(types.end(), {&onOff, &sparse});
   return types;
 }
 
@@ -127,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Bytes bytes(data, size);
   for (int values = 0; values < 4 && (values == 0 || !bytes.done()); ++values) {
     static QxInterface* object = hoxCreateObject(nullptr, nullptr);
-    Owned value = own(zelfuzz::build(bytes, object));
+    Owned value = own(build(bytes, object));
     for (const QxDataType* type : types) convertBothWays(*type, value.get());
   }
   return 0;

@@ -1,12 +1,13 @@
-// The bundled simdev plugin for fuzz targets that drive it.
+// zelsh sessions with the bundled simdev plugin, for fuzz targets that drive it.
 #ifndef ZEL_FUZZ_SIMDEV_H
 #define ZEL_FUZZ_SIMDEV_H
 
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <ostream>
 #include <string>
+#include <vector>
 
 #include "interpreter.h"
 #include "shell.h"
@@ -16,48 +17,35 @@
 
 namespace zelfuzz {
 
-// Opened once and never closed: the fuzzer keeps pointers into every
-// instrumented module's coverage tables for the whole run.
-inline const ZelProductPlugin& simdev() {
-  static const ZelProductPlugin* plugin = [] {
-    void* handle = dlopen(zelsh::defaultProductPath().c_str(), RTLD_NOW | RTLD_LOCAL);
-    auto entry = handle != nullptr
-                     ? reinterpret_cast<ZelProductEntry>(dlsym(handle, kZelProductEntryName))
-                     : nullptr;
-    if (entry == nullptr || entry() == nullptr) {
-      std::fprintf(stderr, "fuzz: cannot load simdev: %s\n", dlerror());
-      std::abort();
-    }
-    return entry();
-  }();
-  return *plugin;
+// One input's session, as zelsh runs a script with simdev loaded. Its end unloads the product and
+// shuts the registry down, so that the next input sees nothing of this one; the plugin stays
+// mapped, as the fuzzer keeps pointers into every instrumented module's coverage tables.
+inline std::unique_ptr<zelsh::Shell> simdevShell(std::ostream& out) {
+  auto shell = std::make_unique<zelsh::Shell>(zelsh::ShellOptions{}, out);
+  if (!hoxIsFunction("devclass")) {
+    std::fprintf(stderr, "fuzz: cannot load simdev from %s\n", zelsh::defaultProductPath().c_str());
+    std::abort();
+  }
+  shell->interpreter().setPauseLimit(0.002);
+  return shell;
 }
 
-// One input's life with simdev loaded, as the shell runs a script: the
-// interpreter evaluates callbacks, warnings and errors are dropped, and at the
-// end the product's objects and timers go and the host's registry is shut
-// down, so that nothing one input defined is seen by the next.
-class SimdevSession {
- public:
-  explicit SimdevSession(zelsh::Interpreter& interpreter)
-      : previous_(hoxSetCallbackEvaluator(&interpreter)) {
-    auto quiet = [](const std::string&, const std::string&) {};
-    hoxSetWarningSink(quiet);
-    hoxSetErrorSink(quiet);
-    simdev().load();
+// Calls a function as a script would and gives null on an error the user would see; an error the
+// shell can only call internal is a finding.
+struct Caller {
+  zelsh::Interpreter& shell;
+  zelsh::Value operator()(const std::string& name, std::vector<const hvArray*> args) const {
+    try {
+      return shell.call(name, args);
+    } catch (...) {
+      const zelsh::ShellError e = zelsh::currentError();
+      if (e.id == "zelsh:internal") {
+        std::fprintf(stderr, "%s: %s\n", name.c_str(), e.message.c_str());
+        std::abort();
+      }
+      return nullptr;
+    }
   }
-  ~SimdevSession() {
-    simdev().unload();
-    QxApplicationManager::shutdown();
-    hoxSetCallbackEvaluator(previous_);
-    hoxSetWarningSink(nullptr);
-    hoxSetErrorSink(nullptr);
-  }
-  SimdevSession(const SimdevSession&) = delete;
-  SimdevSession& operator=(const SimdevSession&) = delete;
-
- private:
-  HCallbackEvaluator* previous_;
 };
 
 }  // namespace zelfuzz

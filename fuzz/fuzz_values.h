@@ -1,4 +1,4 @@
-// Host values decoded from fuzzer input, shared by the targets that feed values to the library.
+// Host values decoded from fuzzer input and the handling of expected errors, for every target.
 #ifndef ZEL_FUZZ_VALUES_H
 #define ZEL_FUZZ_VALUES_H
 
@@ -21,17 +21,15 @@ class Bytes {
   uint8_t byte() { return pos_ < size_ ? data_[pos_++] : 0; }
   template <class T>
   T raw() {
-    T value{};
-    uint8_t buf[sizeof(T)] = {};
+    uint8_t buf[sizeof(T)];
     for (uint8_t& b : buf) b = byte();
+    T value;
     std::memcpy(&value, buf, sizeof(T));
     return value;
   }
   std::string text(std::size_t most) {
     std::string s;
-    for (std::size_t n = byte() % (most + 1); n > 0 && pos_ < size_; --n) {
-      s += static_cast<char>(byte());
-    }
+    for (std::size_t n = byte() % (most + 1); n > 0 && pos_ < size_; --n) s += char(byte());
     return s;
   }
   bool done() const { return pos_ >= size_; }
@@ -45,8 +43,20 @@ class Bytes {
 using Owned = std::unique_ptr<hvArray, void (*)(hvArray*)>;
 inline Owned own(hvArray* a) { return Owned(a, hvDestroyArray); }
 
-// A double with the edges (NaN, infinities, huge, tiny, integral) more often
-// than raw bits alone would give them.
+// Runs fn; false when it threw an error of type E (thrown by pointer, as the library does), which
+// bad input is expected to give. Anything else escapes and is a finding.
+template <class E, class Fn>
+bool tolerated(Fn fn) {
+  try {
+    fn();
+    return true;
+  } catch (E* e) {
+    delete e;
+    return false;
+  }
+}
+
+// A double, with the edges (NaN, infinities, huge, tiny, integral) more often than raw bits give.
 inline double number(Bytes& in) {
   static const double edges[] = {
       0.0,          -0.0,         1.0,           -1.0,  2.5,    NAN,    INFINITY, -INFINITY,
@@ -56,8 +66,7 @@ inline double number(Bytes& in) {
   return in.raw<double>();
 }
 
-// A host value of any class, nested at most three deep, at most 3x4; object
-// handles are to object or empty.
+// A host value of any class, at most 3x4, nested at most three deep; handles to object or empty.
 inline hvArray* build(Bytes& in, QxInterface* object, int depth = 0) {
   const std::size_t m = in.byte() % 4, n = in.byte() % 5;
   switch (in.byte() % (depth < 3 ? 10 : 7)) {

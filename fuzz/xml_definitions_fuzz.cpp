@@ -1,18 +1,13 @@
 // libFuzzer target: arbitrary bytes as an XML property file, defined into a class through the
 // property factory (sections, includes, single properties and help).
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
-#include <memory>
-#include <string>
+#include "fuzz_values.h"
 
 #include "zelhost/objects/qx_application.h"
 #include "zelhost/services/exceptions.h"
 #include "zelhost/services/services.h"
 #include "zelobjsys/application_manager.h"
-#include "zelobjsys/prop_info.h"
-#include "zelobjsys/property_factory.h"
-#include "zelobjsys/schema_definition.h"
+#include "zelobjsys/product_schema.h"
 #include "zelobjsys/xml_prop_reader.h"
 
 namespace {
@@ -21,45 +16,7 @@ using namespace zelobjsys;
 
 constexpr const char* kProduct = "fuzzprod";
 
-class FuzzRecord : public PropInfo {
- public:
-  explicit FuzzRecord(const char* name) { setName(name); }
-  void* getValue(QxDatabaseClient*, QxInterface*) override { return getFactoryDefault(); }
-  void setValue(QxDatabaseClient*, QxInterface*, const void*) override {}
-};
-
-class FuzzSchema : public SchemaDefinition {
- public:
-  FuzzSchema() { setName("FuzzDev", true); }
-  bool isHandleClass() const override { return true; }
-  bool isAbstractClass() const override { return false; }
-  void releaseObjectPart(QxInterface*) override {}
-
- protected:
-  void* createProductObject(QxInterface*, void**, int) override { return nullptr; }
-};
-
-class FuzzFactory : public PropertyFactory {
- public:
-  using PropertyFactory::PropertyFactory;
-
- protected:
-  PropInfo* createPropInfo(const char* name) override { return new FuzzRecord(name); }
-};
-
-// Host errors of the definitions (a duplicate property name, say) are
-// expected; anything else escapes and is a finding.
-template <class Fn>
-void tolerateHostErrors(Fn fn) {
-  try {
-    fn();
-  } catch (Exception* e) {
-    delete e;
-  }
-}
-
-// Root and device root on the first element; the help root on its child
-// "Help" when there is one, else on the root too.
+// Root and device root on the first element; the help root on its child "Help", else there too.
 void placeMarks(XMLPropReader& reader) {
   reader.gotoTop();
   reader.gotoFirstChild();
@@ -75,23 +32,24 @@ void placeMarks(XMLPropReader& reader) {
 
 void defineFrom(XMLPropReader& reader, const std::string& probe) {
   ApplicationManager* manager = ApplicationManager::getInstance();
-  auto* schema = new FuzzSchema;
+  auto* schema = new ProductSchema("FuzzDev");
   if (!manager->addProductClass(kProduct, schema)) {
     delete schema;
     return;
   }
-  FuzzFactory factory(schema, probe.c_str());
+  ProductFactory factory(schema, probe.c_str());
   factory.setXMLReader(&reader);
   // Every section of the root, as a product parsing the whole file would.
   reader.gotoRoot();
   if (reader.isPositionValid()) reader.gotoFirstChild();
   while (reader.isPositionValid()) {
-    if (reader.isNodeName("Section")) tolerateHostErrors([&] { factory.parseXMLSection(); });
+    if (reader.isNodeName("Section"))
+      zelfuzz::tolerated<Exception>([&] { factory.parseXMLSection(); });
     reader.gotoNextSibling();
   }
-  tolerateHostErrors([&] { factory.includeXMLSection(probe.c_str(), false); });
+  zelfuzz::tolerated<Exception>([&] { factory.includeXMLSection(probe.c_str(), false); });
   reader.gotoDeviceRoot();
-  tolerateHostErrors([&] { factory.parseXMLSection(); });
+  zelfuzz::tolerated<Exception>([&] { factory.parseXMLSection(); });
   void* single = factory.createPropFromXML(probe.c_str());
   factory.addPropHelpFromXML(single, "extra");
   void* plain = factory.createDoubleProperty(probe.c_str(), 1);
@@ -113,12 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The first line, when short, doubles as a property or section name to look for.
   const std::string probe = text.substr(0, std::min<std::size_t>(text.find('\n'), 40));
   std::unique_ptr<XMLPropReader> reader;
-  try {
-    reader.reset(new XMLPropReader(text));
-  } catch (XMLPropException* e) {
-    delete e;
+  if (!zelfuzz::tolerated<XMLPropException>([&] { reader.reset(new XMLPropReader(text)); }))
     return 0;
-  }
   placeMarks(*reader);
   ApplicationManager::getInstance()->addProductApplication(kProduct);
   defineFrom(*reader, probe);

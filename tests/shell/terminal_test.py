@@ -132,6 +132,10 @@ class Terminal(unittest.TestCase):
         zel.statement("s.TrigerMode = 'auto'\r")
         zel.expect("There is no property named 'TrigerMode' for class 'scope'.")
         zel.expect("  Did you mean 'TriggerMode'?")
+        for read in ("x = s.TrigerMode\r", "get(s, 'TrigerMode')\r"):
+            zel.statement(read)
+            zel.expect("There is no property named 'TrigerMode' for class 'scope'.")
+            zel.expect("  Did you mean 'TriggerMode'?")
         zel.statement("set(s, 'Coupling', 'XY')\r")
         zel.expect("  Allowed values: 'DC', 'AC', 'GND'.")
 
