@@ -15,7 +15,7 @@ GENERATOR   := -G Ninja
 
 APT_PACKAGES := cmake ninja-build g++ clang libclang-rt-dev libxerces-c-dev \
                 libboost-thread-dev libboost-chrono-dev libgtest-dev libgmock-dev \
-                libbenchmark-dev libedit-dev python3
+                libbenchmark-dev libedit-dev python3 clang-tidy
 
 # The peers the benchmarks measure beside the library: `make bench` alone installs
 # them; the library, zelsh and the tests never need them.
@@ -38,7 +38,7 @@ define apt_install
 	fi
 endef
 
-.PHONY: all deps build install test-install test test-normal test-asan test-tsan test-fuzz demo bench format clean
+.PHONY: all deps build install test-install test test-share test-normal test-asan test-tsan test-fuzz tidy mutants demo bench format clean
 
 all: build
 
@@ -79,7 +79,40 @@ test-install: build
 # LeakSanitizer), the threaded tests under ThreadSanitizer, and each fuzzer for
 # a bounded time. The sanitizer run comes last so that its CTest summary is the
 # closing line.
-test: deps test-fuzz test-tsan test-install test-normal test-asan
+test: deps test-share tidy test-fuzz test-tsan test-install test-normal test-asan
+
+# Lines of test code (tests/, fuzz/) against lines of code (include/, src/,
+# tools/, examples/), C++ sources and headers; golden shell scripts are not
+# counted. The project keeps the share between a quarter and a third.
+lines = $$(find $(1) \( -name '*.cpp' -o -name '*.h' \) -print0 | xargs -0 cat | wc -l)
+test-share:
+	@code=$(call lines,include src tools examples); tests=$(call lines,tests fuzz); \
+	  echo "test share: $$tests lines of tests / $$code lines of code = $$((100 * tests / code)) %"
+
+# Every source, test and benchmark under the checks of .clang-tidy; any
+# finding fails.
+tidy: build
+	run-clang-tidy -p $(BUILD) -j $(JOBS) -quiet '$(CURDIR)/(src|tools|examples|tests|bench)/' \
+	  >$(BUILD)/tidy.log 2>&1 || { cat $(BUILD)/tidy.log; exit 1; }
+	@if grep -E 'warning:|error:' $(BUILD)/tidy.log; then exit 1; fi
+	@echo "tidy: clean"
+
+# Nightly-style, not part of `make test`: one line of the sources changed at a
+# time (MUTANTS_COUNT of them, the same ones for the same MUTANTS_SEED and
+# sources), rebuilt and tested; prints the mutation score. The tool lives
+# beside the checkout.
+MUTANTS       ?= ../shared/tools/mutants.py
+MUTANTS_COUNT ?= 150
+MUTANTS_SEED  ?= 2026
+MUTANTS_BUILD ?= build-mutants
+mutants: deps
+	@test -f $(MUTANTS) || { echo "mutants: $(MUTANTS) not found (set MUTANTS=path)"; exit 2; }
+	cmake -S . -B $(MUTANTS_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DZEL_BENCH=OFF
+	python3 $(MUTANTS) --build $(MUTANTS_BUILD) --count $(MUTANTS_COUNT) --seed $(MUTANTS_SEED) \
+	  --files 'src/*.cpp' --files 'tools/zelsh/*.cpp' --files 'examples/simdev/*.cpp' \
+	  --work $(abspath $(MUTANTS_BUILD))/work --json $(MUTANTS_BUILD)/mutants.json \
+	  --test-cmd "ctest -j$(JOBS) --timeout 120 -E fuzz --stop-on-failure" | tee $(MUTANTS_BUILD)/mutants.log
+	@tail -1 $(MUTANTS_BUILD)/mutants.log
 
 # Then each unit binary once more, shuffled and twice over, so that a test
 # leaning on another's leftovers or on state of its own earlier run fails.
@@ -128,4 +161,5 @@ format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(INSTALL_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(INSTALL_BUILD) \
+	  $(MUTANTS_BUILD)

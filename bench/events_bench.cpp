@@ -138,6 +138,7 @@ BENCHMARK(BM_EventProducerThread)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_EventCoalesce(benchmark::State& state) {
   CallbackWorld world;
   std::vector<Property*> unrelated;
+  unrelated.reserve(static_cast<std::size_t>(state.range(0)));
   for (int i = 0; i < state.range(0); ++i) unrelated.push_back(world.callback("TimerFcn"));
   for (Property* p : unrelated) hand(p, true);
   Property* prop = world.callback("TimerFcn");
@@ -171,7 +172,7 @@ class LatenessProbe : public zelutil::TimerThread {
 double percentile(std::vector<double> values, double p) {
   if (values.empty()) return 0.0;
   const auto k = static_cast<std::size_t>(p * static_cast<double>(values.size() - 1));
-  std::nth_element(values.begin(), values.begin() + k, values.end());
+  std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(k), values.end());
   return values[k];
 }
 

@@ -100,7 +100,7 @@ class ApplicationManager {
   // Enumerated types of classes that belong to no product application yet.
   std::unique_ptr<ApplicationTypeManager> familyTypes_;
 
-  static ApplicationManager* _zelAppManager;
+  static ApplicationManager* _zelAppManager;  // NOLINT(readability-identifier-naming)
 };
 
 }  // namespace zelobjsys

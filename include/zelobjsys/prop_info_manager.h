@@ -68,7 +68,7 @@ class PropInfoManager {
                        const char* field) const;
 
   std::vector<std::string> hiddenKeys_;
-  static PropInfoManager* _singleton;
+  static PropInfoManager* _singleton;  // NOLINT(readability-identifier-naming)
 };
 
 }  // namespace zelobjsys

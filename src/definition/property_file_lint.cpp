@@ -297,6 +297,7 @@ class Linter {
       byId.emplace(id ? std::strtoll(id->c_str(), nullptr, 10) : 0, name ? *name : "");
     }
     std::vector<std::string> values;
+    values.reserve(byId.size());
     for (const auto& v : byId) values.push_back(v.second);
     if (values.empty()) {
       report(p.line, "noEnumValues", "The enumerated " + label + " has no values and is ignored.");
@@ -309,7 +310,7 @@ class Linter {
 
   void checkNumbers(const Element& p, const std::string& label, bool integer,
                     const std::string& constraint, const std::string& defaultText) {
-    double value = 0, lo = -INFINITY, hi = INFINITY;
+    double value = 0, lo = -HUGE_VAL, hi = HUGE_VAL;
     bool checkDefault = true;
     if (!defaultText.empty() && !readNumber(defaultText, integer, &value)) {
       report(p.line, "badNumber",

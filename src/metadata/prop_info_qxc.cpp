@@ -66,10 +66,10 @@ constexpr std::size_t kEnumerationCount = std::size(kEnumerations);
 // The enumerations that the fields made, by position in kEnumerations; null
 // where none was made or the one found was someone else's. A plain array, so
 // that nothing here is torn down before a late host shutdown looks at it.
-QxDataType* g_madeEnumerations[kEnumerationCount] = {};
+QxDataType* madeEnumerations[kEnumerationCount] = {};
 // Live PropInfoQxC objects: the enumerations are shared, so only the last
 // one to go takes them away.
-int g_liveClasses = 0;
+int liveClasses = 0;
 
 constexpr const char* kNotAPropertyId = "vornix:zlprop:notAProperty";
 constexpr const char* kNotAPropertyMessage = "The object is not the descriptor of a property.";
@@ -87,14 +87,14 @@ QxDataType* findOrMakeType(const char* typeName) {
   if (QxDataType* found = QxTypeRepository::getType(typeName, true)) return found;
   const int index = enumerationIndex(typeName);
   if (index < 0) return nullptr;
-  QxDataType*& made = g_madeEnumerations[index];
+  QxDataType*& made = madeEnumerations[index];
   if (made == nullptr) {  // one made earlier and since unregistered is reused
     const EnumDefinition& def = kEnumerations[index];
     auto type = std::make_unique<EnumStringType>(def.typeName);
     for (std::size_t i = 0; i < def.count; ++i) {
       type->addEnumValue(def.values[i].text, def.values[i].value);
     }
-    made = type.release();  // owned through g_madeEnumerations until the class goes
+    made = type.release();  // owned through madeEnumerations until the class goes
   }
   QxTypeRepository::addType(made);
   return QxTypeRepository::getType(typeName, true);
@@ -109,7 +109,7 @@ QxClass* hostPropertyClass() {
 
 void addField(QxClass& cls, std::unique_ptr<QxPropInfoTemplate> field) {
   cls.addProperty(field.get());
-  field.release();  // the class owns it now
+  static_cast<void>(field.release());  // the class owns it now
 }
 
 // Frees a value stored in a data type's storage with that type.
@@ -152,7 +152,7 @@ PropInfoQxC::PropInfoQxC() {
   addField(*this, std::make_unique<PropInfoReadOnlyPIT>());
   addField(*this, std::make_unique<PropInfoDeviceSpecificPIT>());
   addField(*this, std::make_unique<PropInfoCategoryPIT>());
-  ++g_liveClasses;
+  ++liveClasses;
 }
 
 PropInfoQxC::~PropInfoQxC() {
@@ -165,12 +165,12 @@ PropInfoQxC::~PropInfoQxC() {
       field->setDataType(nullptr);
     }
   }
-  if (--g_liveClasses > 0) return;
+  if (--liveClasses > 0) return;
   for (std::size_t i = 0; i < kEnumerationCount; ++i) {
     if (QxDataType* registered = QxTypeRepository::getType(kEnumerations[i].typeName, true)) {
       QxTypeRepository::removeType(registered);
     }
-    if (QxDataType* made = std::exchange(g_madeEnumerations[i], nullptr)) {
+    if (QxDataType* made = std::exchange(madeEnumerations[i], nullptr)) {
       QxTypeRepository::removeType(made);
       delete made;
     }

@@ -64,12 +64,10 @@ int main(int argc, char** argv) {
     } else if (arg == "-h" || arg == "--help") {
       printHelp();
       return 0;
-    } else if (!arg.empty() && arg[0] == '-') {
-      return usage();
-    } else if (script.empty()) {
-      script = arg;
+    } else if ((!arg.empty() && arg[0] == '-') || !script.empty()) {
+      return usage();  // an unknown option, or a second script
     } else {
-      return usage();
+      script = arg;
     }
   }
   zelsh::Shell shell(options);

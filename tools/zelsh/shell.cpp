@@ -24,11 +24,11 @@ namespace {
 
 // Set while a statement typed at a terminal runs: the terminal has echoed
 // "^C", and the interrupted error must start on a line of its own.
-std::atomic<bool> g_newlineOnInterrupt{false};
+std::atomic<bool> newlineOnInterrupt{false};
 
 void onInterrupt(int) {
   HostInterruptState::SetInterruptPending(true);
-  if (g_newlineOnInterrupt.load()) (void)!::write(STDOUT_FILENO, "\n", 1);
+  if (newlineOnInterrupt.load()) (void)!::write(STDOUT_FILENO, "\n", 1);
 }
 
 struct FdCloser {
@@ -278,9 +278,9 @@ int Shell::runAtTerminal(int fd) {
         continue;
       }
       editor.remember(line);
-      g_newlineOnInterrupt = true;
+      newlineOnInterrupt = true;
       runTyped(pending, line);
-      g_newlineOnInterrupt = false;
+      newlineOnInterrupt = false;
       HostInterruptState::SetInterruptPending(false);
     }
   }

@@ -106,7 +106,7 @@ class TimerThread : public WorkThread {
   };
 
   // The shortest period; shorter positive periods are raised to it.
-  static constexpr double minimumPeriod = 0.001;
+  static constexpr double kMinimumPeriod = 0.001;
 
   // A period that setPeriod refuses makes a period of 1 second.
   TimerThread(ExecutionMode mode, double period);

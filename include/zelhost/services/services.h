@@ -122,8 +122,8 @@ void hoxReportUnhandledInterrupt(const InterruptException& e);
 // The user's Ctrl-C. Safe from any thread (a signal handler included).
 class HostInterruptState {
  public:
-  static bool IsInterruptPending();
-  static void SetInterruptPending(bool pending);
+  static bool IsInterruptPending();               // NOLINT(readability-identifier-naming)
+  static void SetInterruptPending(bool pending);  // NOLINT(readability-identifier-naming)
 };
 
 // Enables interrupts for its scope (nesting allowed).

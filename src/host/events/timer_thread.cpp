@@ -148,13 +148,13 @@ bool WorkThread::isStopRequested() const {
 // ---------------------------------------------------------------- TimerThread
 
 TimerThread::TimerThread(ExecutionMode mode, double period)
-    : mode_(mode), period_(isValidPeriod(period) ? std::max(period, minimumPeriod) : 1.0) {}
+    : mode_(mode), period_(isValidPeriod(period) ? std::max(period, kMinimumPeriod) : 1.0) {}
 
 TimerThread::~TimerThread() { stop(); }
 
 bool TimerThread::setPeriod(double seconds) {
   if (!isValidPeriod(seconds)) return false;
-  period_ = std::max(seconds, minimumPeriod);
+  period_ = std::max(seconds, kMinimumPeriod);
   wake();
   return true;
 }

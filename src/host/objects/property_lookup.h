@@ -15,7 +15,7 @@ class QxObjectCore;
 template <class T, std::size_t N>
 class QxSmallList {
  public:
-  void push_back(T value) {
+  void push_back(T value) {  // NOLINT(readability-identifier-naming): as std::vector
     if (count_ < N) {
       inline_[count_] = value;
     } else {

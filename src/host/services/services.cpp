@@ -75,14 +75,14 @@ ServicesState& state() {
   return *s;
 }
 
-std::atomic<HoxErrorExceptionFcn> g_errorExceptionFcn{nullptr};
+std::atomic<HoxErrorExceptionFcn> errorExceptionFcn{nullptr};
 
 // A signal handler may set it: it must be a lock-free atomic.
-std::atomic<bool> g_interruptPending{false};
+std::atomic<bool> interruptPending{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "interrupt flag must be lock-free");
 
-thread_local HostInterruptScope::Mode t_interruptMode = HostInterruptScope::off;
-thread_local int t_allocErrorMode = 0;
+thread_local HostInterruptScope::Mode threadInterruptMode = HostInterruptScope::off;
+thread_local int threadAllocErrorMode = 0;
 
 HoxFunction findFunction(const std::string& name) {
   ServicesState& s = state();
@@ -345,7 +345,7 @@ HoxEventProcessor hoxSetEventProcessor(HoxEventProcessor processor) {
 void hoxErrMsgIdAndTxt(const char* id, const char* message) {
   const std::string idText = textOr(id, kGenericErrorId);
   const std::string messageText = textOr(message, "");
-  if (HoxErrorExceptionFcn fn = g_errorExceptionFcn.load()) {
+  if (HoxErrorExceptionFcn fn = errorExceptionFcn.load()) {
     fn(idText.c_str(), messageText.c_str());
   }
   // Reached without a function, or when the installed one broke its promise
@@ -353,9 +353,9 @@ void hoxErrMsgIdAndTxt(const char* id, const char* message) {
   throw new ErrorIdException(idText, messageText);
 }
 
-void hoxSetErrorExceptionFcn(HoxErrorExceptionFcn fn) { g_errorExceptionFcn.store(fn); }
+void hoxSetErrorExceptionFcn(HoxErrorExceptionFcn fn) { errorExceptionFcn.store(fn); }
 
-HoxErrorExceptionFcn hoxGetErrorExceptionFcn() { return g_errorExceptionFcn.load(); }
+HoxErrorExceptionFcn hoxGetErrorExceptionFcn() { return errorExceptionFcn.load(); }
 
 // ---------------------------------------------------------------- warnings and errors
 
@@ -421,22 +421,22 @@ void hoxReportUnhandledInterrupt(const InterruptException& /*e*/) {
 
 // ---------------------------------------------------------------- interrupts
 
-bool HostInterruptState::IsInterruptPending() { return g_interruptPending.load(); }
+bool HostInterruptState::IsInterruptPending() { return interruptPending.load(); }
 
-void HostInterruptState::SetInterruptPending(bool pending) { g_interruptPending.store(pending); }
+void HostInterruptState::SetInterruptPending(bool pending) { interruptPending.store(pending); }
 
-HostInterruptScope::HostInterruptScope(Mode mode) : previous_(t_interruptMode) {
-  t_interruptMode = mode;
+HostInterruptScope::HostInterruptScope(Mode mode) : previous_(threadInterruptMode) {
+  threadInterruptMode = mode;
 }
 
-HostInterruptScope::~HostInterruptScope() { t_interruptMode = previous_; }
+HostInterruptScope::~HostInterruptScope() { threadInterruptMode = previous_; }
 
-bool HostInterruptScope::areInterruptsEnabled() { return t_interruptMode == on; }
+bool HostInterruptScope::areInterruptsEnabled() { return threadInterruptMode == on; }
 
-AllocErrorModeGuard::AllocErrorModeGuard(int mode) : previous_(t_allocErrorMode) {
-  t_allocErrorMode = mode;
+AllocErrorModeGuard::AllocErrorModeGuard(int mode) : previous_(threadAllocErrorMode) {
+  threadAllocErrorMode = mode;
 }
 
-AllocErrorModeGuard::~AllocErrorModeGuard() { t_allocErrorMode = previous_; }
+AllocErrorModeGuard::~AllocErrorModeGuard() { threadAllocErrorMode = previous_; }
 
-int AllocErrorModeGuard::currentMode() { return t_allocErrorMode; }
+int AllocErrorModeGuard::currentMode() { return threadAllocErrorMode; }

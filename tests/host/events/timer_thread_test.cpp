@@ -110,7 +110,7 @@ TEST(TimerThreadTest, PeriodChangesFromAnotherThreadAndBadPeriodsAreRefused) {
     EXPECT_EQ(timer.getPeriod(), 30.0);
   }
   EXPECT_TRUE(timer.setPeriod(1e-6));
-  EXPECT_EQ(timer.getPeriod(), TimerThread::minimumPeriod);
+  EXPECT_EQ(timer.getPeriod(), TimerThread::kMinimumPeriod);
   EXPECT_EQ(TimerThread(TimerThread::executeEveryTick, -2.0).getPeriod(), 1.0);
 
   timer.setPeriod(30.0);
