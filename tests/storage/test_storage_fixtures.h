@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -80,8 +81,9 @@ class ContainerRecord : public Base {
 struct LoggingListener : KTIPropSetListener {
   LoggingListener(std::vector<std::string>* log, std::string tag) : log(log), tag(std::move(tag)) {}
   void propertySet(const KTIPropInfo* info, void* v) override {
-    const double shown = v != nullptr ? *static_cast<double*>(v) : -1;
-    log->push_back(tag + ":" + info->getPropertyName() + "=" + std::to_string(shown));
+    char shown[32];
+    std::snprintf(shown, sizeof shown, "%g", v != nullptr ? *static_cast<double*>(v) : -1);
+    log->push_back(tag + ":" + info->getPropertyName() + "=" + shown);
   }
   std::vector<std::string>* log;
   std::string tag;
