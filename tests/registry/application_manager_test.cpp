@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <type_traits>
-
 #include "common/test_product.h"
 #include "zelhost/events/hevent.h"
 #include "zelobjsys/application_type_manager.h"
@@ -23,9 +21,6 @@ namespace {
 
 using namespace testproduct;
 
-static_assert(!std::is_copy_constructible<ApplicationManager>::value, "a singleton");
-static_assert(!std::is_copy_assignable<ApplicationManager>::value, "a singleton");
-
 QxApplication* hostApplication(const char* name) {
   QxInterface* app = QxApplicationManager::getApplication(name);
   return app != nullptr ? static_cast<QxApplication*>(app->getObject()) : nullptr;
@@ -33,10 +28,8 @@ QxApplication* hostApplication(const char* name) {
 
 int countObjects(QxApplication* app) {
   int n = 0;
-  for (QxInterface* o = app->getDefaultDatabase()->getRootObject()->getFirstDown(); o != nullptr;
-       o = o->getNext()) {
-    ++n;
-  }
+  QxInterface* o = app->getDefaultDatabase()->getRootObject()->getFirstDown();
+  for (; o != nullptr; o = o->getNext()) ++n;
   return n;
 }
 
@@ -122,18 +115,15 @@ TEST_F(ApplicationManagerTest, OnlyARegisteredProductsApplicationIsRemoved) {
   QxApplication* family = hostApplication("vornix");
   QxClass* propInfo = manager->getPropInfoQxC();
   new QxApplication("other", true);  // the host owns it
-  struct Case {
-    const char* name;
-    bool registerFirst;
-  } cases[] = {
+  const std::pair<const char*, bool> cases[] = {
       {"vornix", true}, {"vornix", false}, {"schema", true}, {"schema", false}, {"other", false}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.name) + (c.registerFirst ? " registered" : ""));
-    if (c.registerFirst) manager->addProductApplication(c.name);
-    EXPECT_EQ(manager->getTypeManager(c.name), nullptr);
-    manager->removeProductApplication(c.name);
+  for (const auto& [name, registerFirst] : cases) {
+    SCOPED_TRACE(std::string(name) + (registerFirst ? " registered" : ""));
+    if (registerFirst) manager->addProductApplication(name);
+    EXPECT_EQ(manager->getTypeManager(name), nullptr);
+    manager->removeProductApplication(name);
     ASSERT_TRUE(ApplicationManager::isInitialized());
-    EXPECT_NE(hostApplication(c.name), nullptr);
+    EXPECT_NE(hostApplication(name), nullptr);
     EXPECT_EQ(hostApplication("vornix"), family);
     EXPECT_EQ(manager->getPropInfoQxC(), propInfo);
     QxInterface* mode = recordOf(schema, "Mode")->getInterface();
@@ -151,14 +141,10 @@ TEST_F(ApplicationManagerTest, ClassNamesAreUniquePerProduct) {
   ApplicationManager* manager = ApplicationManager::getInstance();
   manager->addProductApplication(kProductName);
   struct Case {
-    const char* base;
-    const char* qualifier;
-    const char* expected;
-  } cases[] = {
-      {"scope", "A", "scope_1"}, {"scope", "B", "scope_2"}, {"dmm", "A", "dmm_3"},
-      {"scope", "A", "scope_1"}, {"sco", "peA", "scope_1"},  // the key is the joined texts
-      {nullptr, nullptr, "_4"},
-  };
+    const char *base, *qualifier, *expected;
+  } cases[] = {{"scope", "A", "scope_1"}, {"scope", "B", "scope_2"}, {"dmm", "A", "dmm_3"},
+               {"scope", "A", "scope_1"}, {"sco", "peA", "scope_1"},  // the key is the joined texts
+               {nullptr, nullptr, "_4"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.base ? c.base : "null") + (c.qualifier ? c.qualifier : "null"));
     EXPECT_STREQ(manager->requestClassName(kProductName, c.base, c.qualifier), c.expected);
@@ -222,27 +208,17 @@ TEST_F(ApplicationManagerTest, ClassesAreAddedOnceFoundAsSchemasAndKeepTheirType
 }
 
 TEST_F(ApplicationManagerTest, ObjectsAreAddedAndRemovedWithAtMostOneWarning) {
+  const Message exception{"vornix:removeObjects:exceptionThrown", "release failed"};
+  const Message unhandled{"vornix:removeObjects:unhandledError",
+                          "An unhandled error occurred while deleting an object."};
   struct Case {
     const char* name;
-    bool failing;
-    bool hostException;
-    bool warn;
+    bool failing, hostException, warn;
     std::vector<Message> warnings;
-  } cases[] = {
-      {"healthy", false, false, true, {}},
-      {"host exceptions",
-       true,
-       true,
-       true,
-       {{"vornix:removeObjects:exceptionThrown", "release failed"}}},
-      {"other throws",
-       true,
-       false,
-       true,
-       {{"vornix:removeObjects:unhandledError",
-         "An unhandled error occurred while deleting an object."}}},
-      {"not asked to warn", true, true, false, {}},
-  };
+  } cases[] = {{"healthy", false, false, true, {}},
+               {"host exceptions", true, true, true, {exception}},
+               {"other throws", true, false, true, {unhandled}},
+               {"not asked to warn", true, true, false, {}}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ApplicationManager* manager = ApplicationManager::getInstance();
