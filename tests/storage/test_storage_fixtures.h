@@ -144,8 +144,7 @@ class StorageTest : public ::testing::Test {
     types_.clear();
   }
 
-  // Registers a type that lives until the end of the test.
-  template <class T>
+  template <class T>  // registered until the end of the test
   T* keepType(T* type) {
     types_.emplace_back(type);
     QxTypeRepository::addType(type);
@@ -179,7 +178,6 @@ class StorageTest : public ::testing::Test {
                               app_->getDefaultDatabase()->getRootObject(), nullptr, 0, nullptr);
   }
 
-  // fn must raise a host error with exactly this identifier and message.
   static void expectHostError(const std::function<void()>& fn, const std::string& id,
                               const std::string& message) {
     EXPECT_EQ(hostErrorText(fn), id + "|" + message);
