@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/hv_values.h"
 #include "common/test_records.h"
@@ -26,25 +27,20 @@ class PropInfoTest : public ::testing::Test {
 TEST_F(PropInfoTest, NewRecordStartsWithTheDocumentedValues) {
   Record r("Voltage");
   EXPECT_STREQ(r.getPropertyName(), "Voltage");
-  EXPECT_EQ(r.getPIType(), kPITypeAny);
-  EXPECT_EQ(r.getPIConstraint(), kPIConstraintNone);
-  EXPECT_EQ(r.getPIReadOnly(), kPIReadOnlyNever);
-  EXPECT_EQ(r.getPICategory(), kPICategoryNone);
-  EXPECT_EQ(r.getPIIdentifier(), 0);
-  EXPECT_FALSE(r.getPIDeviceSpecific());
-  EXPECT_FALSE(r.isPropertyEnumerated());
-  ASSERT_NE(r.getPIConstraintValue(), nullptr);
-  EXPECT_TRUE(hvIsDouble(r.getPIConstraintValue()));
-  EXPECT_EQ(hvGetM(r.getPIConstraintValue()), 0u);
-  EXPECT_EQ(hvGetN(r.getPIConstraintValue()), 0u);
+  EXPECT_EQ(
+      (std::vector<int>{r.getPIType(), r.getPIConstraint(), r.getPIReadOnly(), r.getPICategory(),
+                        r.getPIIdentifier()}),
+      (std::vector<int>{kPITypeAny, kPIConstraintNone, kPIReadOnlyNever, kPICategoryNone, 0}));
+  EXPECT_EQ((std::vector<bool>{r.getPIDeviceSpecific(), r.isPropertyEnumerated(),
+                               r.isInstanceProperty(), r.isInspectAccess(), r.isQxVisible(),
+                               r.isExternalSetAccess(), r.isInitAccess()}),
+            (std::vector<bool>{false, false, false, true, true, true, true}));
+  const hvArray* constraint = r.getPIConstraintValue();
+  ASSERT_NE(constraint, nullptr);
+  EXPECT_TRUE(hvIsDouble(constraint) && hvGetM(constraint) == 0 && hvGetN(constraint) == 0);
   EXPECT_EQ(r.getPIDefaultValue(), nullptr);
   EXPECT_EQ(r.getPropertyDefault(), nullptr);
   EXPECT_EQ(r.getDescription(), "");
-  EXPECT_TRUE(r.isInspectAccess());
-  EXPECT_TRUE(r.isQxVisible());
-  EXPECT_TRUE(r.isExternalSetAccess());
-  EXPECT_TRUE(r.isInitAccess());
-  EXPECT_FALSE(r.isInstanceProperty());
 }
 
 TEST_F(PropInfoTest, NullConstraintValueIsTheEmptyValueOfThePIType) {
@@ -109,12 +105,9 @@ TEST_F(PropInfoTest, EnumeratedDefaultAndNoValue) {
     EXPECT_EQ(r.getPropertyDefault(), nullptr) << "an enumeration without default has none";
     EXPECT_EQ(QxTypeRepository::getType("PropInfoTestModeEnum"), type);
   }
-  // The enumerated record owned its type's registration.
+  // The enumerated record owned its type's registration; a bounded one does not.
   EXPECT_EQ(QxTypeRepository::getType("PropInfoTestModeEnum"), nullptr);
   delete type;
-}
-
-TEST_F(PropInfoTest, BoundedRecordLeavesItsTypeRegistered) {
   {
     Record r("Level");
     Peer::setPIConstraint(r, kPIConstraintBounded);

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <type_traits>
-
 #include "zelhost/objects/qx_application.h"
 #include "zelhost/services/zelhox.h"
 
@@ -24,9 +22,6 @@ class ApplicationTypeManagerTestPeer {
 namespace {
 
 using Peer = ApplicationTypeManagerTestPeer;
-
-static_assert(!std::is_copy_constructible<ApplicationTypeManager>::value, "types have one owner");
-static_assert(!std::is_copy_assignable<ApplicationTypeManager>::value, "types have one owner");
 
 hvArray* names(const std::vector<const char*>& texts) {
   hvArray* cell = hvCreateCellMatrix(1, texts.size());

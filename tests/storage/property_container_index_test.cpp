@@ -1,5 +1,4 @@
-// Tests of the container's name index: every entry is found by its exact name only, also after the
-// index grows, entries are replaced and instance properties are removed.
+// Tests of the container's name index: exact names only, through growth, namesakes and removals.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -25,72 +24,70 @@ class HostOnlyDescriptor : public QxPropInfoTemplate {
   void setValue(QxDatabaseClient*, QxInterface*, const void*) override {}
 };
 
-// A record of its own type, for instance and class lists alike.
-class OtherRecord : public ContainerRecord<InstancePropInfo> {
- public:
-  explicit OtherRecord(const char* name) : ContainerRecord<InstancePropInfo>(name) {
-    PropInfoTestPeer::initQxValuesBeforeAdd(*this, "double");
-  }
-};
-
-class PropertyContainerIndexTest : public StorageTest {
- protected:
-  // Each name must find the entry of that name; every other text finds none.
-  void expectFoundExactly(const PropertyContainer& c, const std::vector<std::string>& names) {
-    for (const std::string& name : names) {
-      SCOPED_TRACE(name);
-      const KTIPropInfo* info = c.getIPropInfo(name.c_str());
-      ASSERT_NE(info, nullptr);
-      EXPECT_EQ(info->getPropertyName(), name);
-      // Near misses: a prefix, a longer text, another case, a changed byte.
-      std::string longer = name + "x";
-      std::string shorter = name.substr(0, name.size() - 1);
-      std::string upper = name;
-      for (char& ch : upper) ch = static_cast<char>(ch ^ 0x20);
-      for (const std::string& miss : {longer, shorter, upper}) {
-        if (std::find(names.begin(), names.end(), miss) != names.end()) continue;
-        EXPECT_FALSE(c.isPropertyAvailable(miss.c_str())) << miss;
-      }
+// Each name finds its own entry; a longer, shorter or case-flipped text finds none.
+void expectFoundExactly(const PropertyContainer& c, const std::vector<std::string>& names) {
+  for (const std::string& name : names) {
+    const KTIPropInfo* info = c.getIPropInfo(name.c_str());
+    ASSERT_NE(info, nullptr) << name;
+    EXPECT_EQ(info->getPropertyName(), name);
+    std::string upper = name;
+    for (char& ch : upper) ch = static_cast<char>(ch ^ 0x20);
+    for (const std::string& miss : {name + "x", name.substr(0, name.size() - 1), upper}) {
+      if (std::find(names.begin(), names.end(), miss) != names.end()) continue;
+      EXPECT_FALSE(c.isPropertyAvailable(miss.c_str())) << miss;
     }
   }
-};
+}
 
-TEST_F(PropertyContainerIndexTest, ManyNamesAreEachFoundByTheirExactNameOnly) {
-  // Names that share prefixes and lengths, and differ only in case, so that
-  // hashes and probes collide in every way a short table allows.
-  std::vector<std::string> names;
+using PropertyContainerIndexTest = StorageTest;
+
+// Names that share prefixes and lengths and differ only in case collide in
+// every way a short table allows; instance properties grow it past several
+// doublings, and removals must leave the probe chains whole.
+TEST_F(PropertyContainerIndexTest, EveryNameIsFoundExactlyAsTheIndexGrowsAndShrinks) {
+  ZLScopedHvArray one(hvCreateDoubleScalar(1)), two(hvCreateDoubleScalar(2));
+  std::vector<std::string> names = {"a", "A", "aa"};
   for (int i = 0; i < 150; ++i) {
     names.push_back("P" + std::to_string(i));
     if (i % 10 == 0) names.push_back("p" + std::to_string(i));
   }
-  names.push_back("a");
-  names.push_back("A");
-  names.push_back("aa");
-  for (const std::string& n : names) cls_->addProperty(record(n.c_str(), "double"));
+  for (const std::string& n : names) cls_->addProperty(record(n.c_str(), "double", one));
   PropertyContainer& c = *containerOf(newDevice());
-  ASSERT_EQ(c.getNumberProps(), static_cast<int>(names.size()));
-  expectFoundExactly(c, names);
-  std::vector<std::string> sorted = names;  // listed in byte order
+  std::vector<std::string> sorted = names;
   std::sort(sorted.begin(), sorted.end());
   std::vector<const char*> listed(names.size());
   c.getPropNames(listed.data());
   EXPECT_EQ(std::vector<std::string>(listed.begin(), listed.end()), sorted);
-  EXPECT_EQ(c.getPropValue("a"), nullptr);  // class properties start empty
-
-  // A set through the index lands in the entry of that name alone.
   const double seven = 7;
   c.setPropValue("p40", &seven, true);
   EXPECT_EQ(c.getPropValueAsDouble("p40"), 7);
-  EXPECT_EQ(c.getPropValue("P40"), nullptr);
+  EXPECT_EQ(c.getPropValue("P40"), nullptr);  // class properties start empty
   EXPECT_EQ(c.getProperty(""), nullptr);
+  for (int i = 0; i < 40; ++i) {
+    names.push_back("Extra" + std::to_string(i));
+    PropertyContainerTestPeer::addInstanceProperty(
+        c, record<InstancePropInfo>(names.back().c_str(), "double", one));
+  }
+  PropertyContainerTestPeer::addInstanceProperty(c, record<InstancePropInfo>("a", "double", two));
+  EXPECT_EQ(c.getPropValueAsDouble("a"), 2);  // the namesake took the class entry
+  ASSERT_EQ(c.getNumberProps(), static_cast<int>(names.size()));
+  expectFoundExactly(c, names);
+  for (int i = 0; i < 40; i += 2) {
+    const std::string name = "Extra" + std::to_string(i);
+    ASSERT_NE(c.getProperty(name.c_str()), nullptr);
+    c.removeInstanceProperty(name.c_str());
+    EXPECT_EQ(c.getProperty(name.c_str()), nullptr) << name;
+    names.erase(std::find(names.begin(), names.end(), name));
+  }
+  EXPECT_EQ(c.getNumberProps(), static_cast<int>(names.size()));
+  expectFoundExactly(c, names);
+  EXPECT_EQ(c.getPropValueAsDouble("Extra39"), 1);
 }
 
+// Runs of one kind and changes of kind at every step, in the class and in the
+// object's own list: r a record, i a record of another type, h a host-only descriptor.
 TEST_F(PropertyContainerIndexTest, EveryRecordAndNoOtherDescriptorGetsItsEntryWhateverTheMix) {
-  // Runs of one kind and changes of kind at every step, in the class and in
-  // the object's own list: each entry must hold exactly its own record.
-  // r: a record, i: a record of another type, h: a host-only descriptor.
-  const char* const kinds[] = {"rr", "rhr", "riri", "hhrr", "iih", "rihrihhr", "hr"};
-  for (const char* kind : kinds) {
+  for (const char* kind : {"rr", "rhr", "riri", "hhrr", "iih", "rihrihhr", "hr"}) {
     SCOPED_TRACE(kind);
     auto* cls = new DeviceClass((std::string("Mix_") + kind).c_str());
     app_->addLocalClass(cls);
@@ -101,16 +98,11 @@ TEST_F(PropertyContainerIndexTest, EveryRecordAndNoOtherDescriptorGetsItsEntryWh
       for (bool instance : {false, true}) {
         const std::string name = (instance ? "I" : "C") + std::to_string(n);
         PropInfo* own = nullptr;
-        if (kind[n] == 'i') own = new OtherRecord(name.c_str());
-        if (kind[n] == 'r' && instance) own = record<InstancePropInfo>(name.c_str(), "double");
-        if (kind[n] == 'r' && !instance) own = record(name.c_str(), "double");
-        QxPropInfoTemplate* descriptor = own;
-        if (own == nullptr) descriptor = new HostOnlyDescriptor(name.c_str());
-        if (instance) {
-          object->addInstanceProperty(descriptor);
-        } else {
-          cls->addProperty(descriptor);
-        }
+        if (kind[n] == 'i') own = record<InstancePropInfo>(name.c_str(), "double");
+        if (kind[n] == 'r') own = record(name.c_str(), "double");
+        QxPropInfoTemplate* d = own;
+        if (own == nullptr) d = new HostOnlyDescriptor(name.c_str());
+        instance ? object->addInstanceProperty(d) : cls->addProperty(d);
         expected.emplace_back(name, own);
       }
     }
@@ -118,48 +110,10 @@ TEST_F(PropertyContainerIndexTest, EveryRecordAndNoOtherDescriptorGetsItsEntryWh
     int records = 0;
     for (const auto& e : expected) {
       EXPECT_EQ(c.getPropInfo(e.first.c_str()), e.second) << e.first;
-      if (e.second != nullptr) ++records;
+      records += e.second != nullptr;
     }
     EXPECT_EQ(c.getNumberProps(), records);
   }
-}
-
-TEST_F(PropertyContainerIndexTest, InstancePropertiesKeepTheIndexTrueAsItGrowsAndShrinks) {
-  ZLScopedHvArray one(hvCreateDoubleScalar(1)), two(hvCreateDoubleScalar(2));
-  cls_->addProperty(record("Level", "double", one));
-  QxInterface* object = hoxCreateObject(cls_, nullptr);
-  object->addBelow(app_->getDefaultDatabase()->getRootObject());
-  PropertyContainer c(object);
-  std::vector<std::string> names = {"Level"};
-  // Past several doublings of the table.
-  for (int i = 0; i < 40; ++i) {
-    names.push_back("Extra" + std::to_string(i));
-    PropertyContainerTestPeer::addInstanceProperty(
-        c, record<InstancePropInfo>(names.back().c_str(), "double", one));
-  }
-  expectFoundExactly(c, names);
-
-  // A namesake instance property replaces the class property's entry.
-  PropertyContainerTestPeer::addInstanceProperty(c,
-                                                 record<InstancePropInfo>("Level", "double", two));
-  EXPECT_EQ(c.getPropValueAsDouble("Level"), 2);
-  EXPECT_EQ(c.getNumberProps(), 41);
-
-  // Removing every other one leaves the rest found and the removed gone.
-  std::vector<std::string> kept = {"Level"};
-  for (int i = 0; i < 40; ++i) {
-    const std::string name = "Extra" + std::to_string(i);
-    if (i % 2 == 0) {
-      ASSERT_NE(c.getProperty(name.c_str()), nullptr);  // the last found goes next
-      c.removeInstanceProperty(name.c_str());
-      EXPECT_EQ(c.getProperty(name.c_str()), nullptr) << name;
-    } else {
-      kept.push_back(name);
-    }
-  }
-  EXPECT_EQ(c.getNumberProps(), 21);
-  expectFoundExactly(c, kept);
-  EXPECT_EQ(c.getPropValueAsDouble("Extra39"), 1);
 }
 
 }  // namespace

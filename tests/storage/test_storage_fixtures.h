@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -80,8 +81,9 @@ class ContainerRecord : public Base {
 struct LoggingListener : KTIPropSetListener {
   LoggingListener(std::vector<std::string>* log, std::string tag) : log(log), tag(std::move(tag)) {}
   void propertySet(const KTIPropInfo* info, void* v) override {
-    const double shown = v != nullptr ? *static_cast<double*>(v) : -1;
-    log->push_back(tag + ":" + info->getPropertyName() + "=" + std::to_string(shown));
+    char shown[32];
+    std::snprintf(shown, sizeof shown, "%g", v != nullptr ? *static_cast<double*>(v) : -1);
+    log->push_back(tag + ":" + info->getPropertyName() + "=" + shown);
   }
   std::vector<std::string>* log;
   std::string tag;
@@ -142,8 +144,7 @@ class StorageTest : public ::testing::Test {
     types_.clear();
   }
 
-  // Registers a type that lives until the end of the test.
-  template <class T>
+  template <class T>  // registered until the end of the test
   T* keepType(T* type) {
     types_.emplace_back(type);
     QxTypeRepository::addType(type);
@@ -177,7 +178,6 @@ class StorageTest : public ::testing::Test {
                               app_->getDefaultDatabase()->getRootObject(), nullptr, 0, nullptr);
   }
 
-  // fn must raise a host error with exactly this identifier and message.
   static void expectHostError(const std::function<void()>& fn, const std::string& id,
                               const std::string& message) {
     EXPECT_EQ(hostErrorText(fn), id + "|" + message);
