@@ -4,17 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <string>
-#include <utility>
-#include <vector>
-
 #include "common/host_errors.h"
 #include "zelhost/services/exceptions.h"
 #include "zelhost/services/services.h"
 
-// Captures warnings and reported errors, and leaves every service setting as
-// it found it.
+// Captures warnings and reported errors; leaves every service setting as it found it.
 class ServiceSinksTest : public ::testing::Test {
  protected:
   void SetUp() override {
