@@ -1,9 +1,10 @@
-// Tests of host data types: built-in conversions and refusals, enumerations, the repository,
-// override types.
+// Tests of host data types: built-in conversions and refusals, enumerations, the repository and
+// its servers, override types.
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <map>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -51,11 +52,10 @@ std::unique_ptr<Stored> convert(const char* typeName, hvArray* input) {
   std::unique_ptr<Stored> stored(new Stored{t, t->getPulvraConversion()->fromPulvra(input)});
   alignas(8) unsigned char buffer[16] = {};
   if (t->getPulvraConversion()->fromPulvraInto(input, buffer, sizeof buffer)) {
-    const int c = t->getStorageCategory();
-    const std::size_t bytes = c == kStorageBool     ? 1
-                              : c == kStorageInt32  ? 4
-                              : c == kStorageDouble ? 8
-                                                    : 0;
+    const std::map<int, std::size_t> sizes = {
+        {kStorageBool, 1}, {kStorageInt32, 4}, {kStorageDouble, 8}};
+    const std::size_t bytes =
+        sizes.count(t->getStorageCategory()) ? sizes.at(t->getStorageCategory()) : 0;
     EXPECT_NE(bytes, 0u);
     EXPECT_EQ(std::memcmp(buffer, stored->value, bytes), 0);
   }
@@ -75,35 +75,27 @@ void expectRefusal(const char* typeName, hvArray* input, const std::string& expe
 }
 
 TEST(BuiltinTypesTest, NamesDeclarationsAndStorage) {
-  const std::tuple<const char*, const char*, int> cases[] = {{"double", "double", 6},
-                                                             {"int", "int", 3},
-                                                             {"bool", "bool", 1},
-                                                             {"string", "string", 7},
-                                                             {"NReals", "NReals", 7},
-                                                             {"Nints", "Nints", 7},
-                                                             {"handle", "handle", 7},
-                                                             {"handle vector", "Vector", 7},
-                                                             {"PULVRA array", "hvArray", 7},
-                                                             {"PULVRA callback", "HCallback", 7}};
-  for (const auto& [name, declaration, category] : cases) {
+  std::string all;
+  for (const char* name : {"double", "int", "bool", "string", "NReals", "Nints", "handle",
+                           "handle vector", "PULVRA array", "PULVRA callback"}) {
     SCOPED_TRACE(name);
     QxDataType* t = type(name);
     ASSERT_NE(t, nullptr);
-    EXPECT_EQ(std::string(t->getName()) + "|" + t->getDeclarationName(),
-              std::string(name) + "|" + declaration);
-    EXPECT_EQ(t->getStorageCategory(), category);
-    EXPECT_FALSE(t->isEnumeration());
-    EXPECT_EQ(t->getPossibleValues(), nullptr);
-    EXPECT_EQ(t->getEnumerationType(), nullptr);
-    EXPECT_EQ(t->checkValue(nullptr), nullptr);
-    EXPECT_EQ(t->copy(nullptr), nullptr);
+    all += std::string(t->getName()) + "=" + t->getDeclarationName() + ":" +
+           std::to_string(t->getStorageCategory()) + " ";
+    EXPECT_TRUE(!t->isEnumeration() && !t->getPossibleValues() && !t->getEnumerationType());
+    EXPECT_TRUE(t->checkValue(nullptr) == nullptr && t->copy(nullptr) == nullptr);
     t->destroy(nullptr);
   }
+  EXPECT_EQ(all,
+            "double=double:6 int=int:3 bool=bool:1 string=string:7 NReals=NReals:7 "
+            "Nints=Nints:7 handle=handle:7 handle vector=Vector:7 PULVRA array=hvArray:7 "
+            "PULVRA callback=HCallback:7 ");
   EXPECT_EQ(QxTypeRepository::getType("Double"), nullptr);  // names are exact
   EXPECT_EQ(QxTypeRepository::getType(nullptr), nullptr);
 }
 
-// Device property sets show the same rows through the host; here both
+// Device property sets show these rows (and ints back as doubles); here both
 // conversions must agree.
 TEST(BuiltinTypesTest, NumbersConvertWithSaturation) {
   const double inf = std::numeric_limits<double>::infinity();
@@ -124,12 +116,13 @@ TEST(BuiltinTypesTest, NumbersConvertWithSaturation) {
   EXPECT_EQ(convert("int", hvCreateLogicalScalar(true))->as<int32_t>(), 1);
   EXPECT_TRUE(convert("bool", hvCreateDoubleScalar(-2))->as<bool>());
   EXPECT_FALSE(convert("bool", hvCreateLogicalScalar(false))->as<bool>());
-  const int32_t five = 5;  // back to host values: numbers come back as double scalars
-  const bool yes = true;
+  const int32_t five = 5;  // back to host values: numbers as double scalars
   Scoped i(type("int")->getPulvraConversion()->toPulvra(&five));
-  Scoped b(type("bool")->getPulvraConversion()->toPulvra(&yes));
-  Scoped expectedI(hvCreateDoubleScalar(5)), expectedB(hvCreateLogicalScalar(true));
-  EXPECT_TRUE(hvIsEqual(i, expectedI) && hvIsEqual(b, expectedB));
+  EXPECT_TRUE(hvIsDouble(i) && hvGetScalar(i) == 5);
+  const bool yes = true;
+  Scoped b(type("bool")->getPulvraConversion()->toPulvra(&yes)),
+      expected(hvCreateLogicalScalar(true));
+  EXPECT_TRUE(hvIsEqual(b, expected));
 }
 
 // Sets of device properties show the kinds a shell reaches; these are the others.
@@ -182,17 +175,14 @@ TEST(BuiltinTypesTest, StringsVectorsAndArraysAreDeepCopies) {
   Scoped expected(row({-1.5, -0.5, 0.5}));
   EXPECT_TRUE(hvIsEqual(back, expected));  // always a row
   auto none = convert("NReals", hvCreateDoubleMatrix(0, 0));
-  EXPECT_EQ(none->as<VectorRecord>().count, 0);
-  EXPECT_EQ(none->as<VectorRecord>().elements, nullptr);
+  EXPECT_TRUE(none->as<VectorRecord>().count == 0 && none->as<VectorRecord>().elements == nullptr);
   Scoped emptyBack(type("Nints")->getPulvraConversion()->toPulvra(none->value));
   EXPECT_TRUE(hvIsEmpty(emptyBack));
 
-  const QxDataType* t = type("PULVRA array");
+  const QxDataType* t = type("PULVRA array");  // a golden script shows values kept as given
   Scoped cell(hvtest::cellOf({hvCreateString("x")}));
   Stored stored{t, t->getPulvraConversion()->fromPulvra(cell)};
   EXPECT_NE(stored.value, cell.get());
-  Scoped arrayBack(t->getPulvraConversion()->toPulvra(stored.value));
-  EXPECT_TRUE(hvIsEqual(arrayBack, cell));
   Stored fromNull{t, t->getPulvraConversion()->fromPulvra(nullptr)};
   EXPECT_TRUE(hvIsDouble(static_cast<hvArray*>(fromNull.value)) &&
               hvIsEmpty(static_cast<hvArray*>(fromNull.value)));
@@ -202,12 +192,11 @@ TEST(BuiltinTypesTest, CallbacksShareOneObjectByUseCount) {
   const QxDataType* t = type("PULVRA callback");
   Scoped text(hvCreateString("disp(1)"));
   void* value = t->getPulvraConversion()->fromPulvra(text);
-  auto* callback = static_cast<HCallback*>(value);
   void* copy = t->copy(value);
   EXPECT_EQ(copy, value);
-  EXPECT_EQ(callback->getUseCount(), 2);
+  EXPECT_EQ(static_cast<HCallback*>(value)->getUseCount(), 2);
   t->destroy(copy);
-  EXPECT_EQ(callback->getUseCount(), 1);
+  EXPECT_EQ(static_cast<HCallback*>(value)->getUseCount(), 1);
   Scoped back(t->getPulvraConversion()->toPulvra(value));
   EXPECT_TRUE(hvIsEqual(back, text));
   t->destroy(value);
@@ -234,9 +223,7 @@ TEST(BuiltinTypesTest, HandlesHoldLiveObjectsOnly) {
   Stored listCopy{vector, vector->copy(list.value)};
   Scoped listBack(vector->getPulvraConversion()->toPulvra(listCopy.value));
   EXPECT_TRUE(hvIsEqual(listBack, value));
-  Stored emptyList{vector, vector->getPulvraConversion()->fromPulvra(nullBack)};
-  EXPECT_EQ(emptyList.value, nullptr);
-
+  EXPECT_EQ(vector->getPulvraConversion()->fromPulvra(nullBack), nullptr);
   object->destroy(QxDatabaseClient::getInternalClient());
   // The stored values keep the record alive; a destroyed object is refused.
   EXPECT_FALSE(static_cast<QxInterface*>(stored.value)->isValid());
@@ -250,6 +237,168 @@ TEST(BuiltinTypesTest, HandlesHoldLiveObjectsOnly) {
       EXPECT_EQ(std::string(e->getMessage()).rfind("Parameter must be a scalar handle", 0), 0u);
     }
   }
+}
+
+std::vector<int32_t> valuesOf(const QxDataType& t) {
+  std::unique_ptr<Enumeration> e(t.getPossibleValues());
+  std::vector<int32_t> out;
+  while (e && e->hasMoreElements()) out.push_back(*static_cast<int32_t*>(e->nextElement()));
+  return out;
+}
+
+std::string textOf(const QxDataType& t, int32_t value) {
+  Scoped s(t.getPulvraConversion()->toPulvra(&value));
+  return zelhox::fcns::getString(s);
+}
+
+// Instance settings of devices show case, duplicates, abbreviations and
+// refusal texts; the numeric values behind the texts are only seen here.
+TEST(EnumTypeTest, ValuesKeepOrderAndTextsIgnoreCase) {
+  EnumStringType mode("ModeEnum");
+  mode.addEnumValue("off");
+  mode.addEnumValue("On", 10);
+  mode.addEnumValue("auto");   // one above the largest: 11
+  mode.addEnumValue("AUTO");   // duplicate ignoring case: ignored
+  mode.addEnumValue(nullptr);  // ignored
+  EXPECT_EQ(valuesOf(mode), (std::vector<int32_t>{0, 10, 11}));
+  EXPECT_TRUE(mode.isEnumeration());
+  EXPECT_EQ(std::string(mode.getDeclarationName()) + "|" + mode.getName() + "|" +
+                std::to_string(mode.getStorageCategory()),
+            "int|ModeEnum|3");
+  const EnumerationType* e = mode.getEnumerationType();
+  const void* on = e->getEnumValue("oN");
+  ASSERT_NE(on, nullptr);
+  EXPECT_EQ(*static_cast<const int32_t*>(on), 10);
+  EXPECT_STREQ(e->getEnumString(on), "On");
+  const int32_t missing = 5, zero = 0;
+  EXPECT_TRUE(e->getEnumString(&missing) == nullptr && e->getEnumString(nullptr) == nullptr);
+  mode.removeEnumValue("AuTo");
+  mode.removeEnumValue(&zero);
+  EXPECT_EQ(valuesOf(mode), (std::vector<int32_t>{10}));
+  EXPECT_EQ(mode.getNumberOfValues(), 1u);
+  EnumStringType negative("Neg");
+  negative.addEnumValue("low", -5);
+  negative.addEnumValue("next");
+  EXPECT_EQ(valuesOf(negative), (std::vector<int32_t>{-5, -4}));
+}
+
+TEST(EnumTypeTest, TypedValuesConvertAndRefuse) {
+  TypedEnumStringType level("LevelEnum");
+  const int32_t low = 1, high = 2, alias = 2;
+  level.addEnumValue("low", &low, 1);
+  level.addEnumValue("high", &high, 0);
+  level.addEnumValue("max", &alias, 1);  // a second text of a value: ignored
+  const PulvraConversion* c = level.getPulvraConversion();
+  for (const auto& [text, value] : {std::make_pair("LOW", 1), std::make_pair("High", 2)}) {
+    Scoped in(hvCreateString(text));
+    std::unique_ptr<int32_t> v(static_cast<int32_t*>(c->fromPulvra(in)));
+    EXPECT_EQ(*v, value) << text;
+  }
+  EXPECT_EQ(textOf(level, 2) + "|" + textOf(level, 9), "high|");  // unknown value: empty text
+  for (const auto& [value, message] :
+       {std::make_pair(hvCreateString("max"), "There is no enumerated value named 'max'."),
+        std::make_pair(static_cast<hvArray*>(nullptr),
+                       "A value of class unknown (0x0) is not an enumerated value.")}) {
+    Scoped owner(value);
+    auto e = hostError<InvalidEnumValueException>([&] { c->fromPulvra(value); });
+    ASSERT_NE(e, nullptr);
+    EXPECT_STREQ(e->getTempStaticMessage(), message);
+  }
+  level.removeEnumValue(&alias);  // removes all of its texts
+  EXPECT_EQ(level.getEnumerationType()->getEnumValue("max"), nullptr);
+  EXPECT_EQ(level.getNumberOfValues(), 1u);
+  // A walk over the values survives changes of the type.
+  std::unique_ptr<Enumeration> walk(level.getPossibleValues());
+  level.removeEnumValue(&low);
+  ASSERT_TRUE(walk->hasMoreElements());
+  EXPECT_EQ(*static_cast<int32_t*>(walk->nextElement()), 1);
+}
+
+// A server that knows one type and records the questions.
+struct OneTypeServer : QxTypeServer {
+  OneTypeServer(const char* name, QxDataType* type) : name(name), type(type) {}
+  QxDataType* getType(const char* asked) override {
+    this->asked.push_back(asked);
+    return name == asked ? type : nullptr;
+  }
+  std::string name;
+  QxDataType* type;
+  std::vector<std::string> asked;
+};
+
+TEST(TypeRepositoryTest, RegisteredTypesThenServersInOrder) {
+  auto get = [](const char* name) { return QxTypeRepository::getType(name); };
+  EnumStringType first("RepoTestType"), second("RepoTestType"), fake("double");
+  QxTypeRepository::addType(&first);
+  EXPECT_EQ(get("RepoTestType"), &first);
+  QxTypeRepository::addType(&second);    // same name: replaces
+  QxTypeRepository::removeType(&first);  // not registered any more: no-op
+  EXPECT_EQ(get("RepoTestType"), &second);
+  QxTypeRepository::removeType(&second);
+  EXPECT_EQ(get("RepoTestType"), nullptr);
+  QxTypeRepository::addType(&fake);  // built-ins cannot be shadowed
+  EXPECT_NE(get("double"), &fake);
+  EnumStringType served("Served");
+  OneTypeServer a("Served", &served), b("Served", nullptr);
+  QxTypeRepository::addTypeServer(&b);
+  QxTypeRepository::addTypeServer(&a);
+  QxTypeRepository::addTypeServer(&a);  // once only
+  EXPECT_EQ(get("Served"), &served);
+  get("int");                                                // built-ins never reach the servers
+  EXPECT_EQ(b.asked, (std::vector<std::string>{"Served"}));  // b first
+  EXPECT_EQ(a.asked.size(), 1u);
+  QxTypeRepository::removeTypeServer(&a);
+  EXPECT_EQ(get("Served"), nullptr);
+  QxTypeRepository::removeTypeServer(&b);
+  {
+    EnumStringType shortLived("ShortLived");
+    OneTypeServer server("Gone", nullptr);
+    QxTypeRepository::addType(&shortLived);
+    QxTypeRepository::addTypeServer(&server);
+    EXPECT_EQ(get("ShortLived"), &shortLived);
+  }
+  EXPECT_EQ(get("ShortLived"), nullptr);
+  EXPECT_EQ(get("Gone"), nullptr);  // no call into a dead server
+}
+
+// Offers only two of its base's values.
+struct TwoLevels : QxOverrideType {
+  Enumeration* getPossibleValues() const override {
+    EnumStringType subset("subset");
+    subset.addEnumValue("a", 1);
+    subset.addEnumValue("b", 2);
+    return subset.getPossibleValues();
+  }
+};
+
+// Conversion, copies and the rule's check are exercised by every constrained property set.
+TEST(OverrideTypeTest, StoresLikeTheBaseEnumeratesFromTheRuleElseTheBase) {
+  auto rule = std::make_unique<QxOverrideType>();
+  EXPECT_EQ(rule->createDataType("Nope", "no such base"), nullptr);
+  EXPECT_EQ(rule->createDataType(nullptr, "double"), nullptr);
+  QxDataType* t = rule->createDataType("TemporaryOverride", "double");
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(std::string(t->getName()) + "|" + t->getDeclarationName(), "TemporaryOverride|double");
+  EXPECT_EQ(t->getStorageCategory(), 6);
+  QxTypeRepository::addType(t);  // registered under its own name; gone with its rule
+  EXPECT_EQ(QxTypeRepository::getType("TemporaryOverride"), t);
+  rule.reset();
+  EXPECT_EQ(QxTypeRepository::getType("TemporaryOverride"), nullptr);
+
+  EnumStringType base("OverrideBaseEnum");
+  for (const char* text : {"a", "b", "c"}) base.addEnumValue(text, text[0] - 'a' + 1);
+  QxTypeRepository::addType(&base);
+  QxOverrideType plain;
+  TwoLevels narrowed;
+  QxDataType* same = plain.createDataType("PlainOverride", "OverrideBaseEnum");
+  QxDataType* fewer = narrowed.createDataType("NarrowOverride", "OverrideBaseEnum");
+  ASSERT_TRUE(same != nullptr && fewer != nullptr);
+  EXPECT_TRUE(same->isEnumeration());
+  EXPECT_EQ(same->getEnumerationType(), base.getEnumerationType());
+  EXPECT_EQ(valuesOf(*same), (std::vector<int32_t>{1, 2, 3}));
+  EXPECT_EQ(valuesOf(*fewer), (std::vector<int32_t>{1, 2}));
+  EXPECT_EQ(textOf(*fewer, 3), "c");  // conversion is still the base's
+  QxTypeRepository::removeType(&base);
 }
 
 }  // namespace
