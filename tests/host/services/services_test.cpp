@@ -1,17 +1,49 @@
-// Tests of the host services: num2str, the call registry, error translation, sinks, interrupts.
+// Tests of the host services: the call registry, error translation, sinks, interrupts, callbacks,
+// zelhox's scoped values, errors and time values.
 #include "zelhost/services/services.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
 #include <functional>
 #include <stdexcept>
+#include <string>
 #include <thread>
+#include <vector>
 
-#include "host/services/service_test_support.h"
+#include "common/host_errors.h"
+#include "common/hv_values.h"
+#include "zelhost/services/exceptions.h"
 #include "zelhost/services/zelhox.h"
 
 namespace {
 
-using ServicesTest = ServiceSinksTest;
+// Captures warnings and reported errors; leaves every service setting as it found it.
+class ServicesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    oldFcn_ = hoxGetErrorExceptionFcn();
+    hoxSetErrorExceptionFcn(nullptr);
+    oldEvaluator_ = hoxSetCallbackEvaluator(nullptr);
+  }
+  void TearDown() override {
+    hoxSetErrorExceptionFcn(oldFcn_);
+    hoxSetCallbackEvaluator(oldEvaluator_);
+    HostInterruptState::SetInterruptPending(false);
+    hoxUnregisterFunction("svc_test_fn");
+  }
+
+  MessageCapture sinks_;
+  std::vector<Message>& warnings_ = sinks_.warnings;
+  std::vector<Message>& errors_ = sinks_.errors;
+
+ private:
+  HoxErrorExceptionFcn oldFcn_ = nullptr;
+  HCallbackEvaluator* oldEvaluator_ = nullptr;
+};
 
 // Calls a function with one input and one output; the output as text.
 std::string callForText(const char* name, hvArray* input) {
@@ -216,6 +248,267 @@ TEST_F(ServicesTest, FunctionHelpShowsOnlyWhileTheFunctionIsRegistered) {
   hoxUnregisterFunction("svc_help_fn");
   EXPECT_FALSE(hoxGetFunctionHelp("svc_help_fn", &help) || hoxGetFunctionHelp(nullptr, &help));
   EXPECT_EQ(listed(), 0);
+}
+
+using hvtest::cellOf;
+using hvtest::functionHandle;
+
+struct CallbackDeleter {
+  void operator()(HCallback* cb) const { cb->release(1); }
+};
+using CallbackPtr = std::unique_ptr<HCallback, CallbackDeleter>;
+
+CallbackPtr makeCallback(hvArray* value) {
+  ZLScopedHvArray held(value);
+  return CallbackPtr(new HCallback(held));
+}
+
+// No evaluator is installed: handles call host functions, statements cannot run.
+class HCallbackTest : public ServicesTest {
+ protected:
+  ZLScopedHvArray object_{hvCreateString("the object")};
+  ZLScopedHvArray event_{hvCreateDoubleScalar(7)};
+};
+
+// Device callback sets show which values are refused; here what a form holds and runs.
+TEST_F(HCallbackTest, FormsAndExecutability) {
+  struct Case {
+    const char* name;
+    hvArray* value;
+    bool form, executable;
+  };
+  const Case cases[] = {
+      {"statements", hvCreateString("x = 1"), true, true},
+      {"empty string", hvCreateString(""), true, false},
+      {"handle", functionHandle("f"), true, true},
+      {"unfilled handle", functionHandle(nullptr), true, false},
+      {"two handles", hvCreateNumericMatrix(1, 2, hvFUNCTION_CLASS), false, false},
+      {"cell with handle", cellOf({functionHandle("f"), hvCreateDoubleScalar(1)}), true, true},
+      {"cell with a name", cellOf({hvCreateString("f")}), true, true},
+      {"empty cell", hvCreateCellMatrix(0, 0), true, false},
+      {"cell, empty head", cellOf({hvCreateString(""), functionHandle("f")}), true, false},
+      {"cell, empty number head", cellOf({hvCreateDoubleMatrix(0, 0)}), true, false},
+      {"null", nullptr, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ZLScopedHvArray value(c.value);
+    EXPECT_EQ(HCallback::isCallbackForm(value), c.form);
+    CallbackPtr cb(new HCallback(value));
+    EXPECT_EQ(cb->isExecutable(), c.executable);
+    ZLScopedHvArray back(cb->toPulvra());  // a form as a copy; anything else as "no callback"
+    EXPECT_TRUE(c.form ? hvIsEqual(back, value) : hvIsChar(back) && hvIsEmpty(back));
+  }
+}
+
+TEST_F(HCallbackTest, RunsHostFunctionsAndReportsFailures) {
+  std::vector<double> seen;
+  std::function<void()> fail = [] {};
+  hoxRegisterFunction("svc_test_fn", [&](int nlhs, hvArray*[], int nrhs, hvArray* prhs[]) {
+    EXPECT_EQ(nlhs, 0);
+    for (int i = 0; i < nrhs; ++i) seen.push_back(hvIsEmpty(prhs[i]) ? -1 : hvGetScalar(prhs[i]));
+    fail();
+  });
+  CallbackPtr fn = makeCallback(cellOf({functionHandle("svc_test_fn"), hvCreateDoubleScalar(9)}));
+  EXPECT_FALSE(fn->run(event_, event_));
+  EXPECT_FALSE(fn->run(nullptr, nullptr));  // missing object and event arrive empty
+  EXPECT_EQ(seen, (std::vector<double>{7, 7, 9, -1, -1, 9}));
+  EXPECT_FALSE(makeCallback(hvCreateString(""))->run(object_, event_));  // no callback: no failure
+  EXPECT_TRUE(errors_.empty());
+
+  const std::pair<std::function<void()>, Message> failures[] = {
+      {[] { throw new ErrorIdException("cb:failed", "callback failed"); },
+       {"cb:failed", "callback failed"}},
+      {[] { throw new GenericException("no id here"); }, {"PULVRA:error", "no id here"}},
+      {[] { throw IUserException("cb:user", "user error"); }, {"cb:user", "user error"}},
+      {[] { throw InterruptException(); }, {"PULVRA:interrupt", "Operation terminated by user."}},
+  };
+  for (const auto& f : failures) {
+    SCOPED_TRACE(f.second.first);
+    errors_.clear();
+    fail = f.first;
+    EXPECT_TRUE(fn->run(object_, event_));
+    EXPECT_EQ(errors_, std::vector<Message>{f.second});
+  }
+  errors_.clear();
+  EXPECT_TRUE(makeCallback(functionHandle("cb_no_such_fn"))->run(object_, event_));
+  EXPECT_TRUE(makeCallback(hvCreateString("x = 1"))->run(object_, event_));
+  ASSERT_EQ(errors_.size(), 2u);
+  EXPECT_EQ(errors_[0], Message("PULVRA:undefinedFunction", "Undefined function 'cb_no_such_fn'."));
+  EXPECT_EQ(errors_[1].first, "PULVRA:callback:noEvaluator");
+}
+
+// A callback keeps the function it found until the registry changes: each
+// row changes the registry (or not) and runs the same callback again.
+TEST_F(HCallbackTest, HeldFunctionFollowsTheRegistry) {
+  std::vector<std::string> ran;
+  auto recorder = [&ran](const std::string& tag) {
+    return [&ran, tag](int, hvArray*[], int, hvArray*[]) { ran.push_back(tag); };
+  };
+  const char* const kName = "svc_cached_fn";
+  CallbackPtr cb = makeCallback(functionHandle(kName));
+  auto selfRemoving = [&ran, kName](int, hvArray*[], int, hvArray*[]) {
+    hoxUnregisterFunction(kName);
+    ran.push_back("D");
+  };
+  const std::pair<std::function<void()>, const char*> rows[] = {
+      // null: undefined function
+      {[&] { hoxRegisterFunction(kName, recorder("A")); }, "A"},
+      {[] {}, "A"},
+      {[&] { hoxRegisterFunction(kName, recorder("B")); }, "B"},
+      {[&] { hoxRegisterFunction("svc_other_fn", recorder("X")); }, "B"},
+      {[&] { hoxUnregisterFunction(kName); }, nullptr},
+      {[&] { hoxRegisterFunction(kName, recorder("C")); }, "C"},
+      {[&] { hoxRegisterFunction(kName, selfRemoving); }, "D"},
+      {[] {}, nullptr},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(&row - rows);
+    ran.clear();
+    errors_.clear();
+    row.first();
+    EXPECT_EQ(cb->run(object_, event_), row.second == nullptr);
+    EXPECT_EQ(ran, row.second ? std::vector<std::string>{row.second} : std::vector<std::string>{});
+    EXPECT_EQ(errors_, row.second
+                           ? std::vector<Message>{}
+                           : std::vector<Message>{Message("PULVRA:undefinedFunction",
+                                                          "Undefined function 'svc_cached_fn'.")});
+  }
+  hoxUnregisterFunction("svc_other_fn");
+}
+
+TEST_F(HCallbackTest, UseCountsAreSharedSafelyAcrossThreads) {
+  HCallback* cb = new HCallback(object_);
+  cb->addUse();
+  cb->release(0);  // ignored
+  EXPECT_EQ(cb->getUseCount(), 2);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([cb] {
+      for (int i = 0; i < 5000; ++i) {
+        cb->addUse();
+        cb->release(1);
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(cb->getUseCount(), 2);
+  cb->release(2);  // the last uses: deleted here (LeakSanitizer checks)
+}
+
+TEST_F(HCallbackTest, DestroyedEvaluatorIsUninstalled) {
+  struct Quiet : HCallbackEvaluator {
+    void evalString(const std::string&) override {}
+    void callFunction(const std::string&, int, hvArray*[]) override {}
+  };
+  auto temporary = std::make_unique<Quiet>();
+  Quiet kept;
+  hoxSetCallbackEvaluator(temporary.get());
+  temporary.reset();
+  EXPECT_EQ(hoxSetCallbackEvaluator(&kept), nullptr);
+  hoxSetCallbackEvaluator(nullptr);
+}
+
+TEST(ZLScopedHvArrayTest, ResetAndReleaseHandOwnershipOn) {
+  hvArray* first = hvCreateDoubleScalar(1);
+  ZLScopedHvArray held(first);
+  EXPECT_EQ(held.get(), first);
+  held.reset(first);  // the same value again: kept, not freed
+  EXPECT_EQ(hvGetScalar(held), 1.0);
+  held.reset(hvCreateDoubleScalar(2));  // frees the first (LeakSanitizer checks)
+  EXPECT_EQ(hvGetScalar(held), 2.0);
+  hvArray* given = held.release();
+  EXPECT_EQ(held.get(), nullptr);
+  ZLScopedHvArray taker(given);  // LeakSanitizer checks the hand-over
+}
+
+struct CustomError {
+  std::string id;
+  std::string message;
+};
+
+void throwCustom(const char* id, const char* message) { throw CustomError{id, message}; }
+
+TEST_F(ServicesTest, GeneralExceptionPostsAsHostErrorWarningsReturn) {
+  ZLGeneralException e("vornix:set:bad", "Value %d is %s.", 5, "too big");
+  ZLGeneralException copy(e);
+  copy.prependMessage("Setting: ");
+  EXPECT_STREQ(e.getMessage(), "Value 5 is too big.");
+  EXPECT_EQ(catchErrorId([&] { copy.post(); }),
+            Message("vornix:set:bad", "Setting: Value 5 is too big."));
+  zelhox::fcns::warn("lib:warn", "careful", 0);
+  EXPECT_EQ(warnings_, std::vector<Message>{Message("lib:warn", "careful")});
+  zelhox::fcns::setErrorExceptionFcn(throwCustom);
+  EXPECT_EQ(hoxGetErrorExceptionFcn(), &throwCustom);
+  for (const auto& [post, expected] :
+       {std::make_pair(std::function<void()>([&] { e.post(); }),
+                       CustomError{"vornix:set:bad", "Value 5 is too big."}),
+        std::make_pair(std::function<void()>([] { zelhox::fcns::error("lib:err", "direct", 0); }),
+                       CustomError{"lib:err", "direct"})}) {
+    try {
+      post();
+      ADD_FAILURE() << "returned";
+    } catch (const CustomError& c) {
+      EXPECT_EQ(c.id + "|" + c.message, expected.id + "|" + expected.message);
+    }
+  }
+  ZLScopedHvArray text(hvCreateString("hello")), number(hvCreateDoubleScalar(1));
+  EXPECT_EQ(zelhox::fcns::getString(text), "hello");
+  EXPECT_EQ(zelhox::fcns::getString(number) + zelhox::fcns::getString(nullptr), "");
+}
+
+// Puts the zone of the process back after the test.
+struct ZoneGuard {
+  const char* saved = std::getenv("TZ");
+  std::string old = saved ? saved : "";
+  ~ZoneGuard() {
+    saved ? setenv("TZ", old.c_str(), 1) : unsetenv("TZ");
+    tzset();
+  }
+};
+
+// Fractions (also before the epoch, counting forward from the whole second),
+// consecutive stamps on both sides of daylight-saving changes, and a change of
+// zone within one second: each gives its own zone's local time.
+TEST(TimeArrayTest, LocalCalendarTimeFollowsZoneAndDaylightSaving) {
+  const char* const kCentral = "CET-1CEST,M3.5.0,M10.5.0/3";
+  struct Row {
+    const char* zone;
+    double seconds;  // since the epoch, UTC
+    double expected[6];
+  };
+  const Row rows[] = {
+      {"UTC0", 1626253530.375, {2021, 7, 14, 9, 5, 30.375}},
+      {"UTC0", -0.25, {1969, 12, 31, 23, 59, 59.75}},
+      {kCentral, 1774745999.25, {2026, 3, 29, 1, 59, 59.25}},  // 00:59:59 UTC, winter
+      {kCentral, 1774745999.75, {2026, 3, 29, 1, 59, 59.75}},  // same second
+      {kCentral, 1774746000.5, {2026, 3, 29, 3, 0, 0.5}},      // summer time begins
+      {kCentral, 1774745999.5, {2026, 3, 29, 1, 59, 59.5}},    // back before it
+      {kCentral, 1792889999.0, {2026, 10, 25, 2, 59, 59}},     // last summer second
+      {kCentral, 1792890000.0, {2026, 10, 25, 2, 0, 0}},       // the hour repeats
+      {kCentral, 1792893599.0, {2026, 10, 25, 2, 59, 59}},
+      {"UTC0", 1792893599.0, {2026, 10, 25, 1, 59, 59}},  // same second, new zone
+      {"EST5EDT,M3.2.0,M11.1.0", 1792893599.0, {2026, 10, 24, 21, 59, 59}},
+      // Same names and offsets, summer time from the fourth Sunday instead of
+      // the last: the same second is converted again.
+      {kCentral, 1774267200.0, {2026, 3, 23, 13, 0, 0}},
+      {"CET-1CEST,M3.4.0,M10.5.0/3", 1774267200.0, {2026, 3, 23, 14, 0, 0}},
+  };
+  ZoneGuard guard;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.zone) + " " + std::to_string(row.seconds));
+    setenv("TZ", row.zone, 1);
+    tzset();
+    ZLScopedHvArray time(zelhox::fcns::time::createTimeArray(zelutil::Timestamp(row.seconds)));
+    ASSERT_TRUE(hvIsDouble(time) && hvGetM(time) == 1 && hvGetN(time) == 6);
+    for (int i = 0; i < 6; ++i)
+      EXPECT_NEAR(hvGetElementAsDouble(time, i), row.expected[i], 1e-6) << i;
+  }
+  for (double bad : {std::nan(""), HUGE_VAL, 1e300}) {
+    ZLScopedHvArray none(zelhox::fcns::time::createTimeArray(zelutil::Timestamp(bad)));
+    ASSERT_EQ(hvGetN(none), 6u);
+    EXPECT_TRUE(std::isnan(hvGetElementAsDouble(none, 0))) << bad;
+  }
 }
 
 }  // namespace
