@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "common/host_errors.h"
@@ -24,25 +25,18 @@ namespace {
 // Captures warnings and reported errors; leaves every service setting as it found it.
 class ServicesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    oldFcn_ = hoxGetErrorExceptionFcn();
-    hoxSetErrorExceptionFcn(nullptr);
-    oldEvaluator_ = hoxSetCallbackEvaluator(nullptr);
-  }
-  void TearDown() override {
+  ServicesTest() { hoxSetErrorExceptionFcn(nullptr); }
+  ~ServicesTest() override {
     hoxSetErrorExceptionFcn(oldFcn_);
     hoxSetCallbackEvaluator(oldEvaluator_);
     HostInterruptState::SetInterruptPending(false);
     hoxUnregisterFunction("svc_test_fn");
   }
-
+  HoxErrorExceptionFcn oldFcn_ = hoxGetErrorExceptionFcn();
+  HCallbackEvaluator* oldEvaluator_ = hoxSetCallbackEvaluator(nullptr);
   MessageCapture sinks_;
   std::vector<Message>& warnings_ = sinks_.warnings;
   std::vector<Message>& errors_ = sinks_.errors;
-
- private:
-  HoxErrorExceptionFcn oldFcn_ = nullptr;
-  HCallbackEvaluator* oldEvaluator_ = nullptr;
 };
 
 // Calls a function with one input and one output; the output as text.
@@ -272,12 +266,7 @@ class HCallbackTest : public ServicesTest {
 
 // Device callback sets show which values are refused; here what a form holds and runs.
 TEST_F(HCallbackTest, FormsAndExecutability) {
-  struct Case {
-    const char* name;
-    hvArray* value;
-    bool form, executable;
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, hvArray*, bool, bool> cases[] = {
       {"statements", hvCreateString("x = 1"), true, true},
       {"empty string", hvCreateString(""), true, false},
       {"handle", functionHandle("f"), true, true},
@@ -290,14 +279,14 @@ TEST_F(HCallbackTest, FormsAndExecutability) {
       {"cell, empty number head", cellOf({hvCreateDoubleMatrix(0, 0)}), true, false},
       {"null", nullptr, false, false},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    ZLScopedHvArray value(c.value);
-    EXPECT_EQ(HCallback::isCallbackForm(value), c.form);
+  for (const auto& [name, held, form, executable] : cases) {
+    SCOPED_TRACE(name);
+    ZLScopedHvArray value(held);
+    EXPECT_EQ(HCallback::isCallbackForm(value), form);
     CallbackPtr cb(new HCallback(value));
-    EXPECT_EQ(cb->isExecutable(), c.executable);
+    EXPECT_EQ(cb->isExecutable(), executable);
     ZLScopedHvArray back(cb->toPulvra());  // a form as a copy; anything else as "no callback"
-    EXPECT_TRUE(c.form ? hvIsEqual(back, value) : hvIsChar(back) && hvIsEmpty(back));
+    EXPECT_TRUE(form ? hvIsEqual(back, value) : hvIsChar(back) && hvIsEmpty(back));
   }
 }
 
@@ -422,12 +411,7 @@ TEST(ZLScopedHvArrayTest, ResetAndReleaseHandOwnershipOn) {
   ZLScopedHvArray taker(given);  // LeakSanitizer checks the hand-over
 }
 
-struct CustomError {
-  std::string id;
-  std::string message;
-};
-
-void throwCustom(const char* id, const char* message) { throw CustomError{id, message}; }
+void throwText(const char* id, const char* message) { throw std::string(id) + "|" + message; }
 
 TEST_F(ServicesTest, GeneralExceptionPostsAsHostErrorWarningsReturn) {
   ZLGeneralException e("vornix:set:bad", "Value %d is %s.", 5, "too big");
@@ -438,20 +422,20 @@ TEST_F(ServicesTest, GeneralExceptionPostsAsHostErrorWarningsReturn) {
             Message("vornix:set:bad", "Setting: Value 5 is too big."));
   zelhox::fcns::warn("lib:warn", "careful", 0);
   EXPECT_EQ(warnings_, std::vector<Message>{Message("lib:warn", "careful")});
-  zelhox::fcns::setErrorExceptionFcn(throwCustom);
-  EXPECT_EQ(hoxGetErrorExceptionFcn(), &throwCustom);
-  for (const auto& [post, expected] :
-       {std::make_pair(std::function<void()>([&] { e.post(); }),
-                       CustomError{"vornix:set:bad", "Value 5 is too big."}),
-        std::make_pair(std::function<void()>([] { zelhox::fcns::error("lib:err", "direct", 0); }),
-                       CustomError{"lib:err", "direct"})}) {
+  zelhox::fcns::setErrorExceptionFcn(throwText);
+  EXPECT_EQ(hoxGetErrorExceptionFcn(), &throwText);
+  std::vector<std::string> thrown;
+  for (const std::function<void()>& post :
+       {std::function<void()>([&] { e.post(); }),
+        std::function<void()>([] { zelhox::fcns::error("lib:err", "direct", 0); })}) {
     try {
       post();
-      ADD_FAILURE() << "returned";
-    } catch (const CustomError& c) {
-      EXPECT_EQ(c.id + "|" + c.message, expected.id + "|" + expected.message);
+    } catch (const std::string& text) {
+      thrown.push_back(text);
     }
   }
+  EXPECT_EQ(thrown,
+            (std::vector<std::string>{"vornix:set:bad|Value 5 is too big.", "lib:err|direct"}));
   ZLScopedHvArray text(hvCreateString("hello")), number(hvCreateDoubleScalar(1));
   EXPECT_EQ(zelhox::fcns::getString(text), "hello");
   EXPECT_EQ(zelhox::fcns::getString(number) + zelhox::fcns::getString(nullptr), "");
