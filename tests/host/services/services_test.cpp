@@ -310,6 +310,8 @@ TEST_F(HCallbackTest, RunsHostFunctionsAndReportsFailures) {
        {"cb:failed", "callback failed"}},
       {[] { throw new GenericException("no id here"); }, {"PULVRA:error", "no id here"}},
       {[] { throw IUserException("cb:user", "user error"); }, {"cb:user", "user error"}},
+      {[] { throw new zelutil::ZLException("cb:lib", "n=%d", 2); }, {"cb:lib", "n=2"}},
+      {[] { throw std::runtime_error("boom"); }, {"PULVRA:error", "boom"}},
       {[] { throw InterruptException(); }, {"PULVRA:interrupt", "Operation terminated by user."}},
   };
   for (const auto& f : failures) {
