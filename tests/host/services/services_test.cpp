@@ -84,8 +84,9 @@ TEST_F(ServicesTest, RegistryCallsReplacesAndForgetsFunctions) {
             Message("PULVRA:undefinedFunction", "Undefined function 'svc_test_fn'."));
   EXPECT_EQ(catchErrorId([] { hoxCallPULVRA(0, nullptr, 0, nullptr, nullptr); }).first,
             "PULVRA:undefinedFunction");
-  EXPECT_EQ(catchErrorId([] { hoxCallPULVRA(1, nullptr, 0, nullptr, "num2str"); }).first,
-            "PULVRA:call:badArguments");
+  for (auto call : {+[] { hoxCallPULVRA(1, nullptr, 0, nullptr, "num2str"); },
+                    +[] { hoxCallPULVRA(0, nullptr, 1, nullptr, "num2str"); }})
+    EXPECT_EQ(catchErrorId(call).first, "PULVRA:call:badArguments");
   // A function that fails after making an output: the output is freed.
   hoxRegisterFunction("svc_test_fn", [](int, hvArray* plhs[], int, hvArray*[]) {
     plhs[0] = hvCreateDoubleScalar(1);
@@ -183,13 +184,17 @@ TEST_F(ServicesTest, WarningsAndErrorsReachTheSinksOrStandardOutput) {
   IUserException user("u:e", "went wrong");
   std::unique_ptr<HostExceptionEnvelope> envelope(hoxWrapUserException(user));
   hoxReportUnhandledError(*envelope, u"");
-  // A two-byte letter, an emoji as a surrogate pair, then a lone surrogate.
-  const char16_t text[] = {u'\u00e4', u' ', 0xD83D, 0xDE00, u' ', 0xDC00, u':', u' ', 0};
+  // A two-byte letter, an emoji as a surrogate pair, a lone surrogate, then
+  // each side of every boundary between encoded lengths.
+  const char16_t text[] = {u'\u00e4', u' ',  0xD83D, 0xDE00, u' ',   0xDC00, 0x7F, 0x80,
+                           0x7FF,     0x800, 0xFFFF, 0xD800, 0xDC00, u':',   u' ', 0};
   hoxReportUnhandledError(*envelope, text);
   hoxReportUnhandledInterrupt(InterruptException());
   ASSERT_EQ(errors_.size(), 4u);
   EXPECT_EQ(errors_[1], Message("u:e", "went wrong"));
-  EXPECT_EQ(errors_[2].second, "\xC3\xA4 \xF0\x9F\x98\x80 \xEF\xBF\xBD: went wrong");
+  EXPECT_EQ(errors_[2].second,
+            "\xC3\xA4 \xF0\x9F\x98\x80 \xEF\xBF\xBD\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF"
+            "\xF0\x90\x80\x80: went wrong");
   EXPECT_EQ(errors_[3], Message("PULVRA:interrupt", "Operation terminated by user."));
 }
 
