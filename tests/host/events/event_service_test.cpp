@@ -1,12 +1,14 @@
-// Tests of the event service: order, coalescing (indexed and scanned), flushing, threads, stop,
-// nesting.
+// Tests of the event service: order, coalescing (indexed and scanned), merging, flushing, threads,
+// stop, nesting.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cctype>
 #include <functional>
+#include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "zelhost/events/events.h"
@@ -20,26 +22,35 @@ using zelutil::IEvent;
 namespace {
 
 std::atomic<int> deletedEvents{0};
-std::vector<int> runLog;  // host thread only
+std::vector<int> runLog;                   // host thread only
+std::vector<std::pair<int, int>> merges;   // (queued, incoming)
+const std::set<int>* accepting = nullptr;  // when set: the queued ids a coalescing event accepts
 
 std::string folded(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return s;
 }
 
-// An event of one owner and callback name; coalescing ones merge with a queued
-// event of the same owner and name (ignoring case). keyed selects the index.
+struct IdInfo : zelutil::IEventInfo {
+  explicit IdInfo(int i) : id(i) {}
+  int id;
+};
+int idOf(const zelutil::IEventInfo* info) { return static_cast<const IdInfo*>(info)->id; }
+
+// An event of one owner and callback name; one with an owner merges with a queued event of the
+// same owner and name (ignoring case; an empty name: any). keyed selects the service's index.
 class TestEvent : public IEvent {
  public:
   TestEvent(int id, const void* owner = nullptr, std::string name = "", bool keyed = false)
-      : IEvent(nullptr), id_(id), owner_(owner), name_(std::move(name)), keyed_(keyed) {}
+      : IEvent(new IdInfo(id)), owner_(owner), name_(std::move(name)), keyed_(keyed) {}
   ~TestEvent() override { ++deletedEvents; }
 
   bool isExecutable() const override { return executable; }
   bool serviceEvent(bool runFirst) override {
     if (owner_ == nullptr) return serviceOrCoalesceEvent(runFirst, nullptr, nullptr);
     Match match(owner_, name_);
-    return serviceOrCoalesceEvent(runFirst, &match, nullptr);
+    LogMerge merge;
+    return serviceOrCoalesceEvent(runFirst, &match, &merge);
   }
 
   struct Match : zelutil::IMatchEventFcn {
@@ -47,10 +58,16 @@ class TestEvent : public IEvent {
     bool matches(const IEvent* e) const override {
       auto* t = dynamic_cast<const TestEvent*>(e);
       return t != nullptr && t->owner_ == owner &&
-             (name.empty() || folded(t->name_) == folded(name));
+             (name.empty() || folded(t->name_) == folded(name)) &&
+             (accepting == nullptr || accepting->count(idOf(t->getEventInfo())) != 0);
     }
     const void* owner;
     std::string name;
+  };
+  struct LogMerge : zelutil::IMergeEventInfoFcn {
+    void merge(zelutil::IEventInfo* queued, const zelutil::IEventInfo* incoming) override {
+      merges.emplace_back(idOf(queued), idOf(incoming));
+    }
   };
 
   bool executable = true;
@@ -58,7 +75,7 @@ class TestEvent : public IEvent {
 
  protected:
   bool execute() override {
-    runLog.push_back(id_);
+    runLog.push_back(idOf(getEventInfo()));
     if (onRun) onRun(this);
     return true;
   }
@@ -67,10 +84,16 @@ class TestEvent : public IEvent {
   }
 
  private:
-  int id_;
   const void* owner_;
   std::string name_;
   bool keyed_;
+};
+
+// Removes the queued events whose ids are listed.
+struct ByIds : zelutil::IMatchEventFcn {
+  explicit ByIds(std::set<int> i) : ids(std::move(i)) {}
+  bool matches(const IEvent* e) const override { return ids.count(idOf(e->getEventInfo())) != 0; }
+  std::set<int> ids;
 };
 
 class EventServiceTest : public ::testing::Test {
@@ -78,9 +101,13 @@ class EventServiceTest : public ::testing::Test {
   void SetUp() override {
     EventService::start();
     runLog.clear();
+    merges.clear();
     deletedEvents = 0;
   }
-  void TearDown() override { EventService::stop(); }
+  void TearDown() override {
+    accepting = nullptr;
+    EventService::stop();
+  }
 };
 
 TEST_F(EventServiceTest, RunsQueuedEventsInOrderAndDeletesThem) {
@@ -93,12 +120,10 @@ TEST_F(EventServiceTest, RunsQueuedEventsInOrderAndDeletesThem) {
   EXPECT_TRUE((new TestEvent(4))->serviceEvent(true));  // ahead of the others
   EXPECT_EQ(EventService::queuedCount(), 5u);
   EXPECT_EQ(deletedEvents, 0);
-
   EXPECT_EQ(EventService::processEvents(), 4u);
   EXPECT_EQ(runLog, (std::vector<int>{4, 1, 2, 3}));
   EXPECT_EQ(deletedEvents, 5);  // the one that was not executable too
   EXPECT_EQ(EventService::queuedCount(), 0u);
-
   // "drawnow" reaches the service while it runs.
   (new TestEvent(6))->serviceEvent(false);
   hoxProcessPendingEvents();
@@ -124,6 +149,7 @@ TEST_F(EventServiceTest, CoalescingGivesTheSameResultsWithAndWithoutTheKeyIndex)
   for (bool keyed : {false, true}) {
     SCOPED_TRACE(keyed ? "indexed" : "scanned");
     runLog.clear();
+    merges.clear();
     deletedEvents = 0;
     for (int filler = 100; filler < 150; ++filler) (new TestEvent(filler))->serviceEvent(false);
     for (std::size_t i = 0; i < steps.size(); ++i) {
@@ -134,6 +160,7 @@ TEST_F(EventServiceTest, CoalescingGivesTheSameResultsWithAndWithoutTheKeyIndex)
       EXPECT_EQ(e->serviceEvent(steps[i].runFirst), steps[i].queued);
     }
     EXPECT_EQ(deletedEvents, 3);  // the coalesced ones, at once
+    EXPECT_EQ(merges, (std::vector<std::pair<int, int>>{{0, 2}, {1, 4}, {0, 5}}));
     EventService::processEvents();
     EXPECT_EQ(deletedEvents, 58);
     logs.push_back(runLog);
@@ -144,59 +171,52 @@ TEST_F(EventServiceTest, CoalescingGivesTheSameResultsWithAndWithoutTheKeyIndex)
   EXPECT_EQ(std::vector<int>(logs[0].end() - 4, logs[0].end()), (std::vector<int>{0, 1, 3, 6}));
 }
 
-TEST_F(EventServiceTest, MergeFunctionSeesBothRecordsOfACoalescence) {
-  struct Info : zelutil::IEventInfo {
-    explicit Info(int n) : count(n) {}
-    int count;
-  };
-  struct Sum : zelutil::IMergeEventInfoFcn {
-    void merge(zelutil::IEventInfo* q, const zelutil::IEventInfo* in) override {
-      static_cast<Info*>(q)->count += static_cast<const Info*>(in)->count;
-    }
-  };
-  struct Counted : IEvent {
-    explicit Counted(int n) : IEvent(new Info(n)) {}
-    bool serviceEvent(bool) override {
-      Sum sum;
-      struct All : zelutil::IMatchEventFcn {
-        bool matches(const IEvent*) const override { return true; }
-      } all;
-      return serviceOrCoalesceEvent(false, &all, &sum);
-    }
-    bool execute() override {
-      runLog.push_back(static_cast<Info*>(getEventInfo())->count);
-      return true;
-    }
-  };
-  EXPECT_TRUE((new Counted(1))->serviceEvent(false));
-  EXPECT_FALSE((new Counted(2))->serviceEvent(false));
-  EXPECT_FALSE((new Counted(4))->serviceEvent(false));
-  EventService::processEvents();
-  EXPECT_EQ(runLog, std::vector<int>{7});
-}
-
-TEST_F(EventServiceTest, FlushRemovesMatchingEventsAndRunsThemOnRequest) {
+// The per-key chains pick the same queued event as a scan of the whole queue, through
+// insertions at both ends and removals anywhere in a chain.
+TEST_F(EventServiceTest, KeyChainsPickWhatAScanPicks) {
   int a = 0, b = 0;
-  for (int i = 0; i < 3; ++i) (new TestEvent(i, &a, "x" + std::to_string(i)))->serviceEvent(false);
-  for (int i = 10; i < 12; ++i)
-    (new TestEvent(i, &b, "x" + std::to_string(i)))->serviceEvent(false);
-  (new TestEvent(20))->serviceEvent(false);
-
-  IEvent::flushEvents(nullptr, true);  // flushes nothing
-  EXPECT_EQ(EventService::queuedCount(), 6u);
-
-  TestEvent::Match ofA(&a, "");
-  IEvent::flushEvents(&ofA, false);
-  EXPECT_TRUE(runLog.empty());
-  EXPECT_EQ(deletedEvents, 3);
-
-  TestEvent::Match ofB(&b, "X11");
-  IEvent::flushEvents(&ofB, true);
-  EXPECT_EQ(runLog, std::vector<int>{11});
-  EXPECT_EQ(deletedEvents, 4);
-
-  EventService::processEvents();
-  EXPECT_EQ(runLog, (std::vector<int>{11, 10, 20}));
+  struct Step {
+    std::set<int> accept;  // before the step
+    int id;                // 0: flush `flushed` instead of handing over, -1: and run them
+    const void* owner;
+    bool runFirst;
+    std::set<int> flushed;
+  };
+  const std::vector<Step> steps = {
+      {{}, 1, &a, false, {}},       {{}, 2, &a, false, {}},          {{}, 3, &a, false, {}},
+      {{}, 4, &a, true, {}},                                       // ahead of its chain: 4 1 2 3
+      {{}, 5, &b, false, {}},       {{}, 0, nullptr, false, {2}},  // out of the chain's middle
+      {{3, 1}, 6, &a, false, {}},    // the first accepted in queue order is 1
+      {{3, 4}, 7, &a, false, {}},    // and here 4
+      {{}, 0, nullptr, false, {4}},  // the chain's head goes
+      {{1}, 8, &a, false, {}},      {{}, 0, nullptr, false, {1, 3}},  // the chain empties
+      {{}, 9, &a, true, {}},        {{9}, 10, &a, false, {}},        {{5}, 11, &b, false, {}},
+      {{}, 12, &b, false, {}},      {{}, -1, nullptr, false, {5}},  // the tail of b's chain stays
+      {{12}, 13, &b, true, {}},
+  };
+  for (bool keyed : {false, true}) {
+    SCOPED_TRACE(keyed ? "indexed" : "scanned");
+    runLog.clear();
+    merges.clear();
+    deletedEvents = 0;
+    for (const Step& s : steps) {
+      SCOPED_TRACE(s.id);
+      accepting = &s.accept;
+      if (s.id <= 0) {
+        ByIds flush(s.flushed);
+        IEvent::flushEvents(&flush, s.id < 0);
+      } else {
+        (new TestEvent(s.id, s.owner, "TimerFcn", keyed))->serviceEvent(s.runFirst);
+      }
+    }
+    IEvent::flushEvents(nullptr, true);  // flushes nothing
+    EXPECT_EQ(EventService::queuedCount(), 2u);
+    EXPECT_EQ(deletedEvents, 11);  // merged and flushed ones, at once
+    EventService::processEvents();
+    EXPECT_EQ(merges, (std::vector<std::pair<int, int>>{
+                          {1, 6}, {4, 7}, {1, 8}, {9, 10}, {5, 11}, {12, 13}}));
+    EXPECT_EQ(runLog, (std::vector<int>{5, 9, 12}));  // flushed with running: at once
+  }
 }
 
 TEST_F(EventServiceTest, EventsFromAnotherThreadRunOnceInOrder) {
@@ -239,9 +259,8 @@ TEST_F(EventServiceTest, NestedProcessingAndRequeuingAreSafe) {
   (new TestEvent(3))->serviceEvent(false);
   EventService::processEvents();
   EXPECT_EQ(runLog, (std::vector<int>{1, 2, 3}));
-
-  // An event that queues a successor runs once per call, not forever; handing
-  // itself over again is refused rather than deleting it twice.
+  // An event that queues a successor runs once per call, not forever; handing itself over again
+  // is refused rather than deleting it twice.
   runLog.clear();
   std::function<void(TestEvent*)> requeue = [&requeue](TestEvent* self) {
     EXPECT_FALSE(self->serviceEvent(false));

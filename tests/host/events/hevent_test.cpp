@@ -3,59 +3,46 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "zelhost/services/zelhox.h"
 
 namespace {
 
-std::string textOf(const hvArray* a) {
-  char* text = hvArrayToString(a);
-  std::string s = text != nullptr ? text : "<not text>";
-  hvFree(text);
-  return s;
-}
-
+// Data of one field Value = 42, or (none) no data at all.
 class NumberInfo : public HEventInfo {
  public:
-  NumberInfo() : HEventInfo("Number", false) {}
+  explicit NumberInfo(bool none) : HEventInfo(none ? nullptr : "Number", false), none_(none) {}
   hvArray* createHvEventData() const override {
+    if (none_) return nullptr;
     const char* names[] = {"Value"};
     hvArray* data = hvCreateStructMatrix(1, 1, 1, names);
     hvSetFieldByNumber(data, 0, 0, hvCreateDoubleScalar(42));
     return data;
   }
+  bool none_;
 };
 
-class NoDataInfo : public HEventInfo {
- public:
-  NoDataInfo() : HEventInfo(nullptr, true) {}
-  hvArray* createHvEventData() const override { return nullptr; }
-};
-
-TEST(EventServiceHEventTest, EventStructureHoldsTypeAndData) {
-  NumberInfo number;
-  ZLScopedHvArray s(number.createPulvraStructure());
-  ASSERT_TRUE(hvIsStruct(s));
-  ASSERT_EQ(hvGetNumberOfFields(s), 2);
-  EXPECT_STREQ(hvGetFieldNameByNumber(s, 0), "Type");
-  EXPECT_STREQ(hvGetFieldNameByNumber(s, 1), "Data");
-  EXPECT_EQ(textOf(hvGetField(s, 0, "Type")), "Number");
-  EXPECT_EQ(hvGetScalar(hvGetField(hvGetField(s, 0, "Data"), 0, "Value")), 42.0);
-
-  // The base gives an empty structure; so does a subclass that gives none.
+TEST(EventServiceHEventTest, EventStructureHoldsTypeAndDataEmptyWhenNoneIsGiven) {
+  NumberInfo number(false), none(true);
   HEventInfo plain("Plain", false);
-  NoDataInfo none;
-  for (const HEventInfo* info :
-       {static_cast<const HEventInfo*>(&plain), static_cast<const HEventInfo*>(&none)}) {
-    SCOPED_TRACE(info->getType());
-    ZLScopedHvArray e(info->createPulvraStructure());
-    const hvArray* data = hvGetField(e, 0, "Data");
-    EXPECT_TRUE(hvIsStruct(data));
+  const struct {
+    const HEventInfo* info;
+    const char* type;
+    int dataFields;
+  } rows[] = {{&number, "Number", 1}, {&none, "", 0}, {&plain, "Plain", 0}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.type);
+    ZLScopedHvArray s(r.info->createPulvraStructure());
+    ASSERT_EQ(hvGetNumberOfFields(s), 2);
+    EXPECT_STREQ(hvGetFieldNameByNumber(s, 0), "Type");
+    EXPECT_STREQ(hvGetFieldNameByNumber(s, 1), "Data");
+    EXPECT_EQ(zelhox::fcns::getString(hvGetField(s, 0, "Type")), r.type);
+    const hvArray* data = hvGetField(s, 0, "Data");
+    ASSERT_TRUE(hvIsStruct(data));
     EXPECT_EQ(hvGetNumberOfElements(data), 1u);
-    EXPECT_EQ(hvGetNumberOfFields(data), 0);
-    EXPECT_EQ(textOf(hvGetField(e, 0, "Type")), info->getType());
+    EXPECT_EQ(hvGetNumberOfFields(data), r.dataFields);
   }
+  ZLScopedHvArray s(number.createPulvraStructure());
+  EXPECT_EQ(hvGetScalar(hvGetField(hvGetField(s, 0, "Data"), 0, "Value")), 42.0);
 }
 
 TEST(EventServiceHEventTest, ManagerStartsAndStopsTheService) {
@@ -73,7 +60,6 @@ TEST(EventServiceHEventTest, ManagerStartsAndStopsTheService) {
   EXPECT_EQ(HEventManager::createInstance(), manager);
   EXPECT_EQ(HEventManager::getInstance(), manager);
   EXPECT_TRUE(zelutil::EventService::isRunning());
-
   int deleted = 0;
   EXPECT_TRUE((new Counted(&deleted))->serviceEvent(false));
   HEventManager::destroyInstance();
