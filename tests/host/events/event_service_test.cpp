@@ -1,4 +1,5 @@
-// Tests of the event service: order, coalescing (indexed and scanned), flushing, threads, stop.
+// Tests of the event service (order, coalescing indexed and scanned, flushing, threads, stop), of
+// HEventInfo's event structure and of HEventManager's hold on the service.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -12,6 +13,7 @@
 #include "zelhost/events/events.h"
 #include "zelhost/events/hevent.h"
 #include "zelhost/services/services.h"
+#include "zelhost/services/zelhox.h"
 
 using zelutil::CoalesceKey;
 using zelutil::EventService;
@@ -126,30 +128,17 @@ TEST_F(EventServiceTest, KeyChainsPickWhatAScanPicks) {
     int id;             // 0: flush, -1: flush and run the flushed
     const void* owner;
     bool runFirst;
-    const char* name = "TimerFcn";
+    int name = 0;  // of "TimerFcn", "", "ErrorFcn"
   };
+  const char* names[] = {"TimerFcn", "", "ErrorFcn"};
   const std::vector<Step> steps = {
-      {{}, 1, &a, false},
-      {{}, 2, &a, false},
-      {{}, 3, &a, false},
-      {{}, 4, &a, true},
-      {{}, 5, &b, false},
-      {{2}, 0, nullptr, false},
-      {{3, 1}, 6, &a, false},
-      {{3, 4}, 7, &a, false},
-      {{4}, 0, nullptr, false},
-      {{1}, 8, &a, false},
-      {{1, 3}, 0, nullptr, false},
-      {{}, 9, &a, true},
-      {{9}, 10, &a, false},
-      {{5}, 11, &b, false},
-      {{}, 12, &b, false},
-      {{5}, -1, nullptr, false},
-      {{12}, 13, &b, true},
-      {{9}, 14, &a, false, ""},
-      {{9}, 15, &a, false, "ErrorFcn"},
-      {{15}, 16, &a, false, ""},
-      {{9}, 17, nullptr, false, ""},
+      {{}, 1, &a, false},        {{}, 2, &a, false},          {{}, 3, &a, false},
+      {{}, 4, &a, true},         {{}, 5, &b, false},          {{2}, 0, nullptr, false},
+      {{3, 1}, 6, &a, false},    {{3, 4}, 7, &a, false},      {{4}, 0, nullptr, false},
+      {{1}, 8, &a, false},       {{1, 3}, 0, nullptr, false}, {{}, 9, &a, true},
+      {{9}, 10, &a, false},      {{5}, 11, &b, false},        {{}, 12, &b, false},
+      {{5}, -1, nullptr, false}, {{12}, 13, &b, true},        {{9}, 14, &a, false, 1},
+      {{9}, 15, &a, false, 2},   {{15}, 16, &a, false, 1},    {{9}, 17, nullptr, false, 1},
   };
   for (bool keyed : {false, true}) {
     SCOPED_TRACE(keyed ? "indexed" : "scanned");
@@ -164,7 +153,8 @@ TEST_F(EventServiceTest, KeyChainsPickWhatAScanPicks) {
         IEvent::flushEvents(&any, s.id < 0);
       } else {
         const std::size_t mergesBefore = merges.size();
-        const bool queued = (new TestEvent(s.id, s.owner, s.name, keyed))->serviceEvent(s.runFirst);
+        const bool queued =
+            (new TestEvent(s.id, s.owner, names[s.name], keyed))->serviceEvent(s.runFirst);
         EXPECT_EQ(queued, merges.size() == mergesBefore);
       }
     }
@@ -235,6 +225,62 @@ TEST_F(EventServiceTest, NestedProcessingAndRequeuingAreSafe) {
   EXPECT_EQ(EventService::processEvents(), 1u);
   EXPECT_EQ(runLog, (std::vector<int>{7, 7}));
   EXPECT_EQ(EventService::queuedCount(), 1u);
+}
+
+// Data of one field Value = 42, or (none) no data at all.
+class NumberInfo : public HEventInfo {
+ public:
+  explicit NumberInfo(bool none) : HEventInfo(none ? nullptr : "Number", false), none_(none) {}
+  hvArray* createHvEventData() const override {
+    if (none_) return nullptr;
+    const char* names[] = {"Value"};
+    hvArray* data = hvCreateStructMatrix(1, 1, 1, names);
+    hvSetFieldByNumber(data, 0, 0, hvCreateDoubleScalar(42));
+    return data;
+  }
+  bool none_;
+};
+
+TEST(EventServiceHEventTest, EventStructureHoldsTypeAndDataEmptyWhenNoneIsGiven) {
+  NumberInfo number(false), none(true);
+  HEventInfo plain("Plain", false);
+  const struct {
+    const HEventInfo* info;
+    const char* type;
+    int dataFields;
+  } rows[] = {{&number, "Number", 1}, {&none, "", 0}, {&plain, "Plain", 0}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.type);
+    ZLScopedHvArray s(r.info->createPulvraStructure());
+    ASSERT_EQ(hvGetNumberOfFields(s), 2);
+    EXPECT_STREQ(hvGetFieldNameByNumber(s, 0), "Type");
+    EXPECT_STREQ(hvGetFieldNameByNumber(s, 1), "Data");
+    EXPECT_EQ(zelhox::fcns::getString(hvGetField(s, 0, "Type")), r.type);
+    const hvArray* data = hvGetField(s, 0, "Data");
+    ASSERT_TRUE(hvIsStruct(data));
+    EXPECT_EQ(hvGetNumberOfElements(data), 1u);
+    EXPECT_EQ(hvGetNumberOfFields(data), r.dataFields);
+  }
+  ZLScopedHvArray s(number.createPulvraStructure());
+  EXPECT_EQ(hvGetScalar(hvGetField(hvGetField(s, 0, "Data"), 0, "Value")), 42.0);
+}
+
+TEST(EventServiceHEventTest, ManagerStartsAndStopsTheService) {
+  EXPECT_EQ(HEventManager::getInstance(), nullptr);
+  HEventManager* manager = HEventManager::createInstance();
+  EXPECT_EQ(HEventManager::createInstance(), manager);
+  EXPECT_EQ(HEventManager::getInstance(), manager);
+  EXPECT_TRUE(EventService::isRunning());
+  deletedEvents = 0;
+  runLog.clear();
+  EXPECT_TRUE((new TestEvent(1))->serviceEvent(false));
+  HEventManager::destroyInstance();
+  EXPECT_EQ(deletedEvents, 1);
+  EXPECT_FALSE(EventService::isRunning());
+  EXPECT_EQ(HEventManager::getInstance(), nullptr);
+  HEventManager::destroyInstance();  // nothing to do
+  EventService::processEvents();
+  EXPECT_TRUE(runLog.empty());
 }
 
 }  // namespace
