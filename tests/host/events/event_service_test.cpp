@@ -90,14 +90,12 @@ class EventServiceTest : public ::testing::Test {
     runLog.clear();
     merges.clear();
     deletedEvents = 0;
-  }
-  void TearDown() override {
     accepting = nullptr;
-    EventService::stop();
   }
+  void TearDown() override { EventService::stop(); }
 };
 
-TEST_F(EventServiceTest, RunsQueuedEventsInOrderAndDeletesThem) {
+TEST_F(EventServiceTest, RunsQueuedEventsInOrderDeletesThemAndDropsThemAtStop) {
   auto* skipped = new TestEvent(5);
   skipped->executable = false;
   EXPECT_TRUE((new TestEvent(1))->serviceEvent(false));
@@ -114,7 +112,21 @@ TEST_F(EventServiceTest, RunsQueuedEventsInOrderAndDeletesThem) {
   // "drawnow" reaches the service while it runs.
   (new TestEvent(6))->serviceEvent(false);
   hoxProcessPendingEvents();
-  EXPECT_EQ(runLog.back(), 6);
+  EXPECT_EQ(runLog, (std::vector<int>{4, 1, 2, 3, 6}));
+  // Stop deletes queued events unrun, later hand-overs are dropped, and a start takes them again.
+  for (int i = 7; i < 10; ++i) (new TestEvent(i))->serviceEvent(false);
+  EventService::stop();
+  EXPECT_FALSE(EventService::isRunning());
+  EXPECT_EQ(deletedEvents, 9);
+  EXPECT_FALSE((new TestEvent(10))->serviceEvent(false));
+  EXPECT_EQ(deletedEvents, 10);
+  hoxProcessPendingEvents();
+  EXPECT_EQ(EventService::processEvents(), 0u);
+  EventService::stop();  // again: nothing
+  EventService::start();
+  EXPECT_TRUE((new TestEvent(11))->serviceEvent(false));
+  EventService::processEvents();
+  EXPECT_EQ(runLog, (std::vector<int>{4, 1, 2, 3, 6, 11}));
 }
 
 // The per-key chains pick the same queued event as a scan of the whole queue, through insertions
@@ -182,23 +194,6 @@ TEST_F(EventServiceTest, EventsFromAnotherThreadRunOnceInOrder) {
   EXPECT_EQ(deletedEvents, kCount);
 }
 
-TEST_F(EventServiceTest, StopDeletesQueuedEventsAndLaterHandOversAreDropped) {
-  for (int i = 0; i < 3; ++i) (new TestEvent(i))->serviceEvent(false);
-  EventService::stop();
-  EXPECT_FALSE(EventService::isRunning());
-  EXPECT_EQ(deletedEvents, 3);
-  EXPECT_FALSE((new TestEvent(9))->serviceEvent(false));
-  EXPECT_EQ(deletedEvents, 4);
-  hoxProcessPendingEvents();
-  EXPECT_EQ(EventService::processEvents(), 0u);
-  EXPECT_TRUE(runLog.empty());
-  EventService::stop();  // again: nothing
-  EventService::start();
-  EXPECT_TRUE((new TestEvent(10))->serviceEvent(false));
-  EventService::processEvents();
-  EXPECT_EQ(runLog, std::vector<int>{10});
-}
-
 TEST_F(EventServiceTest, NestedProcessingAndRequeuingAreSafe) {
   // An event that processes events (a callback calling drawnow) runs the rest.
   auto* outer = new TestEvent(1);
@@ -208,8 +203,7 @@ TEST_F(EventServiceTest, NestedProcessingAndRequeuingAreSafe) {
   (new TestEvent(3))->serviceEvent(false);
   EventService::processEvents();
   EXPECT_EQ(runLog, (std::vector<int>{1, 2, 3}));
-  // An event that queues a successor runs once per call, not forever; handing itself over again
-  // is refused rather than deleting it twice.
+  // A successor queued while running waits for the next call; a second hand-over is refused.
   runLog.clear();
   std::function<void(TestEvent*)> requeue = [&requeue](TestEvent* self) {
     EXPECT_FALSE(self->serviceEvent(false));
@@ -227,42 +221,23 @@ TEST_F(EventServiceTest, NestedProcessingAndRequeuingAreSafe) {
   EXPECT_EQ(EventService::queuedCount(), 1u);
 }
 
-// Data of one field Value = 42, or (none) no data at all.
-class NumberInfo : public HEventInfo {
- public:
-  explicit NumberInfo(bool none) : HEventInfo(none ? nullptr : "Number", false), none_(none) {}
-  hvArray* createHvEventData() const override {
-    if (none_) return nullptr;
-    const char* names[] = {"Value"};
-    hvArray* data = hvCreateStructMatrix(1, 1, 1, names);
-    hvSetFieldByNumber(data, 0, 0, hvCreateDoubleScalar(42));
-    return data;
-  }
-  bool none_;
-};
-
-TEST(EventServiceHEventTest, EventStructureHoldsTypeAndDataEmptyWhenNoneIsGiven) {
-  NumberInfo number(false), none(true);
+// The base record and one that gives no data: Data is an empty structure all the same.
+TEST(EventServiceHEventTest, EventStructureHoldsAnEmptyDataStructureWhenNoneIsGiven) {
+  struct NoData : HEventInfo {
+    NoData() : HEventInfo(nullptr, false) {}
+    hvArray* createHvEventData() const override { return nullptr; }
+  } none;
   HEventInfo plain("Plain", false);
-  const struct {
-    const HEventInfo* info;
-    const char* type;
-    int dataFields;
-  } rows[] = {{&number, "Number", 1}, {&none, "", 0}, {&plain, "Plain", 0}};
-  for (const auto& r : rows) {
-    SCOPED_TRACE(r.type);
-    ZLScopedHvArray s(r.info->createPulvraStructure());
-    ASSERT_EQ(hvGetNumberOfFields(s), 2);
-    EXPECT_STREQ(hvGetFieldNameByNumber(s, 0), "Type");
-    EXPECT_STREQ(hvGetFieldNameByNumber(s, 1), "Data");
-    EXPECT_EQ(zelhox::fcns::getString(hvGetField(s, 0, "Type")), r.type);
+  for (const HEventInfo* info :
+       {static_cast<const HEventInfo*>(&none), static_cast<const HEventInfo*>(&plain)}) {
+    SCOPED_TRACE(info->getType());
+    ZLScopedHvArray s(info->createPulvraStructure());
+    EXPECT_EQ(zelhox::fcns::getString(hvGetField(s, 0, "Type")), info->getType());
     const hvArray* data = hvGetField(s, 0, "Data");
     ASSERT_TRUE(hvIsStruct(data));
     EXPECT_EQ(hvGetNumberOfElements(data), 1u);
-    EXPECT_EQ(hvGetNumberOfFields(data), r.dataFields);
+    EXPECT_EQ(hvGetNumberOfFields(data), 0);
   }
-  ZLScopedHvArray s(number.createPulvraStructure());
-  EXPECT_EQ(hvGetScalar(hvGetField(hvGetField(s, 0, "Data"), 0, "Value")), 42.0);
 }
 
 TEST(EventServiceHEventTest, ManagerStartsAndStopsTheService) {
@@ -272,15 +247,12 @@ TEST(EventServiceHEventTest, ManagerStartsAndStopsTheService) {
   EXPECT_EQ(HEventManager::getInstance(), manager);
   EXPECT_TRUE(EventService::isRunning());
   deletedEvents = 0;
-  runLog.clear();
   EXPECT_TRUE((new TestEvent(1))->serviceEvent(false));
   HEventManager::destroyInstance();
   EXPECT_EQ(deletedEvents, 1);
   EXPECT_FALSE(EventService::isRunning());
   EXPECT_EQ(HEventManager::getInstance(), nullptr);
   HEventManager::destroyInstance();  // nothing to do
-  EventService::processEvents();
-  EXPECT_TRUE(runLog.empty());
 }
 
 }  // namespace
