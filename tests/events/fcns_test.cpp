@@ -18,16 +18,14 @@ namespace eventstest {
 namespace {
 
 using fcns::WaitStatus;
+using Objects = std::vector<QxInterface*>;
 
 // A completion test that answers from a function of the poll number.
-class CountingComplete : public fcns::IWaitCompleteFcn {
- public:
-  explicit CountingComplete(std::function<bool(int)> answer) : answer_(std::move(answer)) {}
-  bool isComplete(double) const override { return answer_(++asked); }
+struct CountingComplete : fcns::IWaitCompleteFcn {
+  explicit CountingComplete(std::function<bool(int)> a) : answer(std::move(a)) {}
+  bool isComplete(double) const override { return answer(++asked); }
+  std::function<bool(int)> answer;
   mutable int asked = 0;
-
- private:
-  std::function<bool(int)> answer_;
 };
 
 class FcnsTest : public EventsTest {
@@ -52,21 +50,16 @@ class FcnsTest : public EventsTest {
 TEST_F(FcnsTest, HandlesConvertBothWays) {
   QxInterface* a = newObject();
   QxInterface* b = newObject();
-  ZLScopedHvArray one(fcns::createHandle(a));
+  ZLScopedHvArray one(fcns::createHandle(a)), two(fcns::createHandles({a, b}));
   EXPECT_EQ(fcns::getQxInterface(one), a);
-
-  ZLScopedHvArray two(fcns::createHandles({a, b}));
-  EXPECT_EQ(hvGetNumberOfElements(two), 2u);
-  EXPECT_EQ(fcns::getQxInterfaces(two), (std::vector<QxInterface*>{a, b}));
+  EXPECT_EQ(fcns::getQxInterfaces(two), (Objects{a, b}));
   std::unique_ptr<Vector> list(fcns::createHandleVector({b, a}));
   ASSERT_NE(list, nullptr);
-  EXPECT_EQ(fcns::getQxInterfaces(list.get()), (std::vector<QxInterface*>{b, a}));
-
+  EXPECT_EQ(fcns::getQxInterfaces(list.get()), (Objects{b, a}));
   EXPECT_EQ(fcns::createHandleVector({}), nullptr);
   EXPECT_TRUE(fcns::getQxInterfaces(static_cast<const Vector*>(nullptr)).empty());
   ZLScopedHvArray none(fcns::createHandles({}));
   EXPECT_TRUE(fcns::getQxInterfaces(none).empty());
-
   // Values that name no live object are refused with the host's error.
   ZLScopedHvArray text(hvCreateString("scope"));
   for (const hvArray* bad : {text.get(), static_cast<hvArray*>(nullptr)}) {
@@ -75,20 +68,18 @@ TEST_F(FcnsTest, HandlesConvertBothWays) {
   }
 }
 
-// A host descriptor that is not a definition record.
-class PlainDescriptor : public QxPropInfoTemplate {
- public:
-  explicit PlainDescriptor(const char* name) { setName(name); }
-  void* getValue(QxDatabaseClient*, QxInterface*) override { return nullptr; }
-  void setValue(QxDatabaseClient*, QxInterface*, const void*) override {}
-};
-
 TEST_F(FcnsTest, PropInfoIsFoundOnlyForDefinitionRecords) {
+  // A host descriptor that is not a definition record.
+  struct PlainDescriptor : QxPropInfoTemplate {
+    PlainDescriptor() { setName("Plain"); }
+    void* getValue(QxDatabaseClient*, QxInterface*) override { return nullptr; }
+    void setValue(QxDatabaseClient*, QxInterface*, const void*) override {}
+  };
   QxInterface* device = newObject();
   auto* record = new TestPropInfo<>("Gain");
   PropInfoTestPeer::initQxValuesBeforeAdd(*record, "double");
   device->addInstanceProperty(record);  // the object owns both from here
-  device->addInstanceProperty(new PlainDescriptor("Plain"));
+  device->addInstanceProperty(new PlainDescriptor);
   EXPECT_EQ(fcns::getPropInfo(device, "Gain"), record);
   EXPECT_EQ(fcns::getPropInfo(device, "gai"), record);
   EXPECT_EQ(fcns::getPropInfo(device, "Plain"), nullptr);
@@ -98,35 +89,31 @@ TEST_F(FcnsTest, PropInfoIsFoundOnlyForDefinitionRecords) {
 }
 
 TEST_F(FcnsTest, WaitHonoursItsOrderOfPrecedence) {
-  QxInterface* device = newObject();
-  struct Case {
+  const auto never = [](int) { return false; };
+  const struct {
     const char* name;
     std::function<bool(int)> complete;
     double timeout;
-    bool interruptAtDrawnow;
-    bool destroyAtDrawnow;
+    bool interrupt, destroy;  // at drawnow
     WaitStatus status;
-    int asked;
-    int drawnows;
+    int asked, drawnows;
   } cases[] = {
       {"complete at once", [](int) { return true; }, 1.0, false, false, fcns::WaitComplete, 1, 0},
-      {"zero timeout", [](int) { return false; }, 0.0, false, false, fcns::WaitTimedOut, 2, 1},
+      {"zero timeout", never, 0.0, false, false, fcns::WaitTimedOut, 2, 1},
       {"complete at the last poll", [](int n) { return n == 2; }, 0.0, false, false,
        fcns::WaitComplete, 2, 1},
       {"NaN never times out", [](int n) { return n == 20; }, std::nan(""), false, false,
        fcns::WaitComplete, 20, 19},
-      {"interrupt before completion", [](int) { return false; }, 10.0, true, false,
-       fcns::WaitInterrupted, 1, 1},
-      {"destruction before interrupt", [](int) { return false; }, 10.0, true, true,
-       fcns::WaitObjectDeleted, 1, 1},
+      {"interrupt before completion", never, 10.0, true, false, fcns::WaitInterrupted, 1, 1},
+      {"destruction before interrupt", never, 10.0, true, true, fcns::WaitObjectDeleted, 1, 1},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     drawnows_ = 0;
-    QxInterface* watched = c.destroyAtDrawnow ? newObject() : device;
+    QxInterface* watched = newObject();
     onDrawnow_ = [&] {
-      if (c.interruptAtDrawnow) HostInterruptState::SetInterruptPending(true);
-      if (c.destroyAtDrawnow) watched->destroy(QxDatabaseClient::getInternalClient());
+      if (c.interrupt) HostInterruptState::SetInterruptPending(true);
+      if (c.destroy) watched->destroy(QxDatabaseClient::getInternalClient());
     };
     CountingComplete complete(c.complete);
     EXPECT_EQ(fcns::waitAndProcessEvents(complete, c.timeout, watched), c.status);
@@ -154,7 +141,6 @@ TEST_F(FcnsTest, EventWaitConsumesAnAutoResetSignalOnly) {
               manual ? fcns::WaitComplete : fcns::WaitTimedOut);
   }
   EXPECT_FALSE(fcns::WaitForEventFcn(nullptr).isComplete(0.0));
-
   // Set from another thread while the host waits.
   zelutil::Event event(false, false);
   std::thread setter([&event] {
