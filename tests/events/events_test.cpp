@@ -79,7 +79,6 @@ class EventsTest : public ::testing::Test {
     properties_.clear();  // before the records they point to
     records_.clear();
     for (auto& ref : objects_) ref->destroy(QxDatabaseClient::getInternalClient());
-    objects_.clear();
   }
   // The fixture keeps a reference, so that the handle stays valid after a test destroys it.
   QxInterface* newObject() {
@@ -134,7 +133,6 @@ class EventsTest : public ::testing::Test {
   HCallbackEvaluator* oldEvaluator_ = nullptr;
 };
 
-// Runs execute directly, which the service otherwise does.
 class DirectEvent : public HCallbackEvent {
  public:
   using HCallbackEvent::execute;
@@ -286,9 +284,6 @@ TEST(EventRecordsTest, TimerStampsAtDeliveryAndErrorKeepsItsBirthTime) {
   EXPECT_NE(hvGetField(plain, 0, "AbsTime"), nullptr) << "a delegate without a target";
   // Null texts are empty, not crashes.
   ErrorEventInfo blank(nullptr, nullptr);
-  EXPECT_STREQ(blank.getErrorMessage(), "");
-  blank.setErrorID(nullptr);
-  blank.setMessage(nullptr);
   EXPECT_STREQ(blank.getErrorID(), "");
   EXPECT_STREQ(blank.getErrorMessage(), "");
 }
@@ -394,11 +389,10 @@ TEST_F(EventsTest, WaitHonoursItsOrderOfPrecedence) {
 TEST_F(EventsTest, PeriodFollowsItsPropertyForTheManagersLifeOnly) {
   Timed t = timed(0.25);
   EXPECT_EQ(t.period->getValueAsDouble(), 0.25) << "the factory default was stored";
-  // A period the timer refuses changes nothing.
   for (double set : {0.25, 0.5, 0.0, -1.0, 0.01}) {
     SCOPED_TRACE(set);
-    if (set != 0.25) setDouble(*t.period, set);
-    const double period = set > 0 ? set : 0.5;
+    setDouble(*t.period, set);
+    const double period = set > 0 ? set : 0.5;  // a period the timer refuses changes nothing
     EXPECT_EQ(t.manager->getPeriod(), period);
     EXPECT_EQ(Peer::maxDelay(*t.manager), 2 * period);
   }
