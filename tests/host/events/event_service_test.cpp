@@ -1,17 +1,19 @@
-// Tests of the event service: order, coalescing (indexed and scanned), flushing, threads, stop,
-// nesting.
+// Tests of the event service (order, coalescing indexed and scanned, flushing, threads, stop), of
+// HEventInfo's event structure and of HEventManager's hold on the service.
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cctype>
 #include <functional>
+#include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "zelhost/events/events.h"
 #include "zelhost/events/hevent.h"
 #include "zelhost/services/services.h"
+#include "zelhost/services/zelhox.h"
 
 using zelutil::CoalesceKey;
 using zelutil::EventService;
@@ -20,54 +22,62 @@ using zelutil::IEvent;
 namespace {
 
 std::atomic<int> deletedEvents{0};
-std::vector<int> runLog;  // host thread only
+std::vector<int> runLog;                   // host thread only
+std::vector<std::pair<int, int>> merges;   // (queued, incoming)
+const std::set<int>* accepting = nullptr;  // when set: the queued ids a coalescing event accepts
 
-std::string folded(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
+struct IdInfo : zelutil::IEventInfo {
+  explicit IdInfo(int i) : id(i) {}
+  int id;
+};
+int idOf(const zelutil::IEventInfo* info) { return static_cast<const IdInfo*>(info)->id; }
 
-// An event of one owner and callback name; coalescing ones merge with a queued
-// event of the same owner and name (ignoring case). keyed selects the index.
+// An event of one owner and callback name; one with an owner merges with a queued event of the
+// same owner and name (an empty name: any) whose id `accepting` lists. keyed selects the index.
 class TestEvent : public IEvent {
  public:
   TestEvent(int id, const void* owner = nullptr, std::string name = "", bool keyed = false)
-      : IEvent(nullptr), id_(id), owner_(owner), name_(std::move(name)), keyed_(keyed) {}
+      : IEvent(new IdInfo(id)), owner_(owner), name_(std::move(name)), keyed_(keyed) {}
   ~TestEvent() override { ++deletedEvents; }
-
   bool isExecutable() const override { return executable; }
   bool serviceEvent(bool runFirst) override {
     if (owner_ == nullptr) return serviceOrCoalesceEvent(runFirst, nullptr, nullptr);
     Match match(owner_, name_);
-    return serviceOrCoalesceEvent(runFirst, &match, nullptr);
+    LogMerge merge;
+    return serviceOrCoalesceEvent(runFirst, &match, &merge);
   }
 
   struct Match : zelutil::IMatchEventFcn {
     Match(const void* o, std::string n) : owner(o), name(std::move(n)) {}
     bool matches(const IEvent* e) const override {
       auto* t = dynamic_cast<const TestEvent*>(e);
-      return t != nullptr && t->owner_ == owner &&
-             (name.empty() || folded(t->name_) == folded(name));
+      return t != nullptr && (owner == nullptr || t->owner_ == owner) &&
+             (name.empty() || t->name_ == name) &&
+             (accepting == nullptr || accepting->count(idOf(t->getEventInfo())) != 0);
     }
     const void* owner;
     std::string name;
   };
-
+  struct LogMerge : zelutil::IMergeEventInfoFcn {
+    void merge(zelutil::IEventInfo* queued, const zelutil::IEventInfo* incoming) override {
+      merges.emplace_back(idOf(queued), idOf(incoming));
+    }
+  };
   bool executable = true;
   std::function<void(TestEvent*)> onRun;
 
  protected:
   bool execute() override {
-    runLog.push_back(id_);
+    runLog.push_back(idOf(getEventInfo()));
     if (onRun) onRun(this);
     return true;
   }
   CoalesceKey getCoalesceKey() const override {
-    return keyed_ ? CoalesceKey{owner_, folded(name_)} : CoalesceKey();
+    // An empty name matches more than one key holds: such an event has to scan.
+    return keyed_ && !name_.empty() ? CoalesceKey{owner_, name_} : CoalesceKey();
   }
 
  private:
-  int id_;
   const void* owner_;
   std::string name_;
   bool keyed_;
@@ -78,12 +88,14 @@ class EventServiceTest : public ::testing::Test {
   void SetUp() override {
     EventService::start();
     runLog.clear();
+    merges.clear();
     deletedEvents = 0;
+    accepting = nullptr;
   }
   void TearDown() override { EventService::stop(); }
 };
 
-TEST_F(EventServiceTest, RunsQueuedEventsInOrderAndDeletesThem) {
+TEST_F(EventServiceTest, RunsQueuedEventsInOrderDeletesThemAndDropsThemAtStop) {
   auto* skipped = new TestEvent(5);
   skipped->executable = false;
   EXPECT_TRUE((new TestEvent(1))->serviceEvent(false));
@@ -93,110 +105,79 @@ TEST_F(EventServiceTest, RunsQueuedEventsInOrderAndDeletesThem) {
   EXPECT_TRUE((new TestEvent(4))->serviceEvent(true));  // ahead of the others
   EXPECT_EQ(EventService::queuedCount(), 5u);
   EXPECT_EQ(deletedEvents, 0);
-
   EXPECT_EQ(EventService::processEvents(), 4u);
   EXPECT_EQ(runLog, (std::vector<int>{4, 1, 2, 3}));
   EXPECT_EQ(deletedEvents, 5);  // the one that was not executable too
   EXPECT_EQ(EventService::queuedCount(), 0u);
-
   // "drawnow" reaches the service while it runs.
   (new TestEvent(6))->serviceEvent(false);
   hoxProcessPendingEvents();
-  EXPECT_EQ(runLog.back(), 6);
+  EXPECT_EQ(runLog, (std::vector<int>{4, 1, 2, 3, 6}));
+  // Stop deletes queued events unrun, later hand-overs are dropped, and a start takes them again.
+  for (int i = 7; i < 10; ++i) (new TestEvent(i))->serviceEvent(false);
+  EventService::stop();
+  EXPECT_FALSE(EventService::isRunning());
+  EXPECT_EQ(deletedEvents, 9);
+  EXPECT_FALSE((new TestEvent(10))->serviceEvent(false));
+  EXPECT_EQ(deletedEvents, 10);
+  hoxProcessPendingEvents();
+  EXPECT_EQ(EventService::processEvents(), 0u);
+  EventService::stop();  // again: nothing
+  EventService::start();
+  EXPECT_TRUE((new TestEvent(11))->serviceEvent(false));
+  EventService::processEvents();
+  EXPECT_EQ(runLog, (std::vector<int>{4, 1, 2, 3, 6, 11}));
 }
 
-TEST_F(EventServiceTest, CoalescingGivesTheSameResultsWithAndWithoutTheKeyIndex) {
+// The per-key chains pick the same queued event as a scan of the whole queue, through insertions
+// at both ends (4 goes ahead of 1 2 3), removals from a chain's middle (2), head (4) and whole
+// (1 3) and tail (5 of b: 12 stays), and events without a key (name "") or owner scanning among
+// keyed ones.
+TEST_F(EventServiceTest, KeyChainsPickWhatAScanPicks) {
   int a = 0, b = 0;
   struct Step {
+    std::set<int> ids;  // handing over: the queued ids it may merge into; flushing: those removed
+    int id;             // 0: flush, -1: flush and run the flushed
     const void* owner;
-    const char* name;
     bool runFirst;
-    bool queued;
+    int name = 0;  // of "TimerFcn", "", "ErrorFcn"
   };
-  // Ids are the step numbers; unrelated events (no owner) sit in between.
+  const char* names[] = {"TimerFcn", "", "ErrorFcn"};
   const std::vector<Step> steps = {
-      {&a, "TimerFcn", false, true},  {&b, "TimerFcn", false, true},
-      {&a, "timerfcn", false, false}, {&a, "ErrorFcn", false, true},
-      {&b, "TIMERFCN", true, false},  {&a, "", false, false},  // empty name: any of a
-      {nullptr, "", false, true},     {&b, "ErrorFcn", true, true},
+      {{}, 1, &a, false},        {{}, 2, &a, false},          {{}, 3, &a, false},
+      {{}, 4, &a, true},         {{}, 5, &b, false},          {{2}, 0, nullptr, false},
+      {{3, 1}, 6, &a, false},    {{3, 4}, 7, &a, false},      {{4}, 0, nullptr, false},
+      {{1}, 8, &a, false},       {{1, 3}, 0, nullptr, false}, {{}, 9, &a, true},
+      {{9}, 10, &a, false},      {{5}, 11, &b, false},        {{}, 12, &b, false},
+      {{5}, -1, nullptr, false}, {{12}, 13, &b, true},        {{9}, 14, &a, false, 1},
+      {{9}, 15, &a, false, 2},   {{15}, 16, &a, false, 1},    {{9}, 17, nullptr, false, 1},
   };
-  std::vector<std::vector<int>> logs;
   for (bool keyed : {false, true}) {
     SCOPED_TRACE(keyed ? "indexed" : "scanned");
     runLog.clear();
+    merges.clear();
     deletedEvents = 0;
-    for (int filler = 100; filler < 150; ++filler) (new TestEvent(filler))->serviceEvent(false);
-    for (std::size_t i = 0; i < steps.size(); ++i) {
-      SCOPED_TRACE(i);
-      // An empty name has no exact key: such an event has to scan.
-      const bool hasKey = keyed && steps[i].name[0] != '\0';
-      auto* e = new TestEvent(static_cast<int>(i), steps[i].owner, steps[i].name, hasKey);
-      EXPECT_EQ(e->serviceEvent(steps[i].runFirst), steps[i].queued);
+    for (const Step& s : steps) {
+      SCOPED_TRACE(s.id);
+      accepting = &s.ids;
+      if (s.id <= 0) {
+        TestEvent::Match any(nullptr, "");
+        IEvent::flushEvents(&any, s.id < 0);
+      } else {
+        const std::size_t mergesBefore = merges.size();
+        const bool queued =
+            (new TestEvent(s.id, s.owner, names[s.name], keyed))->serviceEvent(s.runFirst);
+        EXPECT_EQ(queued, merges.size() == mergesBefore);
+      }
     }
-    EXPECT_EQ(deletedEvents, 3);  // the coalesced ones, at once
+    IEvent::flushEvents(nullptr, true);  // flushes nothing
+    EXPECT_EQ(EventService::queuedCount(), 4u);
+    EXPECT_EQ(deletedEvents, 13);  // merged and flushed ones, at once
     EventService::processEvents();
-    EXPECT_EQ(deletedEvents, 58);
-    logs.push_back(runLog);
+    EXPECT_EQ(merges, (std::vector<std::pair<int, int>>{
+                          {1, 6}, {4, 7}, {1, 8}, {9, 10}, {5, 11}, {12, 13}, {9, 14}, {15, 16}}));
+    EXPECT_EQ(runLog, (std::vector<int>{5, 9, 12, 15, 17}));  // flushed with running: at once
   }
-  EXPECT_EQ(logs[0], logs[1]);
-  ASSERT_EQ(logs[0].size(), 55u);
-  EXPECT_EQ(logs[0].front(), 7);
-  EXPECT_EQ(std::vector<int>(logs[0].end() - 4, logs[0].end()), (std::vector<int>{0, 1, 3, 6}));
-}
-
-TEST_F(EventServiceTest, MergeFunctionSeesBothRecordsOfACoalescence) {
-  struct Info : zelutil::IEventInfo {
-    explicit Info(int n) : count(n) {}
-    int count;
-  };
-  struct Sum : zelutil::IMergeEventInfoFcn {
-    void merge(zelutil::IEventInfo* q, const zelutil::IEventInfo* in) override {
-      static_cast<Info*>(q)->count += static_cast<const Info*>(in)->count;
-    }
-  };
-  struct Counted : IEvent {
-    explicit Counted(int n) : IEvent(new Info(n)) {}
-    bool serviceEvent(bool) override {
-      Sum sum;
-      struct All : zelutil::IMatchEventFcn {
-        bool matches(const IEvent*) const override { return true; }
-      } all;
-      return serviceOrCoalesceEvent(false, &all, &sum);
-    }
-    bool execute() override {
-      runLog.push_back(static_cast<Info*>(getEventInfo())->count);
-      return true;
-    }
-  };
-  EXPECT_TRUE((new Counted(1))->serviceEvent(false));
-  EXPECT_FALSE((new Counted(2))->serviceEvent(false));
-  EXPECT_FALSE((new Counted(4))->serviceEvent(false));
-  EventService::processEvents();
-  EXPECT_EQ(runLog, std::vector<int>{7});
-}
-
-TEST_F(EventServiceTest, FlushRemovesMatchingEventsAndRunsThemOnRequest) {
-  int a = 0, b = 0;
-  for (int i = 0; i < 3; ++i) (new TestEvent(i, &a, "x" + std::to_string(i)))->serviceEvent(false);
-  for (int i = 10; i < 12; ++i)
-    (new TestEvent(i, &b, "x" + std::to_string(i)))->serviceEvent(false);
-  (new TestEvent(20))->serviceEvent(false);
-
-  IEvent::flushEvents(nullptr, true);  // flushes nothing
-  EXPECT_EQ(EventService::queuedCount(), 6u);
-
-  TestEvent::Match ofA(&a, "");
-  IEvent::flushEvents(&ofA, false);
-  EXPECT_TRUE(runLog.empty());
-  EXPECT_EQ(deletedEvents, 3);
-
-  TestEvent::Match ofB(&b, "X11");
-  IEvent::flushEvents(&ofB, true);
-  EXPECT_EQ(runLog, std::vector<int>{11});
-  EXPECT_EQ(deletedEvents, 4);
-
-  EventService::processEvents();
-  EXPECT_EQ(runLog, (std::vector<int>{11, 10, 20}));
 }
 
 TEST_F(EventServiceTest, EventsFromAnotherThreadRunOnceInOrder) {
@@ -213,23 +194,6 @@ TEST_F(EventServiceTest, EventsFromAnotherThreadRunOnceInOrder) {
   EXPECT_EQ(deletedEvents, kCount);
 }
 
-TEST_F(EventServiceTest, StopDeletesQueuedEventsAndLaterHandOversAreDropped) {
-  for (int i = 0; i < 3; ++i) (new TestEvent(i))->serviceEvent(false);
-  EventService::stop();
-  EXPECT_FALSE(EventService::isRunning());
-  EXPECT_EQ(deletedEvents, 3);
-  EXPECT_FALSE((new TestEvent(9))->serviceEvent(false));
-  EXPECT_EQ(deletedEvents, 4);
-  hoxProcessPendingEvents();
-  EXPECT_EQ(EventService::processEvents(), 0u);
-  EXPECT_TRUE(runLog.empty());
-  EventService::stop();  // again: nothing
-  EventService::start();
-  EXPECT_TRUE((new TestEvent(10))->serviceEvent(false));
-  EventService::processEvents();
-  EXPECT_EQ(runLog, std::vector<int>{10});
-}
-
 TEST_F(EventServiceTest, NestedProcessingAndRequeuingAreSafe) {
   // An event that processes events (a callback calling drawnow) runs the rest.
   auto* outer = new TestEvent(1);
@@ -239,9 +203,7 @@ TEST_F(EventServiceTest, NestedProcessingAndRequeuingAreSafe) {
   (new TestEvent(3))->serviceEvent(false);
   EventService::processEvents();
   EXPECT_EQ(runLog, (std::vector<int>{1, 2, 3}));
-
-  // An event that queues a successor runs once per call, not forever; handing
-  // itself over again is refused rather than deleting it twice.
+  // A successor queued while running waits for the next call; a second hand-over is refused.
   runLog.clear();
   std::function<void(TestEvent*)> requeue = [&requeue](TestEvent* self) {
     EXPECT_FALSE(self->serviceEvent(false));
@@ -257,6 +219,40 @@ TEST_F(EventServiceTest, NestedProcessingAndRequeuingAreSafe) {
   EXPECT_EQ(EventService::processEvents(), 1u);
   EXPECT_EQ(runLog, (std::vector<int>{7, 7}));
   EXPECT_EQ(EventService::queuedCount(), 1u);
+}
+
+// The base record and one that gives no data: Data is an empty structure all the same.
+TEST(EventServiceHEventTest, EventStructureHoldsAnEmptyDataStructureWhenNoneIsGiven) {
+  struct NoData : HEventInfo {
+    NoData() : HEventInfo(nullptr, false) {}
+    hvArray* createHvEventData() const override { return nullptr; }
+  } none;
+  HEventInfo plain("Plain", false);
+  for (const HEventInfo* info :
+       {static_cast<const HEventInfo*>(&none), static_cast<const HEventInfo*>(&plain)}) {
+    SCOPED_TRACE(info->getType());
+    ZLScopedHvArray s(info->createPulvraStructure());
+    EXPECT_EQ(zelhox::fcns::getString(hvGetField(s, 0, "Type")), info->getType());
+    const hvArray* data = hvGetField(s, 0, "Data");
+    ASSERT_TRUE(hvIsStruct(data));
+    EXPECT_EQ(hvGetNumberOfElements(data), 1u);
+    EXPECT_EQ(hvGetNumberOfFields(data), 0);
+  }
+}
+
+TEST(EventServiceHEventTest, ManagerStartsAndStopsTheService) {
+  EXPECT_EQ(HEventManager::getInstance(), nullptr);
+  HEventManager* manager = HEventManager::createInstance();
+  EXPECT_EQ(HEventManager::createInstance(), manager);
+  EXPECT_EQ(HEventManager::getInstance(), manager);
+  EXPECT_TRUE(EventService::isRunning());
+  deletedEvents = 0;
+  EXPECT_TRUE((new TestEvent(1))->serviceEvent(false));
+  HEventManager::destroyInstance();
+  EXPECT_EQ(deletedEvents, 1);
+  EXPECT_FALSE(EventService::isRunning());
+  EXPECT_EQ(HEventManager::getInstance(), nullptr);
+  HEventManager::destroyInstance();  // nothing to do
 }
 
 }  // namespace
