@@ -24,8 +24,8 @@ class IntrospectionTest : public ::testing::Test {
   void TearDown() override { testproduct::stopTestProduct(); }
 
   // Every standard property, and: Voltage (bounded 0..10, one help line),
-  // Mode (auto, Manual, off; default given as "manual"), alpha (string),
-  // Beta (double), Secret (invisible) and Status (read-only "whileRunning").
+  // Mode (auto, Manual, off; default given as "manual"), Beta (double) and
+  // Secret (invisible).
   testproduct::TestSchema* defineClass(const char* name) {
     auto* schema = new testproduct::TestSchema(name);
     app_->addLocalClass(schema);  // the application owns it
@@ -42,28 +42,11 @@ class IntrospectionTest : public ::testing::Test {
     f.addEnumValue(mode, "off", 3);
     f.setDefaultValue(mode, "manual");
     f.addProperty(mode, false);
-    f.addProperty(f.createStringProperty("alpha", "a"), false);
     f.addProperty(f.createDoubleProperty("Beta", 2), false);
     void* secret = f.createStringProperty("Secret", "s");
     f.setVisible(secret, KTIPropFactory::kVisibleNone);
     f.addProperty(secret, false);
-    PropInfoManager::getInstance()->addReadOnlyValue("whileRunning");
-    void* status = f.createStringProperty("Status", "idle");
-    f.setPropReadOnly(status, "whileRunning");
-    f.addProperty(status, false);
     return schema;
-  }
-
-  // An enumerated instance property of the object, first text its default.
-  InstancePropInfo* addInstanceEnum(const char* name, const std::vector<const char*>& texts) {
-    testproduct::Factory f(object_, nullptr);
-    void* h = f.createEnumProperty(name, texts[0], 1);
-    for (std::size_t i = 1; i < texts.size(); ++i) {
-      f.addEnumValue(h, texts[i], static_cast<int>(i) + 1);
-    }
-    f.addProperty(h, false);
-    return dynamic_cast<InstancePropInfo*>(
-        static_cast<QxPropInfo*>(object_->getInstanceProperty(name)->getObject()));
   }
 
   // Calls a method of the class through the host with the given values.
