@@ -12,12 +12,11 @@ namespace {
 
 using InspectorToolbarNameMITest = IntrospectionTest;
 
-TEST_F(InspectorToolbarNameMITest, EveryObjectGetsItsSchemasName) {
+TEST_F(InspectorToolbarNameMITest, AnObjectGetsItsSchemasNameAndNothingElseIsAccepted) {
   EXPECT_EQ(invokeError("getInspectorToolbarObjectName", {handle_}).rfind("PULVRA:method:", 0), 0u);
   schema_->addGenericMethod("GetToolbarName");
   ZLScopedHvArray name(invoke("getInspectorToolbarObjectName", {handle_}));
   EXPECT_EQ(zelhox::fcns::getString(name), "IntroDev");
-  // Only an object is accepted.
   ZLScopedHvArray text(hvCreateString("IntroDev"));
   EXPECT_EQ(invokeError("getInspectorToolbarObjectName", {text}).rfind("PULVRA:method:", 0), 0u);
 }
