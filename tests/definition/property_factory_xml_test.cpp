@@ -1,6 +1,6 @@
 // Tests of PropertyFactory's XML operations that only C++ reaches: the cursor, the order of
-// definition, expansion limits and the lookups' edge cases. Definitions from files are in the
-// shell scripts (definition_types.zel).
+// definition, expansion limits. Definitions from files and the lookups of sections and help are
+// in the shell scripts (definition_types.zel, definition_lookup.zel).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -170,107 +170,6 @@ TEST_F(PropertyFactoryXMLTest, IncludeExpansionIsBoundedAndLinear) {
     const std::size_t n = names.empty() ? 0 : std::count(names.begin(), names.end(), ' ') + 1;
     EXPECT_EQ(n, c.properties);
     EXPECT_EQ(names.substr(names.rfind(' ') + 1), c.last);
-  }
-}
-
-// Section lookups by name: a match with content beats a childless one; names
-// ignore case, also beyond ASCII, and count on their first 255 characters.
-TEST_F(PropertyFactoryXMLTest, SectionLookupEdgeCases) {
-  const std::string longName(300, 'x');
-  auto section = [](const std::string& element, const std::string& name, const char* property) {
-    return "<" + element + name + ">" + (property ? intProperty(property) : " ") + "</" + element +
-           ">";
-  };
-  const std::string names[] = {"a", "A", "sa", "SA", "\xC5\xBF\x61", "b",       "", "a?",
-                               "c", "d", "g",  "zz", longName + "2", "\xC3\xA9"};
-  const struct {
-    std::string xml;
-    const char* found;  // the property each name defines, "-" for none
-  } files[] = {
-      {section("Section", R"( name="a")", "P0") + R"(<Section name="A"/>)" +
-           section("Section", R"( name="A")", "P1"),
-       "P0 P0 - - - - - - - - - - - -"},
-      {R"(<Section name="a"/>)" + section("Section", R"( name="A")", nullptr) +
-           section("Section", R"( name="a")", "P1"),
-       "- - - - - - - - - - - - - -"},
-      {section("Section", " name=\"\xC5\xBF\x61\"", "P0") +
-           section("Section", R"( name="sa")", "P1"),
-       "- - P0 P0 P0 - - - - - - - - -"},
-      {section("Section", "", "P0") + section("Section", R"( name="")", "P1") +
-           section("Section", R"( name="b")", "P2"),
-       "- - - - - P2 P0 - - - - - - -"},
-      {section("Section", R"( name="a?")", "P0") + section("section", R"( name="c")", "P1") +
-           section("SECTION", R"( name="C")", "P2") + section("Sections", R"( name="d")", "P3"),
-       "- - - - - - - P0 P1 - - - - -"},
-      {section("Section", " name=\"" + longName + "1\"", "P0") +
-           section("Section", " name=\"\xC3\xA9\"", "P1") + "<Group>" +
-           section("Section", R"( name="g")", "P2") + "</Group>",
-       "- - - - - - - - - - - - P0 P1"},
-  };
-  for (const auto& file : files) {
-    SCOPED_TRACE(file.xml);
-    std::unique_ptr<XMLPropReader> reader = device(file.xml);
-    std::istringstream expected(file.found);
-    for (const std::string& name : names) {
-      SCOPED_TRACE(name);
-      std::string want;
-      expected >> want;
-      TestSchema* schema = newClass();
-      Factory f(schema, "");
-      f.setXMLReader(reader.get());
-      f.includeXMLSection(name.c_str(), false);
-      EXPECT_EQ(propertyNames(schema), want == "-" ? "" : want);
-    }
-  }
-}
-
-// Help lookups: the first AdaptorHelp of the name with content, a childless
-// one only when no other name follows it; names ignore case beyond ASCII.
-TEST_F(PropertyFactoryXMLTest, HelpLookupEdgeCases) {
-  const char* names[] = {"a", "A", "b", "sa", "SA", "c", "\xC5\xBF\x61", "a?"};
-  const struct {
-    const char* xml;
-    const char* found;  // per name: the help text, "." for an empty one, "-" for none, "+" adds
-                        // the see-also line
-  } files[] = {
-      {R"(<H><AdaptorHelp property="a"/><AdaptorHelp property="A">two</AdaptorHelp></H>)",
-       "two|two|-|-|-|-|-|-"},
-      {R"(<H><AdaptorHelp property="a"/><AdaptorHelp property="b"/></H>)", "-|-|.|-|-|-|-|-"},
-      {R"(<H><AdaptorHelp property="a"/><AdaptorHelp property="b"/><AdaptorHelp property="A"/>
-         <x/></H>)",
-       ".|.|-|-|-|-|-|-"},
-      {R"(<H><SeeAlso>s</SeeAlso><adaptorhelp property="b">one</adaptorhelp>
-         <ADAPTORHELP property="a">two<SeeAlso>b</SeeAlso></ADAPTORHELP></H>)",
-       "two+|two+|one|-|-|-|-|-"},
-      {R"(<H><AdaptorHelp>none</AdaptorHelp><AdaptorHelp property="a">x</AdaptorHelp></H>)",
-       "x|x|-|-|-|-|-|-"},
-      {"<H><AdaptorHelp property=\"\xC5\xBF\x61\">long s</AdaptorHelp>"
-       "<AdaptorHelp property=\"sa\">plain</AdaptorHelp></H>",
-       "-|-|-|long s|long s|-|long s|-"},
-      {R"(<H><!-- only a comment --></H>)", "-|-|-|-|-|-|-|-"},
-      {R"(<H/>)", "-|-|-|-|-|-|-|-"},
-  };
-  for (const auto& file : files) {
-    SCOPED_TRACE(file.xml);
-    XMLPropReader reader{std::string(file.xml)};
-    markFirstElement(reader);
-    TestSchema* schema = newClass();
-    Factory f(schema, "");
-    f.setXMLReader(&reader);
-    std::istringstream expected(file.found);
-    for (const char* name : names) {
-      SCOPED_TRACE(name);
-      std::string want;
-      std::getline(expected, want, '|');
-      const bool seeAlso = want.back() == '+';
-      if (seeAlso) want.pop_back();
-      std::string text = want == "-" ? "" : "    " + (want == "." ? "" : want) + "\n    \n";
-      text += std::string("    own\n") + (seeAlso ? "    \n    See also b\n" : "");
-      void* h = f.createDoubleProperty(name, 0);
-      f.addPropHelpFromXML(h, "own");
-      f.addProperty(h, false);
-      EXPECT_EQ(recordOf(schema, name)->getDescription(), text);
-    }
   }
 }
 
