@@ -30,19 +30,13 @@ class PropertyFactoryTest : public ::testing::Test {
     ASSERT_TRUE(manager_->addProductClass(kProductName, schema_));
   }
   void TearDown() override {
-    if (ApplicationManager::isInitialized()) {
-      ApplicationManager::getInstance()->removeProductObjects(kProductName, false);
-      ApplicationManager::getInstance()->removeProductApplication(kProductName);
-    }
-    QxApplicationManager::shutdown();
+    if (ApplicationManager::isInitialized()) manager_->removeProductObjects(kProductName, false);
+    stopTestProduct();
   }
   QxInterface* newObject() {
     QxInterface* object = schema_->createInstance(nullptr, nullptr, 0);
     manager_->addProductObject(kProductName, object);
     return object;
-  }
-  static std::string dataTypeName(const PropInfo* record) {
-    return record->getQxDataType() != nullptr ? record->getQxDataType()->getName() : "(none)";
   }
 
   ApplicationManager* manager_ = nullptr;
@@ -87,7 +81,8 @@ TEST_F(PropertyFactoryTest, EveryCreateOperationFollowsTheTable) {
     SCOPED_TRACE(c.name);
     PropInfo* record = recordOf(schema_, c.name);
     ASSERT_NE(record, nullptr);
-    EXPECT_EQ(dataTypeName(record), c.dataType);
+    ASSERT_NE(record->getQxDataType(), nullptr);
+    EXPECT_STREQ(record->getQxDataType()->getName(), c.dataType);
     EXPECT_EQ(record->getPIType(), c.type);
     EXPECT_EQ(record->getPIConstraint(), c.constraint);
     std::vector<double> values = doubles(record->getPIConstraintValue());

@@ -52,17 +52,11 @@ class SchemaDefinitionTest : public ::testing::Test {
   QxApplication* app_ = nullptr;
 };
 
+// Names a user can type are in the shell tests.
 TEST_F(SchemaDefinitionTest, ClassNamesAreLettersDigitsAndUnderscores) {
-  const struct {
-    const char* name;
-    bool valid;
-  } cases[] = {{"", true},        {"_", true},       {"9lives", true},       {"Dev_2", true},
-               {"my-dev", false}, {"my dev", false}, {"caf\xc3\xa9", false}, {"a.b", false},
-               {"\x7f", false},   {nullptr, false}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name != nullptr ? c.name : "(null)");
-    EXPECT_EQ(SchemaDefinition::isValidClassName(c.name), c.valid);
-  }
+  EXPECT_TRUE(SchemaDefinition::isValidClassName(""));
+  EXPECT_FALSE(SchemaDefinition::isValidClassName("\x7f"));
+  EXPECT_FALSE(SchemaDefinition::isValidClassName(nullptr));
 }
 
 TEST_F(SchemaDefinitionTest, ConstructionAddsPropinfoThenProphelpAndGenericMethodsFollow) {
