@@ -1,6 +1,5 @@
-// Tests of the product kit's property files from C++: no search folder, and the reader's lifetime.
-// Files found beside the product, what comes before the root element and missing sections are in
-// the shell tests.
+// Tests of property files from C++: no search folder, the reader's lifetime. Bundled files, what
+// precedes the root element and missing sections are in the shell tests.
 #include "zelobjsys/property_file.h"
 
 #include <gtest/gtest.h>

@@ -12,8 +12,6 @@
 namespace zelobjsys {
 namespace {
 
-const std::string kDataDir = std::string(ZEL_TEST_DATA_DIR) + "/data/";
-
 // The code of the XMLPropException that `make` throws, or -1 when it throws none.
 int failureCode(const std::function<void()>& make, std::string* idAndMessage = nullptr) {
   try {
@@ -45,7 +43,7 @@ std::string text(XMLPropReader& r) {
 }
 
 TEST(XMLPropReaderTest, MarksStartOnTheFirstTopLevelNodeEvenAComment) {
-  XMLPropReader reader((kDataDir + "xml_comment_first.xml").c_str());
+  XMLPropReader reader(ZEL_TEST_DATA_DIR "/data/xml_comment_first.xml");
   for (auto go :
        {&XMLPropReader::gotoRoot, &XMLPropReader::gotoDeviceRoot, &XMLPropReader::gotoHelpRoot}) {
     reader.gotoTop();
