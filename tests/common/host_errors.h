@@ -1,5 +1,4 @@
-// Test helpers for the host's errors: take a thrown host exception, collect shown warnings and
-// errors.
+// Test helpers for the host's errors: take a thrown host exception, collect shown messages.
 #ifndef ZEL_TESTS_COMMON_HOST_ERRORS_H
 #define ZEL_TESTS_COMMON_HOST_ERRORS_H
 
@@ -14,8 +13,8 @@
 #include "zelhost/services/exceptions.h"
 #include "zelhost/services/services.h"
 
-// The host exception of kind E that fn throws; null, with a test failure,
-// when fn throws another kind or nothing. The caller owns the result.
+// The host exception of kind E that fn throws (the caller owns it); null, with a test failure,
+// when fn throws another kind or nothing.
 template <class E>
 std::unique_ptr<E> hostError(const std::function<void()>& fn) {
   try {
@@ -29,10 +28,8 @@ std::unique_ptr<E> hostError(const std::function<void()>& fn) {
   ADD_FAILURE() << "no exception";
   return nullptr;
 }
-
-// What fn raised as one comparable text: "id|message", "(no error)", or
-// "(other: message)" for a host exception without an identifier. The host
-// road rethrows the base pointer, so the kind is told by dynamic type.
+// What fn raised as one text: "id|message", "(no error)", or "(other: message)" for a host
+// exception without an identifier (told by dynamic type: the host rethrows the base pointer).
 template <class Fn>
 std::string hostErrorText(Fn fn) {
   try {
@@ -46,18 +43,15 @@ std::string hostErrorText(Fn fn) {
   }
   return "(no error)";
 }
-
 using Message = std::pair<std::string, std::string>;
-
 // Runs f, which must throw an ErrorIdException*; returns its (id, message).
 template <typename F>
 Message catchErrorId(F f) {
   auto e = hostError<ErrorIdException>(f);
   return e ? Message(e->getId(), e->getMessage()) : Message();
 }
-
-// Collects the warnings and reported errors shown while it lives, then puts
-// the previous sinks back. One thread: the host thread.
+// Collects the warnings and reported errors shown while it lives, then puts the previous sinks
+// back. One thread: the host thread.
 class MessageCapture {
  public:
   MessageCapture() {
@@ -72,13 +66,6 @@ class MessageCapture {
   }
   MessageCapture(const MessageCapture&) = delete;
   MessageCapture& operator=(const MessageCapture&) = delete;
-
-  std::vector<std::string> warningIds() const {
-    std::vector<std::string> ids;
-    for (const Message& w : warnings) ids.push_back(w.first);
-    return ids;
-  }
-
   std::vector<Message> warnings;
   std::vector<Message> errors;
 

@@ -11,14 +11,12 @@
 #include "zelhost/values/hv_array.h"
 
 namespace hvtest {
-
 // A 1xN double row. Caller owns the result.
 inline hvArray* row(std::initializer_list<double> values) {
   hvArray* a = hvCreateDoubleMatrix(1, values.size());
   std::copy(values.begin(), values.end(), hvGetPr(a));
   return a;
 }
-
 // A 1xN cell that takes the given elements. Caller owns the result.
 inline hvArray* cellOf(std::initializer_list<hvArray*> elements) {
   hvArray* c = hvCreateCellMatrix(1, elements.size());
@@ -26,20 +24,17 @@ inline hvArray* cellOf(std::initializer_list<hvArray*> elements) {
   for (hvArray* e : elements) hvSetCell(c, i++, e);
   return c;
 }
-
 // A function handle naming `name`, or an empty one for null. Caller owns it.
 inline hvArray* functionHandle(const char* name) {
   hvArray* f = hvCreateNumericMatrix(1, 1, hvFUNCTION_CLASS);
   if (name != nullptr) hvFunctionHandleFromString(f, name);
   return f;
 }
-
 inline std::vector<double> doubles(const hvArray* a) {
   std::vector<double> out;
   for (hvSize i = 0; i < hvGetNumberOfElements(a); ++i) out.push_back(hvGetElementAsDouble(a, i));
   return out;
 }
-
 // The texts of a cell's elements ("" for an element that is no text).
 inline std::vector<std::string> texts(const hvArray* cell) {
   std::vector<std::string> out;
@@ -48,7 +43,6 @@ inline std::vector<std::string> texts(const hvArray* cell) {
   }
   return out;
 }
-
 }  // namespace hvtest
 
 #endif  // ZEL_TESTS_COMMON_HV_VALUES_H

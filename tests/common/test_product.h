@@ -28,27 +28,22 @@
 
 namespace zelobjsys {
 namespace testproduct {
-
 constexpr const char* kProductName = "testprod";
-
 // The own part of a device object: its property values.
 struct TestDevice {
   explicit TestDevice(QxInterface* object) : container(object) {}
   PropertyContainer container;
 };
-
 inline PropertyContainer* containerOf(QxInterface* object) {
   auto* device = object != nullptr ? static_cast<TestDevice*>(object->getObject()) : nullptr;
   return device != nullptr ? &device->container : nullptr;
 }
-
-// A product record: the host's value get and set land in the object's
-// container. Before a first set the value is the factory default.
+// A product record whose host value get and set land in the object's container; before a first
+// set the value is the factory default.
 template <class Base = PropInfo>
 class DeviceRecord : public Base {
  public:
   explicit DeviceRecord(const char* name) { this->setName(name); }
-
   void* getValue(QxDatabaseClient*, QxInterface* object) override {
     PropertyContainer* container = containerOf(object);
     void* value = container != nullptr ? container->getPropValue(this->getName()) : nullptr;
@@ -60,21 +55,16 @@ class DeviceRecord : public Base {
     }
   }
 };
-
-// A device class. Objects own a TestDevice; lastArgs/lastCount tell what
-// createProductObject was given.
+// A device class. Objects own a TestDevice; lastArgs/lastCount tell what createProductObject got.
 class TestSchema : public SchemaDefinition {
  public:
   explicit TestSchema(const char* name) { setName(name, true); }
-
   using SchemaDefinition::filterPropAccessException;
-
   bool isHandleClass() const override { return true; }
   bool isAbstractClass() const override { return false; }
   void releaseObjectPart(QxInterface* object) override {
     delete static_cast<TestDevice*>(object->getObject());
   }
-
   void** lastArgs = nullptr;
   int lastCount = -1;
 
@@ -85,7 +75,6 @@ class TestSchema : public SchemaDefinition {
     return new TestDevice(object);
   }
 };
-
 // A schema whose objects fail to be destroyed: every release throws.
 class FailingSchema : public TestSchema {
  public:
@@ -100,7 +89,6 @@ class FailingSchema : public TestSchema {
  private:
   bool hostException_;
 };
-
 // The library's property factory making this product's records.
 class Factory : public PropertyFactory {
  public:
@@ -114,30 +102,25 @@ class Factory : public PropertyFactory {
     return new DeviceRecord<>(name);
   }
 };
-
 // The record of a class property, or null.
 inline PropInfo* recordOf(QxClass* cls, const char* name) {
   QxInterface* prop = cls != nullptr ? cls->getProperty(name, true) : nullptr;
   return prop != nullptr ? dynamic_cast<PropInfo*>(static_cast<QxPropInfo*>(prop->getObject()))
                          : nullptr;
 }
-
-// The host application of the test product, registered with the library's
-// application manager (which brings the family's data types and
-// property-info class); stopTestProduct takes it all down again.
+// The test product's application, registered with the library's application manager (which
+// brings the family's data types and property-info class); stopTestProduct takes it all down.
 inline QxApplication* startTestProduct() {
   ApplicationManager* manager = ApplicationManager::getInstance();
   manager->addProductApplication(kProductName);
   return manager->getProductApplication(kProductName);
 }
-
 inline void stopTestProduct() {
   if (ApplicationManager::isInitialized()) {
     ApplicationManager::getInstance()->removeProductApplication(kProductName);
   }
   QxApplicationManager::shutdown();
 }
-
 }  // namespace testproduct
 }  // namespace zelobjsys
 

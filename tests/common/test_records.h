@@ -6,25 +6,20 @@
 #include "zelobjsys/prop_info.h"
 
 namespace zelobjsys {
-
-// Reaches the record's private setters, which products reach through their
-// property factory.
+// Reaches the record's private setters (products reach them through their factory).
 class PropInfoTestPeer {
  public:
   static void setPIType(PropInfo& p, int v) { p.setPIType(v); }
   static void setPIConstraint(PropInfo& p, int v) { p.setPIConstraint(v); }
   static void setPIReadOnly(PropInfo& p, int v) { p.setPIReadOnly(v); }
   static void setPICategory(PropInfo& p, int v) { p.setPICategory(v); }
-  static void setPIIdentifier(PropInfo& p, int v) { p.setPIIdentifier(v); }
   static void setPIDeviceSpecific(PropInfo& p, bool v) { p.setPIDeviceSpecific(v); }
-  static void setInspectAccess(PropInfo& p, bool v) { p.setInspectAccess(v); }
   static void setQxAbortSetAccess(PropInfo& p, bool v) { p.setQxAbortSetAccess(v); }
   static void setQxVisible(PropInfo& p, bool v) { p.setQxVisible(v); }
   static void initQxValuesBeforeAdd(PropInfo& p, const char* type) {
     p.initQxValuesBeforeAdd(type);
   }
 };
-
 // A product record that stores one value per record (enough for a class with
 // one object): the host's value get/set land here.
 template <class Base = PropInfo>
@@ -32,7 +27,6 @@ class TestPropInfo : public Base {
  public:
   explicit TestPropInfo(const char* name) { this->setName(name); }
   ~TestPropInfo() override { clear(); }
-
   void* getValue(QxDatabaseClient*, QxInterface*) override { return value_; }
   void setValue(QxDatabaseClient*, QxInterface*, const void* value) override {
     clear();
@@ -48,7 +42,6 @@ class TestPropInfo : public Base {
   }
   void* value_ = nullptr;
 };
-
 }  // namespace zelobjsys
 
 #endif  // ZELOBJSYS_TESTS_COMMON_TEST_RECORDS_H

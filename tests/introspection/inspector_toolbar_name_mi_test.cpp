@@ -12,16 +12,11 @@ namespace {
 
 using InspectorToolbarNameMITest = IntrospectionTest;
 
-TEST_F(InspectorToolbarNameMITest, EveryObjectGetsItsSchemasName) {
+TEST_F(InspectorToolbarNameMITest, AnObjectGetsItsSchemasNameAndNothingElseIsAccepted) {
   EXPECT_EQ(invokeError("getInspectorToolbarObjectName", {handle_}).rfind("PULVRA:method:", 0), 0u);
   schema_->addGenericMethod("GetToolbarName");
-  ZLScopedHvArray second(hvCreateObjectHandle(schema_->createInstance(nullptr, nullptr, 0)));
-  for (const hvArray* object : {handle_.get(), second.get()}) {
-    ZLScopedHvArray name(invoke("getInspectorToolbarObjectName", {object}));
-    ASSERT_TRUE(hvIsChar(name));
-    EXPECT_EQ(zelhox::fcns::getString(name), "IntroDev");
-  }
-  // Only an object is accepted.
+  ZLScopedHvArray name(invoke("getInspectorToolbarObjectName", {handle_}));
+  EXPECT_EQ(zelhox::fcns::getString(name), "IntroDev");
   ZLScopedHvArray text(hvCreateString("IntroDev"));
   EXPECT_EQ(invokeError("getInspectorToolbarObjectName", {text}).rfind("PULVRA:method:", 0), 0u);
 }

@@ -1,4 +1,5 @@
-// A device class with properties of every kind, and helpers that call its methods through the host.
+// A device class with properties of several kinds, and helpers that call its methods through the
+// host.
 #ifndef ZELOBJSYS_TESTS_INTROSPECTION_INTROSPECTION_FIXTURE_H
 #define ZELOBJSYS_TESTS_INTROSPECTION_INTROSPECTION_FIXTURE_H
 
@@ -15,24 +16,15 @@ namespace zelobjsys {
 
 class IntrospectionTest : public ::testing::Test {
  protected:
+  // The standard properties that start with T, and: Voltage (bounded 0..10, one help line), Mode
+  // (auto, Manual, off; default given as "manual"), Beta (double) and Secret (invisible).
   void SetUp() override {
     app_ = testproduct::startTestProduct();
-    schema_ = defineClass("IntroDev");
-    object_ = schema_->createInstance(nullptr, nullptr, 0);
-    handle_.reset(hvCreateObjectHandle(object_));
-  }
-  void TearDown() override { testproduct::stopTestProduct(); }
-
-  // Every standard property, and: Voltage (bounded 0..10, one help line),
-  // Mode (auto, Manual, off; default given as "manual"), alpha (string),
-  // Beta (double), Secret (invisible) and Status (read-only "whileRunning").
-  testproduct::TestSchema* defineClass(const char* name) {
-    auto* schema = new testproduct::TestSchema(name);
-    app_->addLocalClass(schema);  // the application owns it
-    testproduct::Factory f(schema, nullptr);
-    for (const char* generic :
-         {"Name", "Tag", "Type", "UserData", "TimerFcn", "TimerPeriod", "Timeout"}) {
-      schema->addGenericProperty(&f, generic);
+    schema_ = new testproduct::TestSchema("IntroDev");
+    app_->addLocalClass(schema_);  // the application owns it
+    testproduct::Factory f(schema_, nullptr);
+    for (const char* name : {"Tag", "Type", "TimerFcn", "TimerPeriod", "Timeout"}) {
+      schema_->addGenericProperty(&f, name);
     }
     void* voltage = f.createDoubleProperty("Voltage", 0, 10, 5);
     f.addPropHelpLine(voltage, "Output voltage in volts.");
@@ -42,29 +34,14 @@ class IntrospectionTest : public ::testing::Test {
     f.addEnumValue(mode, "off", 3);
     f.setDefaultValue(mode, "manual");
     f.addProperty(mode, false);
-    f.addProperty(f.createStringProperty("alpha", "a"), false);
     f.addProperty(f.createDoubleProperty("Beta", 2), false);
     void* secret = f.createStringProperty("Secret", "s");
     f.setVisible(secret, KTIPropFactory::kVisibleNone);
     f.addProperty(secret, false);
-    PropInfoManager::getInstance()->addReadOnlyValue("whileRunning");
-    void* status = f.createStringProperty("Status", "idle");
-    f.setPropReadOnly(status, "whileRunning");
-    f.addProperty(status, false);
-    return schema;
+    object_ = schema_->createInstance(nullptr, nullptr, 0);
+    handle_.reset(hvCreateObjectHandle(object_));
   }
-
-  // An enumerated instance property of the object, first text its default.
-  InstancePropInfo* addInstanceEnum(const char* name, const std::vector<const char*>& texts) {
-    testproduct::Factory f(object_, nullptr);
-    void* h = f.createEnumProperty(name, texts[0], 1);
-    for (std::size_t i = 1; i < texts.size(); ++i) {
-      f.addEnumValue(h, texts[i], static_cast<int>(i) + 1);
-    }
-    f.addProperty(h, false);
-    return dynamic_cast<InstancePropInfo*>(
-        static_cast<QxPropInfo*>(object_->getInstanceProperty(name)->getObject()));
-  }
+  void TearDown() override { testproduct::stopTestProduct(); }
 
   // Calls a method of the class through the host with the given values.
   hvArray* invoke(const char* method, const std::vector<const hvArray*>& args) {
