@@ -220,7 +220,7 @@ TEST_F(PropertyFactoryTest, ATakenEnumerationTypeNameGetsANumber) {
 TEST_F(PropertyFactoryTest, ObjectsReceiveInstanceProperties) {
   QxInterface* object = newObject();
   {
-    Factory onObject(object, "");
+    Factory onObject(object, nullptr);  // no device name
     EXPECT_TRUE(onObject.isInstanceFactory());
     void* h = onObject.createEnumProperty("Gain", "low", 0);
     onObject.addEnumValue(h, "high", 1);

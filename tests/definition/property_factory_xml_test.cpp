@@ -108,6 +108,23 @@ TEST_F(PropertyFactoryXMLTest, SectionsDefineInFileOrderAndParseFromTheCursor) {
   self.gotoFirstChild();
   g.parseXMLSection();
   EXPECT_EQ(propertyNames(other), "X");
+
+  // The root and the device root keep an index each: one name finds each its own section.
+  XMLPropReader two("<R><Section name=\"S\">" + intProperty("InRoot") +
+                    "</Section><D><Section name=\"S\">" + intProperty("InDevice") +
+                    "</Section></D></R>");
+  two.gotoTop();
+  two.gotoFirstChild();
+  two.markRoot();
+  two.gotoFirstChild();
+  two.gotoNextSibling();
+  two.markDeviceRoot();
+  TestSchema* both = newClass();
+  Factory h(both, "");
+  h.setXMLReader(&two);
+  h.includeXMLSection("S", true);
+  h.includeXMLSection("S", false);
+  EXPECT_EQ(propertyNames(both), "InDevice InRoot");
 }
 
 // Generated files that ask for unbounded work are refused before anything is
