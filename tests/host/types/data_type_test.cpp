@@ -44,34 +44,11 @@ QxDataType* type(const char* name) {
   return t;
 }
 
-// fromPulvra's result for a host value (taken); a conversion into a buffer
-// must give the same bytes of a scalar.
+// fromPulvra's result for a host value (taken).
 std::unique_ptr<Stored> convert(const char* typeName, hvArray* input) {
   Scoped owner(input);
   const QxDataType* t = type(typeName);
-  std::unique_ptr<Stored> stored(new Stored{t, t->getPulvraConversion()->fromPulvra(input)});
-  alignas(8) unsigned char buffer[16] = {};
-  if (t->getPulvraConversion()->fromPulvraInto(input, buffer, sizeof buffer)) {
-    const std::map<int, std::size_t> sizes = {
-        {kStorageBool, 1}, {kStorageInt32, 4}, {kStorageDouble, 8}};
-    const std::size_t bytes =
-        sizes.count(t->getStorageCategory()) ? sizes.at(t->getStorageCategory()) : 0;
-    EXPECT_NE(bytes, 0u);
-    EXPECT_EQ(std::memcmp(buffer, stored->value, bytes), 0);
-  }
-  return stored;
-}
-
-// Both conversions refuse alike (the buffer one may also decline to convert).
-void expectRefusal(const char* typeName, hvArray* input, const std::string& expected) {
-  Scoped owner(input);
-  const PulvraConversion* c = type(typeName)->getPulvraConversion();
-  EXPECT_EQ(hostErrorText([&] { c->fromPulvra(input); }), expected);
-  alignas(8) unsigned char buffer[16];
-  bool converted = false;
-  const std::string raised =
-      hostErrorText([&] { converted = c->fromPulvraInto(input, buffer, sizeof buffer); });
-  EXPECT_EQ(raised != "(no error)" || converted ? raised : expected, expected);
+  return std::unique_ptr<Stored>(new Stored{t, t->getPulvraConversion()->fromPulvra(input)});
 }
 
 TEST(BuiltinTypesTest, NamesDeclarationsAndStorage) {
@@ -95,62 +72,39 @@ TEST(BuiltinTypesTest, NamesDeclarationsAndStorage) {
   EXPECT_EQ(QxTypeRepository::getType(nullptr), nullptr);
 }
 
-// Device property sets show these rows (and ints back as doubles); here both
-// conversions must agree.
-TEST(BuiltinTypesTest, NumbersConvertWithSaturation) {
-  const double inf = std::numeric_limits<double>::infinity();
-  const int32_t max = std::numeric_limits<int32_t>::max(),
-                min = std::numeric_limits<int32_t>::min();
-  const std::pair<double, int32_t> cases[] = {
-      {3.7, 3},     {-3.7, -3},    {2147483647.9, max}, {2147483648.0, max}, {-2147483648.9, min},
-      {1e300, max}, {-1e300, min}, {inf, max},          {-inf, min},         {std::nan(""), 0}};
-  for (const auto& [in, asInt] : cases) {
-    SCOPED_TRACE(in);
-    EXPECT_EQ(convert("int", hvCreateDoubleScalar(in))->as<int32_t>(), asInt);
-    const double d = convert("double", hvCreateDoubleScalar(in))->as<double>();
-    EXPECT_TRUE(d == in || std::isnan(in));
-  }
-  Scoped ints(hvCreateNumericMatrix(1, 1, hvINT32_CLASS));
-  hvGetInt32Data(ints)[0] = -12;
-  EXPECT_EQ(convert("double", hvDuplicateArray(ints))->as<double>(), -12.0);
-  EXPECT_EQ(convert("int", hvCreateLogicalScalar(true))->as<int32_t>(), 1);
+// Device property sets show int and double saturation and refusals; these they do not reach.
+TEST(BuiltinTypesTest, ScalarsConvertBothWays) {
+  EXPECT_EQ(convert("int", hvCreateDoubleScalar(-3.7))->as<int32_t>(), -3);
   EXPECT_TRUE(convert("bool", hvCreateDoubleScalar(-2))->as<bool>());
   EXPECT_FALSE(convert("bool", hvCreateLogicalScalar(false))->as<bool>());
   const int32_t five = 5;  // back to host values: numbers as double scalars
-  Scoped i(type("int")->getPulvraConversion()->toPulvra(&five));
-  EXPECT_TRUE(hvIsDouble(i) && hvGetScalar(i) == 5);
   const bool yes = true;
-  Scoped b(type("bool")->getPulvraConversion()->toPulvra(&yes)),
-      expected(hvCreateLogicalScalar(true));
-  EXPECT_TRUE(hvIsEqual(b, expected));
+  Scoped i(type("int")->getPulvraConversion()->toPulvra(&five)),
+      b(type("bool")->getPulvraConversion()->toPulvra(&yes)), expected(hvCreateLogicalScalar(true));
+  EXPECT_TRUE(hvIsDouble(i) && hvGetScalar(i) == 5 && hvIsEqual(b, expected));
 }
 
-// Sets of device properties show the kinds a shell reaches; these are the others.
 TEST(BuiltinTypesTest, WrongKindsAreRefusedWithIdentifiers) {
-  const char* numeric = "PULVRA:class:notNumericScalar|Value must be a numeric scalar.";
   const char* vector = "PULVRA:class:notNumericVector|Value must be a numeric vector.";
-  const char* string = "PULVRA:class:notString|Value must be a character row vector.";
-  const char* callback =
-      "PULVRA:class:notCallback|Value must be a string, a function handle, or a cell array whose "
-      "first element is a string or a function handle.";
   const std::tuple<const char*, hvArray*, const char*> cases[] = {
-      {"double", nullptr, numeric},
+      {"double", nullptr, "PULVRA:class:notNumericScalar|Value must be a numeric scalar."},
       {"bool", hvCreateString("true"),
        "PULVRA:class:notLogicalScalar|Value must be a logical or numeric scalar."},
       {"bool", hvCreateDoubleScalar(std::nan("")),
        "PULVRA:class:logicalNaN|NaN cannot be converted to a logical value."},
-      {"string", hvCreateNumericMatrix(2, 3, hvCHAR_CLASS), string},
-      {"string", nullptr, string},
+      {"string", hvCreateNumericMatrix(2, 3, hvCHAR_CLASS),
+       "PULVRA:class:notString|Value must be a character row vector."},
       {"NReals", hvCreateDoubleMatrix(2, 2), vector},
-      {"NReals", hvCreateString("12"), vector},
-      {"Nints", hvCreateLogicalMatrix(1, 2), vector},
-      {"PULVRA callback", hvCreateDoubleScalar(1), callback},
-      {"PULVRA callback", hvtest::cellOf({hvCreateDoubleScalar(5)}), callback},
-      {"PULVRA callback", hvtest::cellOf({hvtest::cellOf({hvCreateString("disp")})}), callback},
+      {"Nints", hvCreateString("12"), vector},
+      {"PULVRA callback", hvtest::cellOf({hvCreateDoubleScalar(5)}),
+       "PULVRA:class:notCallback|Value must be a string, a function handle, or a cell array whose "
+       "first element is a string or a function handle."},
   };
   for (const auto& [name, value, expected] : cases) {
     SCOPED_TRACE(std::string(name) + " from " + hvGetClassName(value));
-    expectRefusal(name, value, expected);
+    Scoped owner(value);
+    EXPECT_EQ(hostErrorText([&] { type(name)->getPulvraConversion()->fromPulvra(value); }),
+              expected);
   }
 }
 
@@ -163,17 +117,12 @@ TEST(BuiltinTypesTest, StringsVectorsAndArraysAreDeepCopies) {
   for (int i = 0; i < 3; ++i) hvGetPr(column)[i] = i - 1.5;
   auto reals = convert("NReals", hvDuplicateArray(column));
   auto ints = convert("Nints", hvDuplicateArray(column));
-  const auto& r = reals->as<VectorRecord>();
-  const auto& n = ints->as<VectorRecord>();
-  ASSERT_EQ(r.count * 10 + n.count, 33);
-  EXPECT_EQ(static_cast<double*>(r.elements)[0], -1.5);
-  EXPECT_EQ(static_cast<int32_t*>(n.elements)[0], -1);  // toward zero
-  EXPECT_EQ(static_cast<int32_t*>(n.elements)[2], 0);
   Stored intsCopy{type("Nints"), type("Nints")->copy(ints->value)};
-  EXPECT_NE(intsCopy.as<VectorRecord>().elements, n.elements);
-  Scoped back(type("NReals")->getPulvraConversion()->toPulvra(reals->value));
-  Scoped expected(row({-1.5, -0.5, 0.5}));
-  EXPECT_TRUE(hvIsEqual(back, expected));  // always a row
+  EXPECT_NE(intsCopy.as<VectorRecord>().elements, ints->as<VectorRecord>().elements);
+  Scoped back(type("NReals")->getPulvraConversion()->toPulvra(reals->value)),
+      intsBack(type("Nints")->getPulvraConversion()->toPulvra(intsCopy.value));
+  Scoped expected(row({-1.5, -0.5, 0.5})), expectedInts(row({-1, 0, 0}));       // toward zero
+  EXPECT_TRUE(hvIsEqual(back, expected) && hvIsEqual(intsBack, expectedInts));  // always rows
   auto none = convert("NReals", hvCreateDoubleMatrix(0, 0));
   EXPECT_TRUE(none->as<VectorRecord>().count == 0 && none->as<VectorRecord>().elements == nullptr);
   Scoped emptyBack(type("Nints")->getPulvraConversion()->toPulvra(none->value));
@@ -267,9 +216,6 @@ TEST(EnumTypeTest, NumbersValuesConvertsAndRefuses) {
   const int32_t missing = 5, zero = 0, ten = 10;
   EXPECT_STREQ(e->getEnumString(&ten), "On");
   EXPECT_TRUE(e->getEnumString(&missing) == nullptr && e->getEnumString(nullptr) == nullptr);
-  Scoped in(hvCreateString("ON"));
-  std::unique_ptr<int32_t> v(static_cast<int32_t*>(mode.getPulvraConversion()->fromPulvra(in)));
-  EXPECT_EQ(*v, 10);
   EXPECT_EQ(textOf(mode, 11) + "|" + textOf(mode, 9), "auto|");  // unknown value: empty text
   auto refused = hostError<InvalidEnumValueException>(
       [&] { mode.getPulvraConversion()->fromPulvra(nullptr); });
