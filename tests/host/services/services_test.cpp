@@ -88,8 +88,6 @@ TEST_F(ServicesTest, RegistryCallsReplacesAndForgetsFunctions) {
   });
   ZLScopedHvArray three(hvCreateDoubleScalar(3));
   EXPECT_EQ(callForText("svc_test_fn", three), "7");
-  hoxRegisterFunction("svc_test_fn", answer("replaced"));
-  EXPECT_EQ(callForText("svc_test_fn", three), "replaced");
   hoxUnregisterFunction("svc_test_fn");
   EXPECT_EQ(catchErrorId([] { hoxCallPULVRA(0, nullptr, 0, nullptr, "svc_test_fn"); }),
             Message("PULVRA:undefinedFunction", "Undefined function 'svc_test_fn'."));
@@ -124,10 +122,9 @@ TEST_F(ServicesTest, ErrorsGoThroughTheInstalledFunctionAndNeverReturn) {
   EXPECT_EQ(catchErrorId([] { hoxErrMsgIdAndTxt(nullptr, nullptr); }), Message("PULVRA:error", ""));
   EXPECT_EQ(catchErrorId([] { zelhox::fcns::error("lib:err", "direct", 0); }),
             Message("lib:err", "direct"));
-  ZLGeneralException e("vornix:set:bad", "Value %d.", 5), copy(e);
-  copy.prependMessage("Setting: ");
-  EXPECT_STREQ(e.getMessage(), "Value 5.");
-  EXPECT_EQ(catchErrorId([&] { copy.post(); }), Message("vornix:set:bad", "Setting: Value 5."));
+  ZLGeneralException e("vornix:set:bad", "Value %d.", 5);
+  e.prependMessage("Setting: ");
+  EXPECT_EQ(catchErrorId([&] { e.post(); }), Message("vornix:set:bad", "Setting: Value 5."));
   zelhox::fcns::warn("lib:warn", "careful", 0);
   EXPECT_EQ(sinks_.warnings, std::vector<Message>{Message("lib:warn", "careful")});
   zelhox::fcns::setErrorExceptionFcn(throwId);
@@ -138,10 +135,6 @@ TEST_F(ServicesTest, ErrorsGoThroughTheInstalledFunctionAndNeverReturn) {
   hoxSetErrorExceptionFcn([](const char*, const char*) { ++calls; });
   EXPECT_EQ(catchErrorId([] { hoxErrMsgIdAndTxt("still:thrown", "m"); }).first, "still:thrown");
   EXPECT_EQ(calls, 1);
-  ZLScopedHvArray text(hvCreateString("hello")), number(hvCreateDoubleScalar(1));
-  EXPECT_EQ(zelhox::fcns::getString(text) + zelhox::fcns::getString(number) +
-                zelhox::fcns::getString(nullptr),
-            "hello");
 }
 
 TEST_F(ServicesTest, WarningsAndErrorsReachTheSinksOrStandardOutput) {
@@ -320,15 +313,13 @@ TEST_F(HCallbackTest, HeldFunctionFollowsTheRegistry) {
   run();
   hoxUnregisterFunction("svc_test_fn");
   run();
-  hoxRegisterFunction("svc_test_fn", record("C"));
-  run();
   hoxRegisterFunction("svc_test_fn", [&ran](int, hvArray*[], int, hvArray*[]) {
     hoxUnregisterFunction("svc_test_fn");  // the running function stays alive
     ran += "D";
   });
   run();
   run();
-  EXPECT_EQ(ran, "A.B.!C.D.!");
+  EXPECT_EQ(ran, "A.B.!D.!");
   EXPECT_EQ(sinks_.errors.size(), 2u);  // each an undefined function
 }
 
@@ -363,14 +354,12 @@ TEST_F(HCallbackTest, DestroyedEvaluatorIsUninstalled) {
   hoxSetCallbackEvaluator(nullptr);
 }
 
-// Fractions (also before the epoch), a second converted again within itself
-// and after a daylight-saving change, and a change of zone within one second:
-// each gives its own zone's local time.
+// Fractions, a second converted again within itself and after a daylight-saving change, and a
+// change of zone within one second: each gives its own zone's local time.
 TEST(TimeArrayTest, LocalCalendarTimeFollowsZoneAndDaylightSaving) {
   const char* const kCentral = "CET-1CEST,M3.5.0,M10.5.0/3";
   // The zone, seconds since the epoch (UTC), the local time.
   const std::tuple<const char*, double, std::array<double, 6>> rows[] = {
-      {"UTC0", -0.25, {1969, 12, 31, 23, 59, 59.75}},
       {kCentral, 1774745999.25, {2026, 3, 29, 1, 59, 59.25}},  // 00:59:59 UTC, winter
       {kCentral, 1774745999.75, {2026, 3, 29, 1, 59, 59.75}},  // same second
       {kCentral, 1774746000.5, {2026, 3, 29, 3, 0, 0.5}},      // summer time begins
@@ -407,13 +396,11 @@ TEST(ZelutilTest, ZLExceptionFormatsPrependsAndCopies) {
   EXPECT_EQ(
       std::string(e.getID()) + "|" + e.getMessage() + "|" + copy.getID() + "|" + copy.getMessage(),
       "area:reason|In setup: list has 3 items|other:id|002.2");
-  const std::string big(10000, 'x');  // far beyond any fixed buffer
-  EXPECT_EQ(zelutil::ZLException("a:b", "[%s]", big.c_str()).getMessage(), "[" + big + "]");
   zelutil::ZLException nulls(nullptr, nullptr);
   EXPECT_EQ(std::string(nulls.getID()) + nulls.getMessage(), "");
 }
 
-TEST(ZelutilTest, CaselessComparisonUpperCaseAndTruncation) {
+TEST(ZelutilTest, CaselessComparisonUpperCaseAndNumbersInTexts) {
   const std::tuple<const char*, const char*, int> cases[] = {
       {"Timeout", "TIMEOUT", 0}, {"abc", "abd", -1}, {"ABD", "abc", 1}, {"ab", "ABC", -1},
       {"abc", "AB", 1},          {"[", "a", -1},     {"Zz", "zZ", 0},
@@ -426,10 +413,7 @@ TEST(ZelutilTest, CaselessComparisonUpperCaseAndTruncation) {
   }
   EXPECT_EQ(zelutil::caselessCompare("", static_cast<const char*>(nullptr)), 0);
   EXPECT_GT(zelutil::caselessCompare("x", static_cast<const char*>(nullptr)), 0);
-  EXPECT_EQ(zelutil::toUpper("TimerFcn_2 \xC3\xA4"), "TIMERFCN_2 \xC3\xA4");
-  EXPECT_EQ(
-      zelutil::truncate("value.", 5) + zelutil::truncate("abc", 10) + zelutil::truncate("abc", 0),
-      "valueabc");
+  EXPECT_EQ(zelutil::toUpper("azTimer_2 \xC3\xA4"), "AZTIMER_2 \xC3\xA4");
   std::string s = std::string("n") + -5 + "_", code;
   s += 3L;
   s += LONG_MIN;
@@ -439,18 +423,10 @@ TEST(ZelutilTest, CaselessComparisonUpperCaseAndTruncation) {
 
 // Wrapping of long "See also" lists is shown by prophelp; these are the edges.
 TEST(ZelutilTest, FormatTextAppendsIndentedLines) {
-  const std::tuple<const char*, const char*, bool, bool, const char*> cases[] = {
-      {"first\nsecond", "  ", false, true, "  first\n  second\n"},
-      {"", "", false, false, ""},
-      {"a\n\nb", "> ", false, false, "> a\n> \n> b"},
-      {"   ", "  * ", true, true, "  * \n"},
-  };
-  for (const auto& [text, indent, wrap, terminate, expected] : cases) {
-    SCOPED_TRACE(text);
-    std::string out = "kept:";
-    zelutil::fcns::formatText(out, text, indent, wrap, terminate);
-    EXPECT_EQ(out, std::string("kept:") + expected);
-  }
+  std::string out = "kept:";
+  zelutil::fcns::formatText(out, "first\nsecond", "  ", false, true);
+  zelutil::fcns::formatText(out, "   ", "  * ", true, false);  // no words: the indent alone
+  EXPECT_EQ(out, "kept:  first\n  second\n  * ");
 }
 
 TEST(ZelutilTest, SequentialIdsUniqueAndIncreasingAcrossThreads) {
