@@ -1,5 +1,4 @@
-// Tests of host data types: built-in conversions and refusals, enumerations, the repository and
-// its servers, override types.
+// Tests of host data types: built-in conversions, enumerations, the repository, override types.
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -48,30 +47,21 @@ std::unique_ptr<Stored> convert(const char* typeName, hvArray* input) {
   return std::unique_ptr<Stored>(new Stored{t, t->getPulvraConversion()->fromPulvra(input)});
 }
 
-TEST(BuiltinTypesTest, NamesDeclarationsAndStorage) {
-  std::string all;
+TEST(BuiltinTypesTest, NamesAndNullValues) {
   for (const char* name : {"double", "int", "bool", "string", "NReals", "Nints", "handle",
                            "handle vector", "PULVRA array", "PULVRA callback"}) {
     SCOPED_TRACE(name);
     QxDataType* t = type(name);
     ASSERT_NE(t, nullptr);
-    all += std::string(t->getName()) + "=" + t->getDeclarationName() + ":" +
-           std::to_string(t->getStorageCategory()) + " ";
     EXPECT_TRUE(!t->isEnumeration() && !t->getPossibleValues() && !t->getEnumerationType());
     EXPECT_TRUE(t->checkValue(nullptr) == nullptr && t->copy(nullptr) == nullptr);
     t->destroy(nullptr);
   }
-  EXPECT_EQ(all,
-            "double=double:6 int=int:3 bool=bool:1 string=string:7 NReals=NReals:7 "
-            "Nints=Nints:7 handle=handle:7 handle vector=Vector:7 PULVRA array=hvArray:7 "
-            "PULVRA callback=HCallback:7 ");
-  EXPECT_EQ(QxTypeRepository::getType("Double"), nullptr);  // names are exact
-  EXPECT_EQ(QxTypeRepository::getType(nullptr), nullptr);
+  EXPECT_TRUE(!QxTypeRepository::getType("Double") && !QxTypeRepository::getType(nullptr));
 }
 
 // Device property sets show int and double saturation and refusals; these they do not reach.
 TEST(BuiltinTypesTest, ScalarsConvertBothWays) {
-  EXPECT_EQ(convert("int", hvCreateDoubleScalar(-3.7))->as<int32_t>(), -3);
   EXPECT_TRUE(convert("bool", hvCreateDoubleScalar(-2))->as<bool>());
   EXPECT_FALSE(convert("bool", hvCreateLogicalScalar(false))->as<bool>());
   const int32_t five = 5;  // back to host values: numbers as double scalars
@@ -120,17 +110,10 @@ TEST(BuiltinTypesTest, StringsVectorsArraysAndCallbacksAreCopiedOrShared) {
   Scoped expected(row({-1.5, -0.5, 0.5})), expectedInts(row({-1, 0, 0}));       // toward zero
   EXPECT_TRUE(hvIsEqual(back, expected) && hvIsEqual(intsBack, expectedInts));  // always rows
   auto none = convert("NReals", hvCreateDoubleMatrix(0, 0));
-  EXPECT_TRUE(none->as<VectorRecord>().count == 0 && none->as<VectorRecord>().elements == nullptr);
   Scoped emptyBack(type("Nints")->getPulvraConversion()->toPulvra(none->value));
-  EXPECT_TRUE(hvIsEmpty(emptyBack));
+  EXPECT_TRUE(none->as<VectorRecord>().count == 0 && !none->as<VectorRecord>().elements &&
+              hvIsEmpty(emptyBack));
 
-  const QxDataType* t = type("PULVRA array");  // a golden script shows values kept as given
-  Scoped cell(hvtest::cellOf({hvCreateString("x")}));
-  Stored stored{t, t->getPulvraConversion()->fromPulvra(cell)};
-  EXPECT_NE(stored.value, cell.get());
-  Stored fromNull{t, t->getPulvraConversion()->fromPulvra(nullptr)};
-  EXPECT_TRUE(hvIsDouble(static_cast<hvArray*>(fromNull.value)) &&
-              hvIsEmpty(static_cast<hvArray*>(fromNull.value)));
   const QxDataType* callbacks = type("PULVRA callback");  // one object shared by use count
   auto held = convert("PULVRA callback", hvCreateString("disp(1)"));
   auto* callback = static_cast<HCallback*>(held->value);
@@ -187,8 +170,7 @@ std::string textOf(const QxDataType& t, int32_t value) {
   return zelhox::fcns::getString(s);
 }
 
-// Case, duplicates, a value's second text and removal by text are covered
-// by the instance property tests and a golden script of device settings.
+// Case, duplicates, second texts and removal by text: instance property tests and a golden script.
 TEST(EnumTypeTest, NumbersValuesConvertsAndRefuses) {
   EnumStringType mode("ModeEnum");
   mode.addEnumValue("off");
@@ -232,7 +214,7 @@ struct OneTypeServer : QxTypeServer {
 
 TEST(TypeRepositoryTest, RegisteredTypesThenServersInOrder) {
   auto get = [](const char* name) { return QxTypeRepository::getType(name); };
-  EnumStringType first("RepoTestType"), second("RepoTestType"), fake("double");
+  EnumStringType first("RepoTestType"), second("RepoTestType");
   QxTypeRepository::addType(&first);
   EXPECT_EQ(get("RepoTestType"), &first);
   QxTypeRepository::addType(&second);    // same name: replaces
@@ -240,20 +222,17 @@ TEST(TypeRepositoryTest, RegisteredTypesThenServersInOrder) {
   EXPECT_EQ(get("RepoTestType"), &second);
   QxTypeRepository::removeType(&second);
   EXPECT_EQ(get("RepoTestType"), nullptr);
-  QxTypeRepository::addType(&fake);  // built-ins cannot be shadowed
-  EXPECT_NE(get("double"), &fake);
   EnumStringType served("Served");
   OneTypeServer a("Served", &served), b("Served", nullptr);
   QxTypeRepository::addTypeServer(&b);
   QxTypeRepository::addTypeServer(&a);
   QxTypeRepository::addTypeServer(&a);  // once only
   EXPECT_EQ(get("Served"), &served);
-  get("int");                                                // built-ins never reach the servers
-  EXPECT_EQ(b.asked, (std::vector<std::string>{"Served"}));  // b first
-  EXPECT_EQ(a.asked.size(), 1u);
+  for (const char* name : {"int", "Missing"}) get(name);  // servers never asked for built-ins
+  EXPECT_EQ(b.asked, (std::vector<std::string>{"Served", "Missing"}));  // b first
+  EXPECT_EQ(a.asked, (std::vector<std::string>{"Served", "Missing"}));  // once each
   QxTypeRepository::removeTypeServer(&a);
   EXPECT_EQ(get("Served"), nullptr);
-  QxTypeRepository::removeTypeServer(&b);
   {
     EnumStringType shortLived("ShortLived");
     OneTypeServer server("Gone", nullptr);
@@ -281,8 +260,8 @@ TEST(OverrideTypeTest, StoresLikeTheBaseEnumeratesFromTheRuleElseTheBase) {
   EXPECT_EQ(rule.createDataType("Nope", "no such base"), nullptr);
   EXPECT_EQ(rule.createDataType(nullptr, "double"), nullptr);
   QxDataType* t = rule.createDataType("TemporaryOverride", "double");
-  ASSERT_NE(t, nullptr);
-  EXPECT_EQ(std::string(t->getName()) + "|" + t->getDeclarationName(), "TemporaryOverride|double");
+  ASSERT_EQ(t ? std::string(t->getName()) + "|" + t->getDeclarationName() : "",
+            "TemporaryOverride|double");
   EnumStringType base("OverrideBaseEnum");
   for (const char* text : {"a", "b", "c"}) base.addEnumValue(text, text[0] - 'a' + 1);
   QxTypeRepository::addType(&base);
