@@ -90,8 +90,8 @@ TEST(BuiltinTypesTest, WrongKindsAreRefusedWithIdentifiers) {
   for (const auto& [name, value, expected] : cases) {
     SCOPED_TRACE(std::string(name) + " from " + hvGetClassName(value));
     Scoped owner(value);
-    EXPECT_EQ(hostErrorText([&] { type(name)->getPulvraConversion()->fromPulvra(value); }),
-              expected);
+    const PulvraConversion* conversion = type(name)->getPulvraConversion();
+    EXPECT_EQ(hostErrorText([&] { conversion->fromPulvra(owner); }), expected);
   }
 }
 
