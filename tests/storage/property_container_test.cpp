@@ -1,13 +1,16 @@
-// Tests of the property container: lookups, sets, enumerations, listeners, instance properties,
-// read-only rules.
+// Tests of the property container: lookups and its name index, sets, enumerations, listeners,
+// instance properties, read-only rules.
 #include "zelobjsys/property_container.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "storage/test_storage_fixtures.h"
 #include "zelobjsys/prop_info_manager.h"
 #include "zelobjsys/property.h"
-#include "zelobjsys/timer_event_manager.h"
 
 namespace zelobjsys {
 namespace storagetest {
@@ -28,19 +31,20 @@ class PropertyContainerTest : public StorageTest {
   using Log = std::vector<std::string>;
 };
 
-TEST_F(PropertyContainerTest, NamesWithoutAnEntryAnswerNothingAndTakeNothing) {
+// Refusals by bounds with their messages, and enumeration names on a device,
+// are in storage_checks.zel.
+TEST_F(PropertyContainerTest, ByNameEntriesAreSetCheckedTranslatedAndTold) {
   PropertyContainer& c = standardDevice();
   std::unique_ptr<IGetFcn> get(new FnGet([] { return nullptr; }));
   std::unique_ptr<KTIPropSetListener> listener(new FnListener([](void*) {}));
-  for (const char* name : {"gain", "Gai", "", static_cast<const char*>(nullptr)}) {
+  for (const char* name : {"gain", "", static_cast<const char*>(nullptr)}) {  // no entry
     SCOPED_TRACE(name != nullptr ? name : "(null)");
     double v = 5;
     c.setPropValue(name, &v, true);
     EXPECT_FALSE(c.checkPropValue(name, &v));
-    EXPECT_EQ(c.getPropValue(name), nullptr);
     EXPECT_EQ(c.getPropValueAsInt(name) + c.getPropValueAsDouble(name), 0);
+    EXPECT_EQ(c.getPropValue(name), nullptr);
     EXPECT_EQ(c.getIPropInfo(name), nullptr);
-    EXPECT_EQ(c.getProperty(name), nullptr);
     EXPECT_EQ(c.getInstancePropInfo(name), nullptr);
     EXPECT_EQ(c.getEnumString(name), nullptr);
     EXPECT_EQ(c.getEnumID(name, "auto"), nullptr);
@@ -50,12 +54,6 @@ TEST_F(PropertyContainerTest, NamesWithoutAnEntryAnswerNothingAndTakeNothing) {
     c.removeInstanceProperty(name);
   }
   EXPECT_EQ(c.getPropValue("Gain"), nullptr);
-}
-
-// Refusals by bounds with their messages, and enumeration names on a device,
-// are in storage_checks.zel.
-TEST_F(PropertyContainerTest, ByNameEntriesAreSetCheckedTranslatedAndTold) {
-  PropertyContainer& c = standardDevice();
   const double one = 1, two = 2, five = 5, twenty = 20;
   EXPECT_NE(hostErrorText([&] { c.setPropValue("Gain", &twenty, true); }), "(no error)");
   EXPECT_EQ(c.getPropValue("Gain"), nullptr);
@@ -235,28 +233,6 @@ TEST_F(PropertyContainerTest, ReadOnlyRulesFollowTheControllingProperty) {
   }
 }
 
-TEST_F(PropertyContainerTest, ANamesakeTakesOverTheEntriesThatATimerHolds) {
-  ZLScopedHvArray half(hvCreateDoubleScalar(0.5)), quarter(hvCreateDoubleScalar(0.25));
-  ZLScopedHvArray bounds(row({0, 1}));
-  cls_->addProperty(record("TimerFcn", "double"));
-  cls_->addProperty(record("TimerPeriod", "double", half, bounds));
-  QxInterface* device = newDevice();
-  PropertyContainer& c = *containerOf(device);
-  auto timer = std::make_unique<TimerEventManager>(
-      *c.getProperty("TimerFcn"), *c.getProperty("TimerPeriod"), device, "", nullptr);
-  EXPECT_EQ(timer->getPeriod(), 0.5);
-  for (const char* name : {"TimerFcn", "TimerPeriod"}) {
-    PropertyContainerTestPeer::addInstanceProperty(
-        c, record<InstancePropInfo>(name, "double", quarter));
-  }
-  EXPECT_EQ(timer->getPeriod(), 0.25);  // the namesake's default reached the timer
-  const double two = 2;                 // the earlier definition's bounds no longer apply
-  EXPECT_TRUE(c.checkPropValue("TimerPeriod", &two));
-  c.setPropValue("TimerPeriod", &two, true);
-  EXPECT_EQ(timer->getPeriod(), 2);
-  timer.reset();  // takes its listener back from the entry
-}
-
 TEST_F(PropertyContainerTest, SwapPropListenersTradesWithNamesakesOnly) {
   PropertyContainer& a = standardDevice();
   PropertyContainer& b = *containerOf(newDevice());
@@ -274,6 +250,79 @@ TEST_F(PropertyContainerTest, SwapPropListenersTradesWithNamesakesOnly) {
   a.setPropValue("Offset", &one, true);
   a.setPropValue("Gain", &two, true);
   EXPECT_EQ(log, (Log{"aO:Offset=1", "bG:Gain=2"}));
+}
+
+// A descriptor that is not one of the library's records: it gets no entry.
+class HostOnlyDescriptor : public QxPropInfoTemplate {
+ public:
+  explicit HostOnlyDescriptor(const std::string& name) {
+    setName(name.c_str());
+    setDataType(QxTypeRepository::getType("double", true));
+  }
+  void* getValue(QxDatabaseClient*, QxInterface*) override { return nullptr; }
+  void setValue(QxDatabaseClient*, QxInterface*, const void*) override {}
+};
+
+// Each name finds its own entry; a longer, shorter or case-flipped text finds none.
+void expectFoundExactly(const PropertyContainer& c, const std::vector<std::string>& names) {
+  for (const std::string& name : names) {
+    const KTIPropInfo* info = c.getIPropInfo(name.c_str());
+    ASSERT_NE(info, nullptr) << name;
+    EXPECT_EQ(info->getPropertyName(), name);
+    std::string upper = name;
+    for (char& ch : upper) ch = static_cast<char>(ch ^ 0x20);
+    for (const std::string& miss : {name + "x", name.substr(0, name.size() - 1), upper}) {
+      if (std::find(names.begin(), names.end(), miss) != names.end()) continue;
+      EXPECT_FALSE(c.isPropertyAvailable(miss.c_str())) << miss;
+    }
+  }
+}
+
+// Names that share prefixes and lengths and differ only in case collide in every way a short
+// table allows; instance properties grow it past several doublings, and removals must leave the
+// probe chains whole. Descriptors of other kinds among the records get no entry.
+TEST_F(PropertyContainerTest, EveryNameIsFoundExactlyAsTheIndexGrowsAndShrinks) {
+  ZLScopedHvArray one(hvCreateDoubleScalar(1)), two(hvCreateDoubleScalar(2));
+  std::vector<std::string> names = {"a", "A", "aa"};
+  for (int i = 0; i < 150; ++i) {
+    names.push_back("P" + std::to_string(i));
+    if (i % 10 == 0) names.push_back("p" + std::to_string(i));
+  }
+  const std::size_t classRecords = names.size();
+  for (std::size_t k = 0; k < classRecords; ++k) {
+    const std::string n = names[k];
+    cls_->addProperty(record(n.c_str(), "double", one));
+    if (n[0] != 'p') continue;
+    cls_->addProperty(new HostOnlyDescriptor("H" + n));
+    cls_->addProperty(record<InstancePropInfo>(("I" + n).c_str(), "double"));
+    names.push_back("I" + n);
+  }
+  PropertyContainer& c = *containerOf(newDevice());
+  for (std::size_t k = 0; k < classRecords; ++k) {
+    EXPECT_EQ(c.getPropInfo(("H" + names[k]).c_str()), nullptr);
+  }
+  const double seven = 7;
+  c.setPropValue("p40", &seven, true);
+  EXPECT_EQ(c.getPropValueAsDouble("p40"), 7);
+  EXPECT_EQ(c.getPropValue("P40"), nullptr);  // class properties start empty
+  for (int i = 0; i < 40; ++i) {
+    names.push_back("Extra" + std::to_string(i));
+    PropertyContainerTestPeer::addInstanceProperty(
+        c, record<InstancePropInfo>(names.back().c_str(), "double", one));
+  }
+  PropertyContainerTestPeer::addInstanceProperty(c, record<InstancePropInfo>("a", "double", two));
+  EXPECT_EQ(c.getPropValueAsDouble("a"), 2);  // the namesake took the class entry
+  ASSERT_EQ(c.getNumberProps(), static_cast<int>(names.size()));
+  expectFoundExactly(c, names);
+  for (int i = 0; i < 40; i += 2) {
+    const std::string name = "Extra" + std::to_string(i);
+    c.removeInstanceProperty(name.c_str());
+    EXPECT_EQ(c.getProperty(name.c_str()), nullptr) << name;
+    names.erase(std::find(names.begin(), names.end(), name));
+  }
+  EXPECT_EQ(c.getNumberProps(), static_cast<int>(names.size()));
+  expectFoundExactly(c, names);
+  EXPECT_EQ(c.getPropValueAsDouble("Extra39"), 1);
 }
 
 }  // namespace
