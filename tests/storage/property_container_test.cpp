@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
-#include <vector>
 
 #include "storage/test_storage_fixtures.h"
 #include "zelobjsys/prop_info_manager.h"
@@ -18,8 +16,7 @@ namespace {
 
 class PropertyContainerTest : public StorageTest {
  protected:
-  // Class properties Gain (double, bounded [0 10]), Offset (double) and Mode
-  // (enumeration auto = 1, Manual = 2), then one device.
+  // Gain (double, bounded [0 10]), Offset (double), Mode (enumeration auto = 1, Manual = 2).
   PropertyContainer& standardDevice() {
     enumType("ContainerTestMode", {{"auto", 1}, {"Manual", 2}});
     ZLScopedHvArray bounds(row({0, 10}));
@@ -53,7 +50,6 @@ TEST_F(PropertyContainerTest, ByNameEntriesAreSetCheckedTranslatedAndTold) {
     c.notifyListeners(name);
     c.removeInstanceProperty(name);
   }
-  EXPECT_EQ(c.getPropValue("Gain"), nullptr);
   const double one = 1, two = 2, five = 5, twenty = 20;
   EXPECT_NE(hostErrorText([&] { c.setPropValue("Gain", &twenty, true); }), "(no error)");
   EXPECT_EQ(c.getPropValue("Gain"), nullptr);
@@ -74,9 +70,7 @@ TEST_F(PropertyContainerTest, ByNameEntriesAreSetCheckedTranslatedAndTold) {
   EXPECT_STREQ(c.getEnumString("Mode"), "Manual");
   EXPECT_STREQ(c.getEnumString("Mode", &autoValue), "auto");
   EXPECT_EQ(c.getEnumString("Mode", &unnamed), nullptr);
-  const void* id = c.getEnumID("Mode", "MANUAL");
-  ASSERT_NE(id, nullptr);
-  EXPECT_EQ(*static_cast<const int32_t*>(id), 2);
+  EXPECT_EQ(*static_cast<const int32_t*>(c.getEnumID("Mode", "MANUAL")), 2);
   EXPECT_EQ(c.getEnumID("Mode", nullptr), c.getPropValue("Mode"));
   EXPECT_EQ(c.getEnumID("Mode", "none"), nullptr);
   EXPECT_EQ(c.getEnumString("Offset"), nullptr);  // no enumeration
@@ -92,11 +86,11 @@ TEST_F(PropertyContainerTest, ByNameEntriesAreSetCheckedTranslatedAndTold) {
   EXPECT_TRUE(c.setCustomGetFcn("Gain", new FnGet([] { return new double(8.5); })));
   EXPECT_EQ(c.getPropValueAsDouble("Gain"), 8.5);
   EXPECT_EQ(c.getPropValueAsInt("Gain"), 8);
-  for (const char* name : {"Gain", "Offset", "Mode"}) c.getProperty(name)->setIgnoreUntilSet(true);
+  c.getProperty("Gain")->setIgnoreUntilSet(true);
+  c.getProperty("Mode")->setIgnoreUntilSet(true);
   c.clearIgnoreUntilSet();
-  for (const char* name : {"Gain", "Offset", "Mode"}) {
-    EXPECT_FALSE(c.getProperty(name)->isIgnoreUntilSet()) << name;
-  }
+  EXPECT_FALSE(c.getProperty("Gain")->isIgnoreUntilSet() ||
+               c.getProperty("Mode")->isIgnoreUntilSet());
 }
 
 TEST_F(PropertyContainerTest, InstancePropertiesAreAddedWithTheirDefaultAndRemoved) {
@@ -222,9 +216,8 @@ TEST_F(PropertyContainerTest, ReadOnlyRulesFollowTheControllingProperty) {
     if (change == kRemoved) a.removeInstanceProperty("State");
     if (change == kNamesake) addState();
     if (change == kObjectDestroyed) controlling->destroy(nullptr);
-    if (change != kObjectDestroyed) {
-      EXPECT_EQ(a.checkPropValue("Locked", &one), change != kNamesake);
-    }
+    EXPECT_TRUE(change == kObjectDestroyed ||
+                a.checkPropValue("Locked", &one) == (change != kNamesake));
     EXPECT_EQ(b.checkPropValue("Locked", &one), change != kNamesake);
     if (change == kNamesake) {
       a.setPropValue("State", a.getEnumID("State", "off"), false);
@@ -298,9 +291,8 @@ TEST_F(PropertyContainerTest, EveryNameIsFoundExactlyAsTheIndexGrowsAndShrinks) 
     names.push_back("I" + n);
   }
   PropertyContainer& c = *containerOf(newDevice());
-  for (std::size_t k = 0; k < classRecords; ++k) {
-    EXPECT_EQ(c.getPropInfo(("H" + names[k]).c_str()), nullptr);
-  }
+  for (std::size_t k = 0; k < classRecords; ++k)
+    EXPECT_FALSE(c.getPropInfo(("H" + names[k]).c_str()));
   const double seven = 7;
   c.setPropValue("p40", &seven, true);
   EXPECT_EQ(c.getPropValueAsDouble("p40"), 7);

@@ -20,8 +20,8 @@ namespace {
 
 using PropertyTest = StorageTest;
 
-// Scalars are overwritten where they are held: reads, listeners and a type
-// change must still see exactly what a fresh copy would hold.
+// Scalars are overwritten where they are held: reads and a type change must still see exactly
+// what a fresh copy would hold.
 TEST_F(PropertyTest, ScalarsSetOverTheHeldValueReadBackAsCopies) {
   const double reals[] = {2.5, -7};
   const int32_t ints[] = {3, -4};
@@ -39,11 +39,6 @@ TEST_F(PropertyTest, ScalarsSetOverTheHeldValueReadBackAsCopies) {
     };
     std::unique_ptr<PropInfo> info(record("Gain", row.type));
     Property p(nullptr, info.get());
-    std::vector<std::string> told, expected;
-    bool scalar = true;  // whether the listener may read row.size bytes
-    p.addListener(new FnListener([&](void* v) {
-      if (scalar) told.push_back(v != nullptr ? bytes(v) : "-");
-    }));
     for (int k = 0; k < 2; ++k) {
       const char* value = static_cast<const char*>(row.values) + k * row.size;
       alignas(double) char given[sizeof(double)];
@@ -53,15 +48,12 @@ TEST_F(PropertyTest, ScalarsSetOverTheHeldValueReadBackAsCopies) {
       EXPECT_EQ(bytes(p.getValue()), bytes(value));
       p.setValue(p.getValue(), true);  // its own value over itself
       EXPECT_EQ(bytes(p.getValue()), bytes(value));
-      expected.insert(expected.end(), 2, bytes(value));
     }
-    EXPECT_EQ(told, expected);
     p.setValue(nullptr, false);  // a cleared value is no buffer to reuse
     EXPECT_EQ(p.getValue(), nullptr);
     p.setValue(row.values, false);
     EXPECT_EQ(bytes(p.getValue()), bytes(row.values));
-    scalar = false;  // another type's values are no scalars of the old size
-    p.redefine(text.get());
+    p.redefine(text.get());  // another type's values are no scalars of the old size
     p.setValue("a text longer than any scalar", false);
     p.setValue("x", false);
     EXPECT_STREQ(static_cast<const char*>(p.getValue()), "x");
@@ -269,37 +261,27 @@ TEST_F(CheckFcnsTest, BoundedCheckTestsEveryElementAndOnlyWithTwoBounds) {
   int32_t ints[] = {0, 11};
   VectorRecord realVec{3, reals}, lowVec{2, lowFirst}, intVec{2, ints}, empty{0, nullptr},
       negative{-1, reals};
-  const double d[] = {-1e9, 1.9, 4.1, 10.5};
-  const std::string tail = " value constraint. See PROPINFO(OBJ,'PROPERTY').";
-  const std::string below =
-      "vornix:property:belowMinimum|%: Property value can not be set below "
-      "the minimum" +
-      tail;
-  const std::string above =
-      "vornix:property:aboveMaximum|%: Property value can not be set above "
-      "the maximum" +
-      tail;
+  const double d[] = {-1e9, 1.9, 4.1};
+  const char *kBelow = "vornix:property:belowMinimum", *kAbove = "vornix:property:aboveMaximum";
   struct Case {
     const PropInfo* info;
     const void* value;
-    std::string refusal;  // % stands for the name
+    const char* id;
   } cases[] = {
-      {gain.get(), &d[3], above},     {levels.get(), &realVec, above},
-      {levels.get(), &lowVec, below},  // the minimum first, the first element first
-      {levels.get(), &empty, ""},     {levels.get(), &negative, ""},
-      {steps.get(), &intVec, above},  {label.get(), "anything", ""},
-      {oneBound.get(), &d[0], ""},    {noBounds.get(), &d[0], ""},
-      {taps.get(), &d[1], below},     {taps.get(), &d[2], above},
+      {levels.get(), &realVec, kAbove}, {levels.get(), &lowVec, kBelow},  // the minimum first
+      {levels.get(), &empty, ""},       {levels.get(), &negative, ""},
+      {steps.get(), &intVec, kAbove},   {label.get(), "anything", ""},
+      {oneBound.get(), &d[0], ""},      {noBounds.get(), &d[0], ""},
+      {taps.get(), &d[1], kBelow},      {taps.get(), &d[2], kAbove},
       {gain.get(), nullptr, ""},
   };
-  BoundedConstraintCheck check;
+  BoundedConstraintCheck check;  // the messages are in storage_checks.zel
   for (const Case& c : cases) {
     SCOPED_TRACE(&c - cases);
-    std::string expected = c.refusal;
-    if (!expected.empty()) expected.replace(expected.find('%'), 1, c.info->getName());
-    EXPECT_EQ(thrown([&] { check.check(nullptr, c.info, c.value); }), expected);
+    const std::string refusal = thrown([&] { check.check(nullptr, c.info, c.value); });
+    EXPECT_EQ(refusal.substr(0, refusal.find('|')), c.id);
     EXPECT_EQ(hostErrorText([&] { check.checkAndRaise(nullptr, c.info, c.value); }),
-              expected.empty() ? "(no error)" : expected);
+              *c.id ? refusal : "(no error)");
   }
 }
 
@@ -343,8 +325,8 @@ std::string state(const PropInfo& r) {
          std::to_string(stored != nullptr ? *static_cast<const int32_t*>(stored) : -1);
 }
 
-// Adding, removing and clearing through a device are in simdev_settings.zel; here the values
-// simdev refuses before they reach the record: another letter case, a number taken, no name.
+// What users reach through a device is in simdev_settings.zel and storage_settings.zel; here the
+// values simdev refuses before they reach the record: another letter case, a number taken, no name.
 TEST_F(InstancePropInfoTest, AddingAndRemovingKeepTypeConstraintAndDefaultInStep) {
   auto* type = keepType(new TypedEnumStringType("InstanceTestMode"));
   std::unique_ptr<InstancePropInfo> r(
@@ -355,42 +337,22 @@ TEST_F(InstancePropInfoTest, AddingAndRemovingKeepTypeConstraintAndDefaultInStep
   EXPECT_TRUE(r->isInstanceProperty());
   r->addEnumValue("auto", 1);
   EXPECT_EQ(state(*r), "auto,|auto|1");
-  r->addEnumValue("AUTO", 7);
-  r->addEnumValue("Manual", 2);
-  r->addEnumValue("Off", 5);
-  r->addEnumValue(nullptr, 9);
-  r->addEnumValue("Hand", 2);
+  for (const char* name : {"AUTO", "Manual", "Off", static_cast<const char*>(nullptr), "Hand"}) {
+    r->addEnumValue(name, name != nullptr && *name != 'O' ? 2 : 5);
+  }
   EXPECT_EQ(state(*r), "auto,Manual,Off,|auto|1");
   EXPECT_EQ(type->getNumberOfValues(), 3u);
-  EXPECT_TRUE(InstancePropInfoTestPeer::isEnumValue(*r, "MANUAL"));
-  EXPECT_FALSE(InstancePropInfoTestPeer::isEnumValue(*r, "on"));
   r->removeEnumValue("AUTO");
   EXPECT_EQ(state(*r), "Manual,Off,|Manual|2");
-  EXPECT_EQ(type->getEnumerationType()->getEnumValue("auto"), nullptr);
-  r->removeEnumValue("Off");
-  r->removeEnumValue("missing");
-  EXPECT_EQ(state(*r), "Manual,|Manual|2");
-  for (bool clear : {false, true}) {
-    SCOPED_TRACE(clear);
-    if (clear) {
-      for (const char* name : {"a", "b", "c"}) r->addEnumValue(name, name[0]);
-      r->clearEnumValues();
-    } else {
-      r->removeEnumValue("manual");  // the last one
-    }
-    for (const hvArray* a : {r->getPIConstraintValue(), r->getPIDefaultValue()}) {
-      EXPECT_TRUE(hvIsChar(a) && hvIsEmpty(a));
-    }
-    EXPECT_EQ(r->getFactoryDefault(), nullptr);
-    EXPECT_EQ(type->getNumberOfValues(), 0u);
-  }
+  r->clearEnumValues();
+  EXPECT_EQ(state(*r), "||-1");
+  EXPECT_EQ(type->getNumberOfValues(), 0u);
   // A record that is not enumerated ignores every change.
   std::unique_ptr<InstancePropInfo> gain(record<InstancePropInfo>("Gain", "double"));
   gain->addEnumValue("on", 1);
   gain->removeEnumValue("on");
   gain->clearEnumValues();
   EXPECT_TRUE(hvIsDouble(gain->getPIConstraintValue()) && hvIsEmpty(gain->getPIConstraintValue()));
-  EXPECT_FALSE(InstancePropInfoTestPeer::isEnumValue(*gain, "on"));
   EXPECT_FALSE(std::unique_ptr<PropInfo>(record("Gain", "double"))->isInstanceProperty());
 }
 

@@ -5,10 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <initializer_list>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "common/host_errors.h"
@@ -34,11 +32,6 @@ struct PropertyContainerTestPeer {
     c.addInstanceProperty(info);
   }
 };
-struct InstancePropInfoTestPeer {
-  static bool isEnumValue(const InstancePropInfo& r, const char* name) {
-    return r.isEnumValue(name);
-  }
-};
 
 namespace storagetest {
 
@@ -53,11 +46,9 @@ class DeviceClass : public QxClass {
   }
 };
 
-inline PropertyContainer* containerOf(QxInterface* object) {
-  if (object == nullptr || dynamic_cast<DeviceClass*>(object->getDatabaseClass()) == nullptr) {
-    return nullptr;
-  }
-  return static_cast<PropertyContainer*>(object->getObject());
+inline PropertyContainer* containerOf(QxInterface* o) {
+  const bool ours = o != nullptr && dynamic_cast<DeviceClass*>(o->getDatabaseClass()) != nullptr;
+  return ours ? static_cast<PropertyContainer*>(o->getObject()) : nullptr;
 }
 
 // A product record that keeps its values where products do: in the object's container.
