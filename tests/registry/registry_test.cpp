@@ -1,11 +1,18 @@
-// Tests of ApplicationManager: start-up, products, class names, classes and objects, tear-down.
+// Tests of the registry: ApplicationManager (start-up, products, class names, classes and objects,
+// tear-down), the enumerated types made for products, and the constrained data types.
 #include "zelobjsys/application_manager.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <limits>
+#include <map>
+
+#include "common/hv_values.h"
 #include "common/test_product.h"
 #include "zelhost/events/hevent.h"
 #include "zelobjsys/application_type_manager.h"
+#include "zelobjsys/constrained_data_types.h"
 #include "zelobjsys/prop_info_qxc.h"
 
 namespace zelobjsys {
@@ -14,10 +21,21 @@ class ApplicationManagerTestPeer {
  public:
   static void releaseInstance() { ApplicationManager::releaseInstance(); }
 };
+class ApplicationTypeManagerTestPeer {
+ public:
+  static QxDataType* createNewEnumType(ApplicationTypeManager& m, const char* name,
+                                       const hvArray* names, const std::vector<int>* values) {
+    return m.createNewEnumType(name, names, values ? values->data() : nullptr,
+                               values ? values->size() : 0);
+  }
+  static void addType(ApplicationTypeManager& m, QxDataType* type) { m.addType(type); }
+  static std::size_t size(const ApplicationTypeManager& m) { return m.types_.size(); }
+};
 
 namespace {
 
 using namespace testproduct;
+using namespace datatypes;
 
 QxApplication* hostApplication(const char* name) {
   QxInterface* app = QxApplicationManager::getApplication(name);
@@ -36,6 +54,7 @@ class ApplicationManagerTest : public ::testing::Test {
   void TearDown() override {
     // Whatever a test left registered goes, and the registry with it.
     ApplicationManagerTestPeer::releaseInstance();
+    removeConstrainedDataTypes();
     QxApplicationManager::shutdown();
   }
 };
@@ -246,6 +265,170 @@ TEST_F(ApplicationManagerTest, AProductWhoseApplicationTheHostDroppedAnswersNull
   EXPECT_NE(manager->getTypeManager(kProductName), nullptr);  // the entry itself is still there
   manager->removeProductApplication(kProductName);
   EXPECT_FALSE(ApplicationManager::isInitialized());
+}
+
+using TypePeer = ApplicationTypeManagerTestPeer;
+
+hvArray* names(const std::vector<const char*>& texts) {
+  hvArray* cell = hvCreateCellMatrix(1, texts.size());
+  for (std::size_t i = 0; i < texts.size(); ++i) hvSetCell(cell, i, hvCreateString(texts[i]));
+  return cell;
+}
+
+int valueOf(const QxDataType* type, const char* text) {
+  const void* v = type->getEnumerationType()->getEnumValue(text);
+  return v != nullptr ? *static_cast<const int*>(v) : -1;
+}
+
+using ApplicationTypeManagerTest = ApplicationManagerTest;
+
+TEST_F(ApplicationTypeManagerTest, EnumerationsNumberByPositionOrByTheGivenValues) {
+  ApplicationTypeManager manager("prod");
+  EXPECT_EQ(manager.getName(), "prod");
+  ZLScopedHvArray texts(names({"on", "off", "auto"}));
+  // Fewer values than texts: the rest number by position instead of reading past the end.
+  const std::vector<int> numbers{10, 20, 30}, one{7};
+  struct Case {
+    const char* name;
+    const std::vector<int>* given;
+    std::vector<int> expected;  // of on, off and AUTO
+  } cases[] = {
+      {"ModeA", nullptr, {0, 1, 2}}, {"ModeB", &numbers, {10, 20, 30}}, {"ModeC", &one, {7, 1, 2}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QxDataType* type = TypePeer::createNewEnumType(manager, c.name, texts, c.given);
+    ASSERT_NE(type, nullptr);
+    EXPECT_TRUE(type->isEnumeration());
+    EXPECT_EQ((std::vector<int>{valueOf(type, "on"), valueOf(type, "off"), valueOf(type, "AUTO")}),
+              c.expected);
+  }
+  ZLScopedHvArray none(hvCreateCellMatrix(1, 0));
+  QxDataType* empty = TypePeer::createNewEnumType(manager, "Empty", none, nullptr);
+  std::unique_ptr<Enumeration> values(empty->getPossibleValues());
+  EXPECT_FALSE(values && values->hasMoreElements());
+  // Not a cell array, or no name: nothing read, nothing made.
+  ZLScopedHvArray number(hvCreateDoubleScalar(3));
+  EXPECT_NE(TypePeer::createNewEnumType(manager, "FromNumber", number, nullptr), nullptr);
+  EXPECT_EQ(TypePeer::createNewEnumType(manager, nullptr, texts, nullptr), nullptr);
+  // Lookups are exact; known names are reused.
+  QxDataType* made = TypePeer::createNewEnumType(manager, "Level_DevEnumType", texts, nullptr);
+  EXPECT_EQ(manager.getType("Level_DevEnumType"), made);
+  EXPECT_EQ(manager.getType("level_devenumtype"), nullptr);
+  EXPECT_EQ(manager.getType(nullptr), nullptr);
+  // Not in the repository until the manager serves it.
+  EXPECT_EQ(QxTypeRepository::getType("Level_DevEnumType"), nullptr);
+  QxTypeRepository::addTypeServer(&manager);
+  EXPECT_EQ(QxTypeRepository::getType("Level_DevEnumType"), made);
+  // A name the repository knows (a built-in here) is answered with that type.
+  EXPECT_EQ(TypePeer::createNewEnumType(manager, "double", texts, nullptr),
+            QxTypeRepository::getType("double"));
+  EXPECT_EQ(TypePeer::createNewEnumType(manager, "Level_DevEnumType", texts, nullptr), made);
+  EXPECT_EQ(TypePeer::size(manager), 6u);
+  QxTypeRepository::removeTypeServer(&manager);
+}
+
+TEST_F(ApplicationTypeManagerTest, ADisplacedTypeStaysAliveUntilTheManagerGoes) {
+  ApplicationTypeManager manager("prod");
+  auto* first = new EnumStringType("Twice");
+  first->addEnumValue("x", 1);
+  TypePeer::addType(manager, first);
+  TypePeer::addType(manager, first);  // the same object again changes nothing
+  auto* second = new EnumStringType("Twice");
+  TypePeer::addType(manager, second);
+  EXPECT_EQ(manager.getType("Twice"), second);
+  // Still usable by whoever holds it (LeakSanitizer proves it is freed later).
+  EXPECT_EQ(valueOf(first, "x"), 1);
+  TypePeer::addType(manager, nullptr);
+  EXPECT_EQ(TypePeer::size(manager), 1u);
+}
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+using ConstrainedDataTypesTest = ApplicationManagerTest;
+
+// Converts value (taken) with the named type's host conversion and runs the
+// check: "" when accepted, else "identifier|message".
+std::string refusalOf(const char* typeName, hvArray* value) {
+  ZLScopedHvArray owned(value);
+  for (QxDataType* type : getConstrainedDataTypes()) {
+    if (std::string(type->getName()) != typeName) continue;
+    void* stored = type->getPulvraConversion()->fromPulvra(owned);
+    std::unique_ptr<Exception> refusal(type->checkValue(stored));
+    type->destroy(stored);
+    const auto* e = dynamic_cast<const ErrorIdException*>(refusal.get());
+    if (refusal == nullptr || e == nullptr) return refusal == nullptr ? "" : "(no identifier)";
+    return std::string(e->getId()) + "|" + e->getMessage();
+  }
+  return "(no type)";
+}
+
+TEST_F(ConstrainedDataTypesTest, TypesAcceptAndRefuseWithTheirIdentifierAndMessage) {
+  const std::map<std::string, std::string> messages = {
+      {"posDbl", "Property value must be a scalar greater than 0."},
+      {"pairInt", "Property must be a 1x2 vector of integer values."},
+      {"pairDbl", "Property must be a 1x2 vector of numeric values."},
+      {"posRangeDbl",
+       "Property must be a 1x2 vector of numeric values greater than zero with the first value "
+       "less than or equal to the second value."},
+      {"invalidStruct", "Property value must be a PULVRA structure."}};
+  QxInterface* object = hoxCreateObject(nullptr, nullptr);
+  auto scalar = [](double x) { return [x] { return hvCreateDoubleScalar(x); }; };
+  auto vec = [](std::initializer_list<double> xs) {
+    return [v = std::vector<double>(xs)] {
+      hvArray* a = hvCreateDoubleMatrix(1, v.size());
+      for (std::size_t i = 0; i < v.size(); ++i) hvGetPr(a)[i] = v[i];
+      return a;
+    };
+  };
+  auto empty = [] { return hvCreateDoubleMatrix(0, 0); };
+  const struct {
+    const char* type;
+    std::function<hvArray*()> make;
+    const char* id;  // null: accepted
+  } cases[] = {{"IntPair", vec({-3, -4}), nullptr},
+               {"IntPair", [] { return hvCreateDoubleMatrix(2, 1); }, nullptr},
+               {"IntPair", vec({1}), "pairInt"},
+               {"IntPair", vec({1, 2, 3}), "pairInt"},
+               {"DoublePair", vec({kInf, -kInf}), nullptr},
+               {"DoublePair", vec({1, kNaN}), "pairDbl"},
+               {"DoublePair", vec({kNaN, 1}), "pairDbl"},
+               {"PositiveDoubleRange", vec({1, 1}), nullptr},
+               {"PositiveDoubleRange", vec({1, kInf}), nullptr},
+               {"PositiveDoubleRange", vec({2, 1}), "posRangeDbl"},
+               {"PositiveDoubleRange", vec({0, 1}), "posRangeDbl"},
+               {"PositiveDoubleRange", vec({1, kNaN}), "posRangeDbl"},
+               {"PositiveDoubleRange", vec({kNaN, 1}), "posRangeDbl"},
+               {"PULVRAStructure", empty, nullptr},
+               {"PULVRAStructure", [] { return hvCreateStructMatrix(1, 1, 0, nullptr); }, nullptr},
+               {"PULVRAStructure", [object] { return hvCreateObjectHandle(object); }, nullptr},
+               {"PULVRAStructure", scalar(3), "invalidStruct"},
+               {"PositiveDouble", scalar(1e-300), nullptr},
+               {"PositiveDouble", scalar(kNaN), nullptr},
+               {"PositiveDouble", scalar(0), "posDbl"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.type) + " " + std::to_string(&c - cases));
+    EXPECT_EQ(refusalOf(c.type, c.make()),
+              c.id ? "vornix:set:" + std::string(c.id) + "|" + messages.at(c.id) : "");
+  }
+  object->destroy(QxDatabaseClient::getInternalClient());
+}
+
+TEST_F(ConstrainedDataTypesTest, RegisteringTwiceAddsOnceAndRemovalTakesAllOut) {
+  EXPECT_EQ(registerConstrainedDataTypes(), 11);
+  EXPECT_EQ(registerConstrainedDataTypes(), 0);
+  for (bool registered : {true, false}) {
+    for (QxDataType* type : getConstrainedDataTypes()) {
+      EXPECT_EQ(QxTypeRepository::getType(type->getName(), true), registered ? type : nullptr)
+          << type->getName();
+      // Types whose storage has an empty form accept null; the others refuse.
+      const std::string name = type->getName();
+      std::unique_ptr<Exception> refusal(type->checkValue(nullptr));
+      EXPECT_EQ(refusal == nullptr, name == "StrictHCallback" || name == "PULVRAStructure");
+    }
+    removeConstrainedDataTypes();
+  }
+  EXPECT_EQ(registerConstrainedDataTypes(), 11);
 }
 
 }  // namespace
