@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <limits>
 #include <map>
 
@@ -36,6 +35,7 @@ namespace {
 
 using namespace testproduct;
 using namespace datatypes;
+using hvtest::row;
 
 QxApplication* hostApplication(const char* name) {
   QxInterface* app = QxApplicationManager::getApplication(name);
@@ -59,20 +59,18 @@ class ApplicationManagerTest : public ::testing::Test {
   }
 };
 
-// Runs twice in one process: the second round proves start-up after tear-down.
+// Runs twice in one process: the second round proves start-up after tear-down. What start-up
+// registers, devices in the shell scripts use; here what tear-down takes back.
 TEST_F(ApplicationManagerTest, StartUpBuildsTheFamilyWorldAndTheLastProductTearsItDown) {
   for (int round = 0; round < 2; ++round) {
     SCOPED_TRACE(round);
     EXPECT_FALSE(ApplicationManager::isInitialized());
     ApplicationManager* manager = ApplicationManager::getInstance();
     EXPECT_TRUE(ApplicationManager::isInitialized());
-    EXPECT_EQ(ApplicationManager::getInstance(), manager);
-    // What start-up registers, devices in the shell scripts use; here what tear-down takes back.
     ASSERT_NE(hostApplication("vornix"), nullptr);
     ASSERT_NE(manager->getPropInfoQxC(), nullptr);
     EXPECT_NE(QxTypeRepository::getType("PositiveInt"), nullptr);
     EXPECT_NE(HEventManager::getInstance(), nullptr);
-    // Host errors of library code now arrive as thrown ErrorIdExceptions.
     EXPECT_EQ(hostErrorText([] { hoxErrMsgIdAndTxt("lib:oops", "it broke"); }),
               "lib:oops|it broke");
     manager->addProductApplication(kProductName);
@@ -121,7 +119,6 @@ TEST_F(ApplicationManagerTest, OnlyARegisteredProductsApplicationIsRemoved) {
   }
   QxInterface* object = schema->createInstance(nullptr, nullptr, 0);
   manager->addProductObject(kProductName, object);
-  QxApplication* family = hostApplication("vornix");
   QxClass* propInfo = manager->getPropInfoQxC();
   new QxApplication("other", true);  // the host owns it
   const std::pair<const char*, bool> cases[] = {
@@ -133,10 +130,8 @@ TEST_F(ApplicationManagerTest, OnlyARegisteredProductsApplicationIsRemoved) {
     manager->removeProductApplication(name);
     ASSERT_TRUE(ApplicationManager::isInitialized());
     EXPECT_NE(hostApplication(name), nullptr);
-    EXPECT_EQ(hostApplication("vornix"), family);
     EXPECT_EQ(manager->getPropInfoQxC(), propInfo);
     QxInterface* mode = recordOf(schema, "Mode")->getInterface();
-    EXPECT_EQ(mode->getDatabaseClass(), propInfo);
     EXPECT_EQ(hostErrorText([&] { ZLScopedHvArray v(mode->getPropertyValue("Constraint")); }),
               "(no error)");
     ZLScopedHvArray slow(hvCreateString("slow"));
@@ -252,21 +247,6 @@ TEST_F(ApplicationManagerTest, ObjectsAreAddedAndRemovedWithAtMostOneWarning) {
   }
 }
 
-TEST_F(ApplicationManagerTest, AProductWhoseApplicationTheHostDroppedAnswersNull) {
-  ApplicationManager* manager = ApplicationManager::getInstance();
-  manager->addProductApplication(kProductName);
-  QxApplicationManager::removeApplication(manager->getProductApplication(kProductName));
-  EXPECT_EQ(manager->getProductApplication(kProductName), nullptr);
-  std::unique_ptr<TestSchema> schema(new TestSchema("Dev"));
-  EXPECT_FALSE(manager->addProductClass(kProductName, schema.get()));
-  EXPECT_FALSE(manager->isProductClass(kProductName, "Dev"));
-  manager->addProductObject(kProductName, schema->getInterface());
-  manager->removeProductObjects(kProductName, true);
-  EXPECT_NE(manager->getTypeManager(kProductName), nullptr);  // the entry itself is still there
-  manager->removeProductApplication(kProductName);
-  EXPECT_FALSE(ApplicationManager::isInitialized());
-}
-
 using TypePeer = ApplicationTypeManagerTestPeer;
 
 hvArray* names(const std::vector<const char*>& texts) {
@@ -323,12 +303,8 @@ TEST_F(ApplicationTypeManagerTest, EnumerationsNumberByPositionOrByTheGivenValue
   EXPECT_EQ(TypePeer::createNewEnumType(manager, "double", texts, nullptr),
             QxTypeRepository::getType("double"));
   EXPECT_EQ(TypePeer::createNewEnumType(manager, "Level_DevEnumType", texts, nullptr), made);
-  EXPECT_EQ(TypePeer::size(manager), 6u);
   QxTypeRepository::removeTypeServer(&manager);
-}
-
-TEST_F(ApplicationTypeManagerTest, ADisplacedTypeStaysAliveUntilTheManagerGoes) {
-  ApplicationTypeManager manager("prod");
+  // A displaced type stays alive until the manager goes.
   auto* first = new EnumStringType("Twice");
   first->addEnumValue("x", 1);
   TypePeer::addType(manager, first);
@@ -339,7 +315,7 @@ TEST_F(ApplicationTypeManagerTest, ADisplacedTypeStaysAliveUntilTheManagerGoes) 
   // Still usable by whoever holds it (LeakSanitizer proves it is freed later).
   EXPECT_EQ(valueOf(first, "x"), 1);
   TypePeer::addType(manager, nullptr);
-  EXPECT_EQ(TypePeer::size(manager), 1u);
+  EXPECT_EQ(TypePeer::size(manager), 7u);
 }
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -373,48 +349,37 @@ TEST_F(ConstrainedDataTypesTest, TypesAcceptAndRefuseWithTheirIdentifierAndMessa
        "less than or equal to the second value."},
       {"invalidStruct", "Property value must be a PULVRA structure."}};
   QxInterface* object = hoxCreateObject(nullptr, nullptr);
-  auto scalar = [](double x) { return [x] { return hvCreateDoubleScalar(x); }; };
-  auto vec = [](std::initializer_list<double> xs) {
-    return [v = std::vector<double>(xs)] {
-      hvArray* a = hvCreateDoubleMatrix(1, v.size());
-      for (std::size_t i = 0; i < v.size(); ++i) hvGetPr(a)[i] = v[i];
-      return a;
-    };
-  };
-  auto empty = [] { return hvCreateDoubleMatrix(0, 0); };
   const struct {
     const char* type;
-    std::function<hvArray*()> make;
+    hvArray* value;  // taken
     const char* id;  // null: accepted
-  } cases[] = {{"IntPair", vec({-3, -4}), nullptr},
-               {"IntPair", [] { return hvCreateDoubleMatrix(2, 1); }, nullptr},
-               {"IntPair", vec({1}), "pairInt"},
-               {"IntPair", vec({1, 2, 3}), "pairInt"},
-               {"DoublePair", vec({kInf, -kInf}), nullptr},
-               {"DoublePair", vec({1, kNaN}), "pairDbl"},
-               {"DoublePair", vec({kNaN, 1}), "pairDbl"},
-               {"PositiveDoubleRange", vec({1, 1}), nullptr},
-               {"PositiveDoubleRange", vec({1, kInf}), nullptr},
-               {"PositiveDoubleRange", vec({2, 1}), "posRangeDbl"},
-               {"PositiveDoubleRange", vec({0, 1}), "posRangeDbl"},
-               {"PositiveDoubleRange", vec({1, kNaN}), "posRangeDbl"},
-               {"PositiveDoubleRange", vec({kNaN, 1}), "posRangeDbl"},
-               {"PULVRAStructure", empty, nullptr},
-               {"PULVRAStructure", [] { return hvCreateStructMatrix(1, 1, 0, nullptr); }, nullptr},
-               {"PULVRAStructure", [object] { return hvCreateObjectHandle(object); }, nullptr},
-               {"PULVRAStructure", scalar(3), "invalidStruct"},
-               {"PositiveDouble", scalar(1e-300), nullptr},
-               {"PositiveDouble", scalar(kNaN), nullptr},
-               {"PositiveDouble", scalar(0), "posDbl"}};
+  } cases[] = {{"IntPair", row({-3, -4}), nullptr},
+               {"IntPair", hvCreateDoubleMatrix(2, 1), nullptr},
+               {"IntPair", row({1}), "pairInt"},
+               {"IntPair", row({1, 2, 3}), "pairInt"},
+               {"DoublePair", row({kInf, -kInf}), nullptr},
+               {"DoublePair", row({1, kNaN}), "pairDbl"},
+               {"DoublePair", row({kNaN, 1}), "pairDbl"},
+               {"PositiveDoubleRange", row({1, 1}), nullptr},
+               {"PositiveDoubleRange", row({1, kInf}), nullptr},
+               {"PositiveDoubleRange", row({2, 1}), "posRangeDbl"},
+               {"PositiveDoubleRange", row({0, 1}), "posRangeDbl"},
+               {"PositiveDoubleRange", row({1, kNaN}), "posRangeDbl"},
+               {"PositiveDoubleRange", row({kNaN, 1}), "posRangeDbl"},
+               {"PULVRAStructure", hvCreateDoubleMatrix(0, 0), nullptr},
+               {"PULVRAStructure", hvCreateStructMatrix(1, 1, 0, nullptr), nullptr},
+               {"PULVRAStructure", hvCreateObjectHandle(object), nullptr},
+               {"PULVRAStructure", hvCreateDoubleScalar(3), "invalidStruct"},
+               {"PositiveDouble", hvCreateDoubleScalar(1e-300), nullptr},
+               {"PositiveDouble", hvCreateDoubleScalar(kNaN), nullptr},
+               {"PositiveDouble", hvCreateDoubleScalar(0), "posDbl"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.type) + " " + std::to_string(&c - cases));
-    EXPECT_EQ(refusalOf(c.type, c.make()),
+    EXPECT_EQ(refusalOf(c.type, c.value),
               c.id ? "vornix:set:" + std::string(c.id) + "|" + messages.at(c.id) : "");
   }
   object->destroy(QxDatabaseClient::getInternalClient());
-}
-
-TEST_F(ConstrainedDataTypesTest, RegisteringTwiceAddsOnceAndRemovalTakesAllOut) {
+  // Registering twice adds once; removal takes all out.
   EXPECT_EQ(registerConstrainedDataTypes(), 11);
   EXPECT_EQ(registerConstrainedDataTypes(), 0);
   for (bool registered : {true, false}) {
