@@ -151,28 +151,9 @@ TEST_F(PropertyTest, FailingListenerBecomesTheUndoneWarningAndStopsTheRest) {
   EXPECT_EQ(asDouble(q.getValue()), 3);
 }
 
-TEST_F(PropertyTest, CustomGetReplacesTheStoredValueAndAFailureKeepsIt) {
-  enum { kGive, kGeneral, kPointer } mode = kGive;
-  double next = 10, stored = 0;
-  std::unique_ptr<PropInfo> info(record("Gain", "double"));
-  Property p(nullptr, info.get());
-  p.addListener(new FnListener([&stored](void* v) { stored = asDouble(v); }));
-  p.setCustomGetFcn(new FnGet([&]() -> void* {
-    if (mode == kGeneral) throw ZLGeneralException("vornix:test:get", "no %s", "value");
-    if (mode == kPointer) throw new zelutil::ZLException("vornix:test:get", "no value");
-    return new double(next++);
-  }));
-  EXPECT_EQ(asDouble(p.getValue()), 10);
-  EXPECT_EQ(p.getValueAsDouble(), 11);
-  for (auto failing : {kGeneral, kPointer}) {
-    mode = failing;
-    expectHostError([&] { p.getValue(); }, "vornix:test:get", "no value");
-    p.notifyListeners();  // tells the stored value, not a fresh get
-    EXPECT_EQ(stored, 11);
-  }
-}
-
-TEST_F(PropertyTest, NumericReadsTruncateAndClampToTheIntRange) {
+// Numeric reads truncate and clamp to the int range; a custom get replaces the stored value and a
+// failing one keeps it.
+TEST_F(PropertyTest, NumericReadsAndCustomGets) {
   std::unique_ptr<PropInfo> info(record("Gain", "double")), intInfo(record("Count", "int")),
       textInfo(record("Label", "string"));
   Property p(nullptr, info.get()), count(nullptr, intInfo.get()), label(nullptr, textInfo.get());
@@ -195,6 +176,22 @@ TEST_F(PropertyTest, NumericReadsTruncateAndClampToTheIntRange) {
   int gets = 0;  // other storage: 0 without asking the custom get function
   label.setCustomGetFcn(new FnGet([&gets]() -> void* { return ++gets, nullptr; }));
   EXPECT_EQ(label.getValueAsInt() + label.getValueAsDouble() + gets, 0);
+  enum { kGive, kGeneral, kPointer } mode = kGive;
+  double next = 10, stored = 0;
+  p.addListener(new FnListener([&stored](void* v) { stored = asDouble(v); }));
+  p.setCustomGetFcn(new FnGet([&]() -> void* {
+    if (mode == kGeneral) throw ZLGeneralException("vornix:test:get", "no %s", "value");
+    if (mode == kPointer) throw new zelutil::ZLException("vornix:test:get", "no value");
+    return new double(next++);
+  }));
+  EXPECT_EQ(asDouble(p.getValue()), 10);
+  EXPECT_EQ(p.getValueAsDouble(), 11);
+  for (auto failing : {kGeneral, kPointer}) {
+    mode = failing;
+    expectHostError([&] { p.getValue(); }, "vornix:test:get", "no value");
+    p.notifyListeners();  // tells the stored value, not a fresh get
+    EXPECT_EQ(stored, 11);
+  }
 }
 
 TEST_F(PropertyTest, CheckValueAcceptsExactlyTheListedEnumerationValues) {
