@@ -9,6 +9,7 @@
 #include "storage/test_storage_fixtures.h"
 #include "zelobjsys/prop_info_manager.h"
 #include "zelobjsys/property.h"
+#include "zelobjsys/read_only_check_fcn.h"
 
 namespace zelobjsys {
 namespace storagetest {
@@ -173,6 +174,7 @@ TEST_F(PropertyContainerTest, ChecksRunInTheOrderAddedAndANamesakePutsItsBoundsL
 // A rule on the device's own "Running" is in storage_checks.zel; here rules
 // are held by another container than the controlling entry's.
 TEST_F(PropertyContainerTest, ReadOnlyRulesFollowTheControllingProperty) {
+  enumType("PIReadOnlyEnumType", {{"always", 0}, {"never", 1}, {"whileRunning", 2}});
   const int whileRunning = PropInfoManager::getInstance()->getReadOnlyID("whileRunning");
   ASSERT_GE(whileRunning, 0);
   enumType("RunningState", {{"off", 0}, {"on", 1}});
@@ -198,6 +200,23 @@ TEST_F(PropertyContainerTest, ReadOnlyRulesFollowTheControllingProperty) {
   c.setPropValue("Running", c.getEnumID("Running", "off"), true);
   other.setPropValue("RecordMode", &one, true);
   EXPECT_EQ(other.getPropValueAsDouble("RecordMode"), 1);
+  // A rule of its own: the text matches exactly, a controlling property that is no enumeration or
+  // none never refuses, and the controlling property's get function is what the rule reads.
+  Property& running = *c.getProperty("Running");
+  ReadOnlyCheckFcn whileOn(&running, "on"), whileOnUpper(&running, "On");
+  ReadOnlyCheckFcn notEnumerated(c.getProperty("Gain"), "on"), noControl(nullptr, nullptr);
+  auto refused = [&](ReadOnlyCheckFcn& rule) {
+    return !thrown([&] { rule.check(nullptr, recordMode, &one); }).empty();
+  };
+  const int32_t unnamed = 99;
+  running.setValue(&unnamed, false);
+  EXPECT_FALSE(refused(whileOn));
+  running.setValue(c.getEnumID("Running", "on"), false);
+  EXPECT_TRUE(refused(whileOn));
+  EXPECT_FALSE(refused(whileOnUpper) || refused(notEnumerated) || refused(noControl));
+  running.setValue(c.getEnumID("Running", "off"), false);
+  running.setCustomGetFcn(new FnGet([] { return new int32_t(1); }));
+  EXPECT_TRUE(refused(whileOn));
   // It follows a namesake of the controlling entry and never reads one that is gone.
   enum Change { kRemoved, kNamesake, kObjectDestroyed };
   for (Change change : {kRemoved, kNamesake, kObjectDestroyed}) {
@@ -286,7 +305,7 @@ TEST_F(PropertyContainerTest, EveryNameIsFoundExactlyAsTheIndexGrowsAndShrinks) 
     const std::string n = names[k];
     cls_->addProperty(record(n.c_str(), "double", one));
     if (n[0] != 'p') continue;
-    cls_->addProperty(new HostOnlyDescriptor("H" + n));
+    for (const char* tag : {"H", "h"}) cls_->addProperty(new HostOnlyDescriptor(tag + n));
     cls_->addProperty(record<InstancePropInfo>(("I" + n).c_str(), "double"));
     names.push_back("I" + n);
   }

@@ -12,7 +12,6 @@
 
 #include "storage/test_storage_fixtures.h"
 #include "zelobjsys/bounded_constraint_check.h"
-#include "zelobjsys/read_only_check_fcn.h"
 
 namespace zelobjsys {
 namespace storagetest {
@@ -280,33 +279,6 @@ TEST_F(CheckFcnsTest, BoundedCheckTestsEveryElementAndOnlyWithTwoBounds) {
     EXPECT_EQ(hostErrorText([&] { check.checkAndRaise(nullptr, c.info, c.value); }),
               *c.id ? refusal : "(no error)");
   }
-}
-
-// The refusal and its message on a real device are in storage_checks.zel.
-TEST_F(CheckFcnsTest, ReadOnlyRuleRefusesWhileTheControllingNameMatchesExactly) {
-  enumType("RunningState", {{"off", 0}, {"on", 1}});
-  std::unique_ptr<PropInfo> runningInfo(record("Running", "RunningState")),
-      recordMode(record("RecordMode", "double")), gainInfo(record("Gain", "double"));
-  Property running(nullptr, runningInfo.get()), gain(nullptr, gainInfo.get());
-  ReadOnlyCheckFcn whileOn(&running, "on"), whileOnUpper(&running, "On");
-  ReadOnlyCheckFcn notEnumerated(&gain, "on"), noControl(nullptr, nullptr);
-  const double any = 1;
-  auto refused = [&](ReadOnlyCheckFcn& rule) {
-    return !thrown([&] { rule.check(nullptr, recordMode.get(), &any); }).empty();
-  };
-  EXPECT_FALSE(refused(whileOn));  // no value yet
-  for (int32_t state : {1, 0, 99}) {
-    SCOPED_TRACE(state);
-    running.setValue(&state, false);
-    EXPECT_EQ(refused(whileOn), state == 1);
-    EXPECT_FALSE(refused(whileOnUpper));
-  }
-  gain.setValue(&any, false);
-  EXPECT_FALSE(refused(notEnumerated));
-  EXPECT_FALSE(refused(noControl));
-  // The rule reads the controlling property's get function, not the value stored last ("off").
-  running.setCustomGetFcn(new FnGet([] { return new int32_t(1); }));
-  EXPECT_TRUE(refused(whileOn));
 }
 
 using InstancePropInfoTest = StorageTest;

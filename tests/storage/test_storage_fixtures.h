@@ -118,9 +118,6 @@ class StorageTest : public ::testing::Test {
     app_ = new QxApplication("storagetest", true);  // the host owns it
     cls_ = new DeviceClass("Device");
     app_->addLocalClass(cls_);
-    if (QxTypeRepository::getType("PIReadOnlyEnumType") == nullptr) {
-      enumType("PIReadOnlyEnumType", {{"always", 0}, {"never", 1}, {"whileRunning", 2}});
-    }
   }
   void TearDown() override {
     QxApplicationManager::shutdown();
