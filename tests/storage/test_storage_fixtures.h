@@ -5,13 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <memory>
-#include <string>
-#include <vector>
 
-#include "common/host_errors.h"
 #include "common/hv_values.h"
-#include "common/test_records.h"
+#include "common/test_product.h"
 #include "zelhost/objects/qx_application.h"
 #include "zelhost/objects/qx_class.h"
 #include "zelhost/services/exceptions.h"
@@ -20,9 +16,7 @@
 #include "zelhost/types/data_type.h"
 #include "zelobjsys/custom_fcns.h"
 #include "zelobjsys/i_prop_check_fcn.h"
-#include "zelobjsys/instance_prop_info.h"
 #include "zelobjsys/kti_prop_set_listener.h"
-#include "zelobjsys/property_container.h"
 
 namespace zelobjsys {
 
@@ -35,33 +29,21 @@ struct PropertyContainerTestPeer {
 
 namespace storagetest {
 
+using testproduct::containerOf;
+template <class Base = PropInfo>
+using ContainerRecord = testproduct::DeviceRecord<Base>;
+
+// A device class whose objects' own part holds their container.
 class DeviceClass : public QxClass {
  public:
   explicit DeviceClass(const char* name) { setName(name); }
-  void* createClassSpecificObject(QxInterface* o) override { return new PropertyContainer(o); }
+  void* createClassSpecificObject(QxInterface* o) override {
+    return new testproduct::TestDevice(o);
+  }
   bool isHandleClass() const override { return true; }
   bool isAbstractClass() const override { return false; }
   void releaseObjectPart(QxInterface* object) override {
-    delete static_cast<PropertyContainer*>(object->getObject());
-  }
-};
-
-inline PropertyContainer* containerOf(QxInterface* o) {
-  const bool ours = o != nullptr && dynamic_cast<DeviceClass*>(o->getDatabaseClass()) != nullptr;
-  return ours ? static_cast<PropertyContainer*>(o->getObject()) : nullptr;
-}
-
-// A product record that keeps its values where products do: in the object's container.
-template <class Base = PropInfo>
-class ContainerRecord : public Base {
- public:
-  explicit ContainerRecord(const char* name) { this->setName(name); }
-  void* getValue(QxDatabaseClient*, QxInterface* object) override {
-    PropertyContainer* c = containerOf(object);
-    return c != nullptr ? c->getPropValue(this->getName()) : nullptr;
-  }
-  void setValue(QxDatabaseClient*, QxInterface* object, const void* value) override {
-    if (PropertyContainer* c = containerOf(object)) c->setPropValue(this->getName(), value, true);
+    delete static_cast<testproduct::TestDevice*>(object->getObject());
   }
 };
 
