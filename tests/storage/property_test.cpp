@@ -61,7 +61,7 @@ TEST_F(PropertyTest, ScalarsSetOverTheHeldValueReadBackAsCopies) {
   }
 }
 
-TEST_F(PropertyTest, RefusedSetsStoreNothingTellNobodyAndStillClearTheFlag) {
+TEST_F(PropertyTest, RefusedSetsStoreNothingTellNobodyAndFailingListenersWarn) {
   enum Fail { kNone, kCheck, kSetGeneral, kSetPointer } fail = kNone;
   int sets = 0, laterChecks = 0, told = 0;
   std::unique_ptr<PropInfo> info(record("Gain", "double"));
@@ -112,10 +112,7 @@ TEST_F(PropertyTest, RefusedSetsStoreNothingTellNobodyAndStillClearTheFlag) {
                   "Loose: The property has no data type to store a value with.");
   EXPECT_EQ(loose.getValue(), nullptr);
   EXPECT_FALSE(loose.isIgnoreUntilSet());
-}
-
-TEST_F(PropertyTest, FailingListenerBecomesTheUndoneWarningAndStopsTheRest) {
-  std::unique_ptr<PropInfo> info(record("Gain", "double"));
+  // A listener's failure during a set becomes the "not undone" warning and stops the rest.
   double first = 1, second = 3;
   for (bool byPointer : {false, true}) {
     SCOPED_TRACE(byPointer);
@@ -137,9 +134,9 @@ TEST_F(PropertyTest, FailingListenerBecomesTheUndoneWarningAndStopsTheRest) {
                       "An error occurred after the property value was updated. SET could not be "
                       "undone.\nlistener broke"));
   }
-  Property p(nullptr, info.get());  // outside a set the listener's error reaches the caller
-  p.addListener(new FnListener([](void*) { throw ZLGeneralException("vornix:test:x", "x"); }));
-  EXPECT_THROW(p.notifyListeners(), ZLGeneralException);
+  Property r(nullptr, info.get());  // outside a set the listener's error reaches the caller
+  r.addListener(new FnListener([](void*) { throw ZLGeneralException("vornix:test:x", "x"); }));
+  EXPECT_THROW(r.notifyListeners(), ZLGeneralException);
   // Another kind passes on from a set; the previous value is still freed (the sanitizer checks).
   Property q(nullptr, info.get());
   q.setValue(&first, true);
@@ -191,7 +188,7 @@ TEST_F(PropertyTest, NumericReadsAndCustomGets) {
   }
 }
 
-TEST_F(PropertyTest, CheckValueAcceptsExactlyTheListedEnumerationValues) {
+TEST_F(PropertyTest, CheckValueAcceptsTheListedEnumerationValuesAndListenersAreTold) {
   enumType("PropertyTestMode", {{"auto", 1}, {"Manual", 2}, {"Off", 5}});
   std::unique_ptr<PropInfo> info(record("Mode", "PropertyTestMode"));
   Property p(nullptr, info.get());
@@ -203,17 +200,15 @@ TEST_F(PropertyTest, CheckValueAcceptsExactlyTheListedEnumerationValues) {
                   : "vornix:set:invalidEnumValue|The value provided is not a valid property "
                     "enumeration.");
   }
-  int32_t three = 3;
-  EXPECT_NO_THROW(p.checkValue(&three, false));
+  int32_t unlisted = 3;
+  EXPECT_NO_THROW(p.checkValue(&unlisted, false));
   EXPECT_THROW(p.checkValue(nullptr, true), ZLGeneralException);
-  p.setValue(&three, true);  // the set makes no enumeration test
+  p.setValue(&unlisted, true);  // the set makes no enumeration test
   EXPECT_EQ(p.getValueAsInt(), 3);
   // A check's refusal reaches the caller unchanged, before the enumeration.
   p.addCheckFcn(new FnCheck([](const void*) { throw ZLGeneralException("vornix:test:c", "c"); }));
-  EXPECT_EQ(thrown([&] { p.checkValue(&three, true); }), "vornix:test:c|c");
-}
-
-TEST_F(PropertyTest, ListenersAreToldInOrderAndSwappedListsGoWithTheirNewEntry) {
+  EXPECT_EQ(thrown([&] { p.checkValue(&unlisted, true); }), "vornix:test:c|c");
+  // Listeners are told in order; swapped lists go with their new entry.
   std::unique_ptr<PropInfo> gainInfo(record("Gain", "double")), offInfo(record("Offset", "double"));
   Property gain(nullptr, gainInfo.get()), offset(nullptr, offInfo.get());
   std::vector<std::string> log;
