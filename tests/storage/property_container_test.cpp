@@ -305,9 +305,6 @@ TEST_F(PropertyContainerTest, EveryNameIsFoundExactlyAsTheIndexGrowsAndShrinks) 
   PropertyContainer& c = *containerOf(newDevice());
   for (std::size_t k = 0; k < classRecords; ++k)
     EXPECT_FALSE(c.getPropInfo(("H" + names[k]).c_str()));
-  const double seven = 7;
-  c.setPropValue("p40", &seven, true);
-  EXPECT_EQ(c.getPropValueAsDouble("p40"), 7);
   for (int i = 0; i < 40; ++i) {
     names.push_back("Extra" + std::to_string(i));
     PropertyContainerTestPeer::addInstanceProperty(
