@@ -4,17 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <functional>
-#include <initializer_list>
-#include <memory>
-#include <string>
-#include <utility>
-#include <vector>
 
-#include "common/host_errors.h"
 #include "common/hv_values.h"
-#include "common/test_records.h"
+#include "common/test_product.h"
 #include "zelhost/objects/qx_application.h"
 #include "zelhost/objects/qx_class.h"
 #include "zelhost/services/exceptions.h"
@@ -23,9 +16,7 @@
 #include "zelhost/types/data_type.h"
 #include "zelobjsys/custom_fcns.h"
 #include "zelobjsys/i_prop_check_fcn.h"
-#include "zelobjsys/instance_prop_info.h"
 #include "zelobjsys/kti_prop_set_listener.h"
-#include "zelobjsys/property_container.h"
 
 namespace zelobjsys {
 
@@ -35,58 +26,25 @@ struct PropertyContainerTestPeer {
     c.addInstanceProperty(info);
   }
 };
-struct InstancePropInfoTestPeer {
-  static bool isEnumValue(const InstancePropInfo& r, const char* name) {
-    return r.isEnumValue(name);
-  }
-};
 
 namespace storagetest {
 
-// A device class whose objects' own part is their container.
+using testproduct::containerOf;
+template <class Base = PropInfo>
+using ContainerRecord = testproduct::DeviceRecord<Base>;
+
+// A device class whose objects' own part holds their container.
 class DeviceClass : public QxClass {
  public:
   explicit DeviceClass(const char* name) { setName(name); }
-  void* createClassSpecificObject(QxInterface* o) override { return new PropertyContainer(o); }
+  void* createClassSpecificObject(QxInterface* o) override {
+    return new testproduct::TestDevice(o);
+  }
   bool isHandleClass() const override { return true; }
   bool isAbstractClass() const override { return false; }
   void releaseObjectPart(QxInterface* object) override {
-    delete static_cast<PropertyContainer*>(object->getObject());
+    delete static_cast<testproduct::TestDevice*>(object->getObject());
   }
-};
-
-inline PropertyContainer* containerOf(QxInterface* object) {
-  if (object == nullptr || dynamic_cast<DeviceClass*>(object->getDatabaseClass()) == nullptr) {
-    return nullptr;
-  }
-  return static_cast<PropertyContainer*>(object->getObject());
-}
-
-// A product record that keeps its values where products do: in the object's
-// container.
-template <class Base = PropInfo>
-class ContainerRecord : public Base {
- public:
-  explicit ContainerRecord(const char* name) { this->setName(name); }
-  void* getValue(QxDatabaseClient*, QxInterface* object) override {
-    PropertyContainer* c = containerOf(object);
-    return c != nullptr ? c->getPropValue(this->getName()) : nullptr;
-  }
-  void setValue(QxDatabaseClient*, QxInterface* object, const void* value) override {
-    if (PropertyContainer* c = containerOf(object)) c->setPropValue(this->getName(), value, true);
-  }
-};
-
-// Logs "tag:name=value" of every set (the value as double, -1 for none).
-struct LoggingListener : KTIPropSetListener {
-  LoggingListener(std::vector<std::string>* log, std::string tag) : log(log), tag(std::move(tag)) {}
-  void propertySet(const KTIPropInfo* info, void* v) override {
-    char shown[32];
-    std::snprintf(shown, sizeof shown, "%g", v != nullptr ? *static_cast<double*>(v) : -1);
-    log->push_back(tag + ":" + info->getPropertyName() + "=" + shown);
-  }
-  std::vector<std::string>* log;
-  std::string tag;
 };
 
 // Test doubles whose behaviour a test supplies as a function.
@@ -111,14 +69,23 @@ struct FnListener : KTIPropSetListener {
   std::function<void(void*)> fn;
 };
 
-// The identifier of the ZLGeneralException that fn throws ("" for none); its
-// message goes to *message.
-inline std::string thrownId(const std::function<void()>& fn, std::string* message = nullptr) {
+// Logs "tag:name=value" of every set of a whole-numbered double (-1 for none).
+struct LoggingListener : KTIPropSetListener {
+  LoggingListener(std::vector<std::string>* log, std::string tag) : log(log), tag(std::move(tag)) {}
+  void propertySet(const KTIPropInfo* info, void* v) override {
+    const int shown = v != nullptr ? static_cast<int>(*static_cast<double*>(v)) : -1;
+    log->push_back(tag + ":" + info->getPropertyName() + "=" + std::to_string(shown));
+  }
+  std::vector<std::string>* log;
+  std::string tag;
+};
+
+// "id|message" of the ZLGeneralException that fn throws, "" for none.
+inline std::string thrown(const std::function<void()>& fn) {
   try {
     fn();
   } catch (const ZLGeneralException& e) {
-    if (message != nullptr) *message = e.getMessage();
-    return e.getID();
+    return std::string(e.getID()) + "|" + e.getMessage();
   }
   return "";
 }
@@ -133,33 +100,25 @@ class StorageTest : public ::testing::Test {
     app_ = new QxApplication("storagetest", true);  // the host owns it
     cls_ = new DeviceClass("Device");
     app_->addLocalClass(cls_);
-    if (QxTypeRepository::getType("PIReadOnlyEnumType") == nullptr) {
-      enumType("PIReadOnlyEnumType", {{"always", 0}, {"never", 1}, {"whileRunning", 2}});
-    }
   }
-
   void TearDown() override {
     QxApplicationManager::shutdown();
     for (auto& type : types_) QxTypeRepository::removeType(type.get());
     types_.clear();
   }
-
   template <class T>  // registered until the end of the test
   T* keepType(T* type) {
     types_.emplace_back(type);
     QxTypeRepository::addType(type);
     return type;
   }
-
   EnumStringType* enumType(const char* name,
                            std::initializer_list<std::pair<const char*, int>> values) {
     auto* type = keepType(new EnumStringType(name));
     for (const auto& v : values) type->addEnumValue(v.first, v.second);
     return type;
   }
-
-  // A record completed as the factory completes it, with an optional default
-  // and bounds (which make it "bounded").
+  // A record completed as the factory completes it; bounds make it "bounded".
   template <class Base = PropInfo>
   ContainerRecord<Base>* record(const char* name, const char* typeName,
                                 const hvArray* defaultValue = nullptr,
@@ -172,12 +131,10 @@ class StorageTest : public ::testing::Test {
     PropInfoTestPeer::initQxValuesBeforeAdd(*r, typeName);
     return r;
   }
-
   QxInterface* newDevice() {
     return cls_->createObject(QxDatabaseClient::getInternalClient(),
                               app_->getDefaultDatabase()->getRootObject(), nullptr, 0, nullptr);
   }
-
   static void expectHostError(const std::function<void()>& fn, const std::string& id,
                               const std::string& message) {
     EXPECT_EQ(hostErrorText(fn), id + "|" + message);
@@ -186,7 +143,6 @@ class StorageTest : public ::testing::Test {
   QxApplication* app_ = nullptr;
   DeviceClass* cls_ = nullptr;
   MessageCapture sinks_;
-  std::vector<Message>& warnings_ = sinks_.warnings;
 
  private:
   std::vector<std::unique_ptr<QxDataType>> types_;
