@@ -1,5 +1,5 @@
-// Tests of the user's property get and set road: conversions, checks, access, errors and the
-// class's filter.
+// Tests of the user's property get and set road: what the class's filter and the descriptor see,
+// and the hooks. The identifiers and messages of refusals: tests/shell/host_objects.zel.
 #include <memory>
 #include <string>
 
@@ -8,18 +8,10 @@
 namespace hosttest {
 namespace {
 
-// An exception that counts how many of its kind are alive.
-class CountedException : public GenericException {
- public:
-  static int& live() {
-    static int n = 0;
-    return n;
-  }
-  explicit CountedException(const char* text) : GenericException(text) { ++live(); }
-  ~CountedException() override { --live(); }
+// A descriptor whose set throws an exception that counts how many of its kind are alive.
+struct CountedException : GenericException, Counted<CountedException> {
+  using GenericException::GenericException;
 };
-
-// A descriptor whose value operations throw what the test says.
 class ThrowingPropInfo : public MapPropInfo {
  public:
   ThrowingPropInfo() : MapPropInfo("Broken", "double") { setAccess(kAccessExternalSet, true); }
@@ -32,9 +24,8 @@ class ThrowingPropInfo : public MapPropInfo {
 class NonNegative : public QxOverrideType {
  public:
   Exception* checkValue(const void* value) const override {
-    if (*static_cast<const double*>(value) < 0)
-      return new ErrorIdException("test:negative", "Value must not be negative.");
-    return nullptr;
+    if (*static_cast<const double*>(value) >= 0) return nullptr;
+    return new ErrorIdException("test:negative", "Value must not be negative.");
   }
 };
 
@@ -44,59 +35,40 @@ class PropertyAccessTest : public HostTest {
     QxApplication* app = makeApp("access");
     cls = addClass(app, "meter");
     range = addProp(cls, "Range");
-    range->setAccess(kAccessExternalSet, true);
     label = addProp(cls, "Label", "string");
-    label->setAccess(kAccessExternalSet, true);
     readOnly = addProp(cls, "Status");
     hidden = addProp(cls, "Secret");
-    hidden->setAccess(kAccessExternalGet, false);
-    hidden->setAccess(kAccessExternalSet, true);
     untyped = addProp(cls, "Untyped");
-    untyped->setDataType(nullptr);
-    untyped->setAccess(kAccessExternalSet, true);
     positive = addProp(cls, "Level");
+    for (MapPropInfo* p : {range, label, hidden, untyped, positive})
+      p->setAccess(kAccessExternalSet, true);
+    hidden->setAccess(kAccessExternalGet, false);
+    untyped->setDataType(nullptr);
     positive->setDataType(checker.createDataType("NonNegativeDouble", "double"));
-    positive->setAccess(kAccessExternalSet, true);
     addProp(cls, "RangeMax");
-    obj =
-        cls->createObject(nullptr, app->getDefaultDatabase()->getRootObject(), nullptr, 0, nullptr);
+    obj = cls->createObject(nullptr, nullptr, nullptr, 0, nullptr);
+  }
+  ::testing::AssertionResult setFails(QxInterface* o, const char* name, const hvArray* value,
+                                      const std::string& id, const std::string& message = "") {
+    return ThrowsHostError([&] { o->setPropertyValue(name, value); }, id, message);
   }
   NonNegative checker;  // outlives the host objects (shut down in TearDown)
   TestClass* cls = nullptr;
-  MapPropInfo *range = nullptr, *label = nullptr, *readOnly = nullptr, *hidden = nullptr,
-              *untyped = nullptr, *positive = nullptr;
+  MapPropInfo *range, *label, *readOnly, *hidden, *untyped, *positive;
   QxInterface* obj = nullptr;
+  ZLScopedHvArray num{hvCreateDoubleScalar(1)};
 };
 
-TEST_F(PropertyAccessTest, SetThenGetConvertsBothWays) {
-  ZLScopedHvArray five(hvCreateDoubleScalar(5));
-  obj->setPropertyValue("range", five);  // case-insensitive
-  ZLScopedHvArray back(obj->getPropertyValue("Range"));
-  EXPECT_TRUE(hvIsEqual(back, five));
-  ZLScopedHvArray text(hvCreateString("volts"));
+TEST_F(PropertyAccessTest, ErrorsAndOnlyErrorsPassTheFilterWithTheDescriptorFound) {
+  ZLScopedHvArray neg(hvCreateDoubleScalar(-1)), text(hvCreateString("volts"));
   std::unique_ptr<QxInterface> ref(obj->getReference());
-  ref->setPropertyValue("Label", text);  // through a reference handle
-  ZLScopedHvArray got(obj->getPropertyValue("lab"));
-  EXPECT_EQ(zelhox::fcns::getString(got), "volts");
+  ref->setPropertyValue("Label", text);
+  EXPECT_EQ(zelhox::fcns::getString(ZLScopedHvArray(obj->getPropertyValue("lab"))), "volts");
   EXPECT_EQ(cls->filtered, 0);
-}
-
-TEST_F(PropertyAccessTest, ErrorsCarryIdentifiersAndPassTheFilter) {
-  ZLScopedHvArray num(hvCreateDoubleScalar(1));
-  ZLScopedHvArray neg(hvCreateDoubleScalar(-1));
-  ZLScopedHvArray text(hvCreateString("x"));
-  struct Case {
-    const char* name;
-    const hvArray* value;
-    std::string id;
-    std::string message;
-    QxPropInfo* prop;
-  } cases[] = {
-      {"Nope", num, "InvalidProperty", "There is no property named 'Nope' for class 'meter'.",
-       nullptr},
+  const std::tuple<const char*, const hvArray*, const char*, const char*, QxPropInfo*> cases[] = {
+      {"Nope", num, "InvalidProperty", "named 'Nope' for class 'meter'.", nullptr},
       {"Rang", num, "AmbiguousProperty", "'Range', 'RangeMax'", nullptr},
-      {"Status", num, "SetDenied", "Changing the 'Status' property of meter is not allowed.",
-       readOnly},
+      {"Status", num, "SetDenied", "'Status' property of meter is not allowed.", readOnly},
       {"Range", text, "PULVRA:class:notNumericScalar", "", range},
       {"Label", num, "PULVRA:class:notString", "", label},
       {"Level", neg, "test:negative", "Value must not be negative.", positive},
@@ -104,59 +76,49 @@ TEST_F(PropertyAccessTest, ErrorsCarryIdentifiersAndPassTheFilter) {
       {"Range", nullptr, "PULVRA:class:notNumericScalar", "", range},
       {nullptr, num, "InvalidProperty", "There is no property named ''", nullptr},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name ? c.name : "(null)");
+  for (const auto& [name, value, id, message, prop] : cases) {
+    SCOPED_TRACE(name ? name : "(null)");
     int before = cls->filtered;
-    EXPECT_TRUE(SetFails(obj, c.name, c.value, c.id, c.message));
+    EXPECT_TRUE(setFails(obj, name, value, id, message));
     EXPECT_EQ(cls->filtered, before + 1);
-    EXPECT_EQ(cls->lastFilteredProp, c.prop);
+    EXPECT_EQ(cls->lastFilteredProp, prop);
   }
-  // Refused values never reach the descriptor.
-  EXPECT_EQ(positive->sets, 0);
-  EXPECT_EQ(range->sets, 0);
-}
-
-TEST_F(PropertyAccessTest, GetErrorsPassTheFilterToo) {
+  EXPECT_EQ(positive->sets + range->sets, 0);  // refused values never reach the descriptor
   EXPECT_TRUE(ThrowsHostError([&] { hvDestroyArray(obj->getPropertyValue("Secret")); },
                               "InvalidProperty", "cannot be read"));
   EXPECT_TRUE(ThrowsHostError([&] { hvDestroyArray(obj->getPropertyValue("Untyped")); },
                               "PULVRA:property:noDataType"));
-  EXPECT_EQ(cls->filtered, 2);
-  std::unique_ptr<QxInterface> ref(obj->getReference());
+  EXPECT_EQ(cls->filtered, 11);
   obj->destroy(nullptr);
   EXPECT_TRUE(ThrowsHostError([&] { hvDestroyArray(ref->getPropertyValue("Range")); },
                               "PULVRA:object:deleted", "Invalid or deleted object."));
-  ZLScopedHvArray num(hvCreateDoubleScalar(1));
-  EXPECT_TRUE(SetFails(ref.get(), "Range", num, "PULVRA:object:deleted"));
+  EXPECT_TRUE(setFails(ref.get(), "Range", num, "PULVRA:object:deleted"));
 }
 
 TEST_F(PropertyAccessTest, FilterReplacementIsThrownAndTheOriginalDeleted) {
   auto* broken = new ThrowingPropInfo;
   obj->addInstanceProperty(broken);
-  ZLScopedHvArray num(hvCreateDoubleScalar(1));
   QxInterface* seenObject = nullptr;
   std::string seenName;
   cls->filter = [&](Exception* e, QxInterface* o, QxPropInfo* p, const char* name) -> Exception* {
     seenObject = o;
     seenName = name;
     EXPECT_EQ(p, broken);
-    EXPECT_EQ(CountedException::live(), 1);
+    EXPECT_EQ(CountedException::live, 1);
     return new ErrorIdException("test:replaced", std::string("wrapped: ") + e->getMessage());
   };
   std::unique_ptr<QxInterface> ref(obj->getReference());
-  EXPECT_TRUE(SetFails(ref.get(), "broken", num, "test:replaced", "wrapped: broken set"));
-  EXPECT_EQ(CountedException::live(), 0);
+  EXPECT_TRUE(setFails(ref.get(), "broken", num, "test:replaced", "wrapped: broken set"));
   EXPECT_EQ(seenObject, obj);
+  EXPECT_EQ(CountedException::live, 0);
   EXPECT_EQ(seenName, "broken");
-  // A filter that keeps the exception: the same one reaches the caller.
-  cls->filter = [](Exception* e, QxInterface*, QxPropInfo*, const char*) { return e; };
-  EXPECT_TRUE(SetFails(obj, "Broken", num, "Generic", "broken set"));
-  EXPECT_EQ(CountedException::live(), 0);
-  // A filter that answers nothing is taken as keeping it.
-  cls->filter = [](Exception*, QxInterface*, QxPropInfo*, const char*) -> Exception* {
-    return nullptr;
-  };
-  EXPECT_TRUE(SetFails(obj, "Broken", num, "Generic", "broken set"));
+  // A filter that keeps the exception, or answers nothing: the same one reaches the caller.
+  for (Exception* (*keep)(Exception*) :
+       {+[](Exception* e) { return e; }, +[](Exception*) -> Exception* { return nullptr; }}) {
+    cls->filter = [keep](Exception* e, QxInterface*, QxPropInfo*, const char*) { return keep(e); };
+    EXPECT_TRUE(setFails(obj, "Broken", num, "Generic", "broken set"));
+    EXPECT_EQ(CountedException::live, 0);
+  }
 }
 
 TEST_F(PropertyAccessTest, HooksRunAroundTheValueOperations) {
@@ -166,14 +128,12 @@ TEST_F(PropertyAccessTest, HooksRunAroundTheValueOperations) {
       [](QxInterface*, hvArray* v) { return hvCreateDoubleScalar(hvGetScalar(v) + 1); });
   ZLScopedHvArray three(hvCreateDoubleScalar(3));
   obj->setPropertyValue("Range", three);
-  ZLScopedHvArray got(obj->getPropertyValue("Range"));
-  EXPECT_EQ(hvGetScalar(got), 7);
+  EXPECT_EQ(hvGetScalar(ZLScopedHvArray(obj->getPropertyValue("Range"))), 7);
   // A hook that changes nothing answers null.
   range->setSetFunction([](QxInterface*, const hvArray*) -> hvArray* { return nullptr; });
   obj->setPropertyValue("Range", three);
   range->setGetFunction(nullptr);
-  ZLScopedHvArray plain(obj->getPropertyValue("Range"));
-  EXPECT_EQ(hvGetScalar(plain), 3);
+  EXPECT_EQ(hvGetScalar(ZLScopedHvArray(obj->getPropertyValue("Range"))), 3);
 }
 
 }  // namespace

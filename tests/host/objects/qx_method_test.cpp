@@ -1,6 +1,5 @@
 // Tests of host methods: dispatch by argument kinds, conversions, returns, errors and superclass
 // methods.
-#include <cstring>
 #include <memory>
 #include <string>
 
@@ -9,8 +8,7 @@
 namespace hosttest {
 namespace {
 
-// Records which signature was chosen and what arrived; returns a text
-// naming the signature and the arguments.
+// Names the chosen signature and the arguments that arrived, as its result and in `last`.
 class DescribeMI : public QxMethodInfo {
  public:
   DescribeMI() {
@@ -23,24 +21,22 @@ class DescribeMI : public QxMethodInfo {
   }
   void invokeMethod(const QxMethodSignature* signature, int* nReturned, void** returned, int nArgs,
                     void** args) override {
-    std::string text = "sig" + std::to_string(indexOf(signature));
+    last = "sig";
+    for (int i = 0; i < getNumberOfSignatures(); ++i)
+      if (getMethodSignature(i) == signature) last += std::to_string(i);
     for (int i = 0; i < nArgs; ++i) {
-      std::string type = signature->getArgumentTypeName(i);
-      if (type == "handle") text += args[i] == lastObject ? " obj" : " other";
-      if (type == "string") text += std::string(" ") + static_cast<const char*>(args[i]);
-      if (type == "double") text += " " + std::to_string(*static_cast<double*>(args[i]));
-      if (type == "PULVRA array") text += " array";
-      if (type == "bool") text += *static_cast<bool*>(args[i]) ? " true" : " false";
+      const std::string type = signature->getArgumentTypeName(i);
+      if (type == "handle") last += args[i] == lastObject ? " obj" : " other";
+      if (type == "string") last += std::string(" ") + static_cast<const char*>(args[i]);
+      if (type == "double") last += " " + std::to_string(*static_cast<double*>(args[i]));
+      if (type == "PULVRA array") last += " array";
+      if (type == "bool") last += *static_cast<bool*>(args[i]) ? " true" : " false";
     }
-    last = text;
     if (fail) throw new ErrorIdException("test:method", "method failed");
-    if (signature->getNumberOfReturnTypes() == 0) {
-      *nReturned = 0;
-      return;
-    }
-    *nReturned = 1;
-    ZLScopedHvArray value(hvCreateString(text.c_str()));
-    returned[0] = signature->getReturnType(0)->getPulvraConversion()->fromPulvra(value);
+    *nReturned = signature->getNumberOfReturnTypes();
+    ZLScopedHvArray value(hvCreateString(last.c_str()));
+    if (*nReturned)
+      returned[0] = signature->getReturnType(0)->getPulvraConversion()->fromPulvra(value);
   }
   std::string last;
   QxInterface* lastObject = nullptr;
@@ -53,12 +49,6 @@ class DescribeMI : public QxMethodInfo {
     if (*ret) sig->addReturnType(ret);
     addMethodSignature(sig.release());
   }
-  int indexOf(const QxMethodSignature* s) const {
-    for (int i = 0; i < getNumberOfSignatures(); ++i) {
-      if (getMethodSignature(i) == s) return i;
-    }
-    return -1;
-  }
 };
 
 class QxMethodTest : public HostTest {
@@ -66,27 +56,20 @@ class QxMethodTest : public HostTest {
   void SetUp() override {
     QxApplication* app = makeApp("methods");
     base = addClass(app, "base");
-    method = new DescribeMI;
-    base->addMethod(method);
+    base->addMethod(method = new DescribeMI);
     cls = addClass(app, "derived");
     cls->setSuperClass(base);
-    obj = cls->createObject(nullptr, nullptr, nullptr, 0, nullptr);
-    method->lastObject = obj;
+    method->lastObject = obj = cls->createObject(nullptr, nullptr, nullptr, 0, nullptr);
   }
-  // Calls "describe" and returns its text result ("" for none).
-  std::string call(std::initializer_list<hvArray*> args) {
+  // Calls "describe" with the arguments (which it frees) and returns its text result.
+  std::string call(const std::vector<hvArray*>& args, const char* name = "describe") {
     std::vector<std::unique_ptr<hvArray, void (*)(hvArray*)>> owned;
-    std::vector<const hvArray*> raw;
-    for (hvArray* a : args) {
-      owned.emplace_back(a, hvDestroyArray);
-      raw.push_back(a);
-    }
-    ZLScopedHvArray result(
-        hoxInvokeMethod(cls, "describe", static_cast<int>(raw.size()), raw.data()));
-    return result.get() ? zelhox::fcns::getString(result) : "";
+    for (hvArray* a : args) owned.emplace_back(a, hvDestroyArray);
+    std::vector<const hvArray*> raw(args.begin(), args.end());
+    ZLScopedHvArray result(hoxInvokeMethod(cls, name, static_cast<int>(raw.size()), raw.data()));
+    return result.get() ? zelhox::fcns::getString(result) : "(none)";
   }
-  TestClass* base = nullptr;
-  TestClass* cls = nullptr;
+  TestClass *base = nullptr, *cls = nullptr;
   DescribeMI* method = nullptr;
   QxInterface* obj = nullptr;
 };
@@ -94,37 +77,33 @@ class QxMethodTest : public HostTest {
 TEST_F(QxMethodTest, TheFirstFittingSignatureIsChosen) {
   EXPECT_EQ(cls->getMethod("describe"), method);
   EXPECT_EQ(method->getClass(), base);
-  EXPECT_EQ(call({hvCreateObjectHandle(obj)}), "sig0 obj");
-  EXPECT_EQ(call({hvCreateObjectHandle(obj), hvCreateString("all")}), "sig1 obj all");
-  EXPECT_EQ(call({hvCreateObjectHandle(obj), hvCreateDoubleScalar(2)}), "sig2 obj 2.000000");
-  EXPECT_EQ(call({hvCreateObjectHandle(obj), hvCreateCellMatrix(1, 2)}), "sig3 obj array");
-  // A double matrix is no scalar: only "PULVRA array" takes it.
-  EXPECT_EQ(call({hvCreateObjectHandle(obj), hvCreateDoubleMatrix(1, 3)}), "sig3 obj array");
-  EXPECT_EQ(call({hvCreateLogicalScalar(true)}), "");
-  EXPECT_EQ(method->last, "sig4 true");
-  EXPECT_EQ(call({hvCreateDoubleScalar(0)}), "");
-  EXPECT_EQ(method->last, "sig4 false");
+  const std::tuple<std::vector<hvArray*>, const char*, const char*> cases[] = {
+      {{hvCreateObjectHandle(obj)}, "sig0 obj", "sig0 obj"},
+      {{hvCreateObjectHandle(obj), hvCreateString("all")}, "sig1 obj all", "sig1 obj all"},
+      {{hvCreateObjectHandle(obj), hvCreateDoubleScalar(2)}, "sig2 obj 2.000000", ""},
+      {{hvCreateObjectHandle(obj), hvCreateCellMatrix(1, 2)}, "sig3 obj array", ""},
+      // A double matrix is no scalar: only "PULVRA array" takes it.
+      {{hvCreateObjectHandle(obj), hvCreateDoubleMatrix(1, 3)}, "sig3 obj array", ""},
+      {{hvCreateLogicalScalar(true)}, "(none)", "sig4 true"},
+      {{hvCreateDoubleScalar(0)}, "(none)", "sig4 false"},
+  };
+  for (const auto& [args, result, last] : cases) {
+    SCOPED_TRACE(result);
+    EXPECT_EQ(call(args), result);
+    EXPECT_EQ(method->last, *last ? last : result);
+  }
 }
 
-TEST_F(QxMethodTest, UnknownNamesAndUnfitArgumentsAreHostErrors) {
-  const hvArray* none[] = {nullptr};
-  EXPECT_TRUE(ThrowsHostError([&] { hoxInvokeMethod(cls, "nosuch", 0, none); },
-                              "PULVRA:method:undefined", "'nosuch'"));
+TEST_F(QxMethodTest, UnknownNamesUnfitArgumentsAndFailuresAreHostErrors) {
+  EXPECT_TRUE(ThrowsHostError([&] { call({}, "nosuch"); }, "PULVRA:method:undefined", "'nosuch'"));
   EXPECT_TRUE(ThrowsHostError([&] { hoxInvokeMethod(nullptr, nullptr, 0, nullptr); },
                               "PULVRA:method:undefined"));
-  ZLScopedHvArray text(hvCreateString("x"));
-  const hvArray* args[] = {text};
-  EXPECT_TRUE(ThrowsHostError([&] { hoxInvokeMethod(cls, "describe", 1, args); },
-                              "PULVRA:method:noSignature", "'describe'"));
+  EXPECT_TRUE(ThrowsHostError([&] { call({hvCreateString("x")}); }, "PULVRA:method:noSignature",
+                              "'describe'"));
   // An empty handle array is not a 1x1 handle.
-  ZLScopedHvArray empty(hvCreateObjectHandle(nullptr));
-  const hvArray* emptyArgs[] = {empty};
-  EXPECT_TRUE(ThrowsHostError([&] { hoxInvokeMethod(cls, "describe", 1, emptyArgs); },
-                              "PULVRA:method:noSignature"));
-}
-
-TEST_F(QxMethodTest, AFailingMethodLeaksNothing) {
-  method->fail = true;
+  EXPECT_TRUE(
+      ThrowsHostError([&] { call({hvCreateObjectHandle(nullptr)}); }, "PULVRA:method:noSignature"));
+  method->fail = true;  // the arguments converted for it are freed
   EXPECT_TRUE(ThrowsHostError(
       [&] {
         call({hvCreateObjectHandle(obj), hvCreateString("y")});
