@@ -1,5 +1,7 @@
-// Tests of host objects: access flags, lifecycle, reference handles, the tree and descriptor
-// ownership (what zelsh's delete reaches: tests/shell/descriptor_delete.zel).
+// Tests of host objects: access flags, lifecycle, reference handles, the tree, descriptor ownership
+// (zelsh's delete: tests/shell/descriptor_delete.zel), and the user's get and set road: what the
+// class's filter and the descriptor see, and the hooks (refusals' identifiers and messages:
+// tests/shell/host_objects.zel).
 #include <memory>
 #include <string>
 
@@ -125,8 +127,7 @@ TEST_F(QxObjectTest, CreateObjectPassesArgumentsAndUndoesFailures) {
   EXPECT_TRUE(ThrowsHostError([&] { make(); }, "PULVRA:object:abstractClass"));
 }
 
-// A class like the library's property-info class: it takes over descriptors'
-// host objects and deletes the descriptor when one is released.
+// Like the library's property-info class: takes over descriptors' host objects, deletes them.
 class DescriptorClass : public TestClass {
  public:
   using TestClass::TestClass;
@@ -146,8 +147,7 @@ TEST_F(QxObjectTest, OnlyTheOwnerReleasesDescriptorsAndTheHostsOwnObjects) {
   for (QxInterface* o : {timeout, volt, timeout->getUp(), volt->getUp(), cls->getInterface(),
                          app->getInterface(), app->getDefaultDatabase()->getRootObject()}) {
     SCOPED_TRACE(row++);
-    EXPECT_EQ(hostErrorText([&] { o->destroy(nullptr); }).rfind("PULVRA:object:notDeletable|", 0),
-              0u);
+    EXPECT_TRUE(ThrowsHostError([&] { o->destroy(nullptr); }, "PULVRA:object:notDeletable"));
     EXPECT_TRUE(o->isValid());
     QxInterface* up = o->getUp();
     for (QxInterface* parent : {static_cast<QxInterface*>(nullptr), obj})
@@ -158,24 +158,18 @@ TEST_F(QxObjectTest, OnlyTheOwnerReleasesDescriptorsAndTheHostsOwnObjects) {
   EXPECT_TRUE(
       ThrowsHostError([&] { stray->addBelow(timeout->getUp()); }, "PULVRA:object:notMovable"));
   EXPECT_EQ(stray->getUp(), nullptr);
-  // Nothing changed: every property is still found and works.
+  // Nothing changed: every property is still found.
+  EXPECT_EQ(Ptrs({obj->getProperty("Timeout"), obj->getProperty("volt"), obj->getProperty("Tag")}),
+            Ptrs({timeout, volt, base->getProperty("Tag")}));
   EXPECT_EQ(MapPropInfo::live, base0 + 1);
-  for (const char* name : {"Timeout", "Voltage", "Tag", "gain"}) {
-    SCOPED_TRACE(name);
-    auto* descriptor = static_cast<QxPropInfo*>(obj->getProperty(name)->getObject());
-    double two = 2;
-    descriptor->setValue(QxDatabaseClient::getInternalClient(), obj, &two);
-    EXPECT_EQ(*static_cast<double*>(descriptor->getValue(nullptr, obj)), 2);
-  }
   loose->getInterface()->destroy(nullptr);  // added nowhere yet: dies with its host object
   EXPECT_EQ(MapPropInfo::live, base0);
   // The object releases its own instance properties, and only those.
   EXPECT_EQ(Facts({obj->removeInstanceProperty(timeout), obj->removeInstanceProperty(obj),
                    obj->removeInstanceProperty(nullptr), obj->removeInstanceProperty(volt)}),
             Facts({false, false, false, true}));
-  EXPECT_EQ(obj->getInstanceProperty("Voltage"), nullptr);
-  EXPECT_EQ(static_cast<QxPropInfo*>(obj->getInstanceProperties()->getObject())->getName(),
-            std::string("gain"));
+  EXPECT_EQ(Ptrs({obj->getInstanceProperty("Voltage"), obj->getInstanceProperties()}),
+            Ptrs({nullptr, obj->getInstanceProperty("gain")}));
   EXPECT_EQ(MapPropInfo::live, base0 - 1);
   // A descriptor handed to another class keeps the chain: when its class goes, that class's
   // release deletes it.
@@ -185,8 +179,131 @@ TEST_F(QxObjectTest, OnlyTheOwnerReleasesDescriptorsAndTheHostsOwnObjects) {
        {static_cast<QxClass*>(descrClass), static_cast<QxClass*>(cls), static_cast<QxClass*>(base)})
     c->setKeepFlag(false);
   QxApplicationManager::removeApplication(app);
-  EXPECT_EQ(MapPropInfo::live, 0);
-  EXPECT_EQ(TestObject::live, 0);
+  EXPECT_EQ(Facts({MapPropInfo::live, TestObject::live}), Facts({0, 0}));
+}
+
+// A descriptor whose set throws an exception that counts how many of its kind are alive.
+struct CountedException : GenericException, Counted<CountedException> {
+  using GenericException::GenericException;
+};
+class ThrowingPropInfo : public MapPropInfo {
+ public:
+  ThrowingPropInfo() : MapPropInfo("Broken", "double") { setAccess(kAccessExternalSet, true); }
+  void setValue(QxDatabaseClient*, QxInterface*, const void*) override {
+    throw new CountedException("broken set");
+  }
+};
+
+// Refuses negative numbers, as a product's constrained type would.
+class NonNegative : public QxOverrideType {
+ public:
+  Exception* checkValue(const void* value) const override {
+    if (*static_cast<const double*>(value) >= 0) return nullptr;
+    return new ErrorIdException("test:negative", "Value must not be negative.");
+  }
+};
+
+class PropertyAccessTest : public HostTest {
+ protected:
+  void SetUp() override {
+    QxApplication* app = makeApp("access");
+    cls = addClass(app, "meter");
+    range = addProp(cls, "Range");
+    label = addProp(cls, "Label", "string");
+    readOnly = addProp(cls, "Status");
+    hidden = addProp(cls, "Secret");
+    untyped = addProp(cls, "Untyped");
+    positive = addProp(cls, "Level");
+    for (MapPropInfo* p : {range, label, hidden, untyped, positive})
+      p->setAccess(kAccessExternalSet, true);
+    hidden->setAccess(kAccessExternalGet, false);
+    untyped->setDataType(nullptr);
+    positive->setDataType(checker.createDataType("NonNegativeDouble", "double"));
+    obj = cls->createObject(nullptr, nullptr, nullptr, 0, nullptr);
+  }
+  ::testing::AssertionResult setFails(QxInterface* o, const char* name, const hvArray* value,
+                                      const std::string& id, const std::string& message = "") {
+    return ThrowsHostError([&] { o->setPropertyValue(name, value); }, id, message);
+  }
+  NonNegative checker;  // outlives the host objects (shut down in TearDown)
+  TestClass* cls = nullptr;
+  MapPropInfo *range, *label, *readOnly, *hidden, *untyped, *positive;
+  QxInterface* obj = nullptr;
+  ZLScopedHvArray num{hvCreateDoubleScalar(1)};
+};
+
+TEST_F(PropertyAccessTest, ErrorsAndOnlyErrorsPassTheFilterWithTheDescriptorFound) {
+  ZLScopedHvArray neg(hvCreateDoubleScalar(-1)), text(hvCreateString("volts"));
+  std::unique_ptr<QxInterface> ref(obj->getReference());
+  ref->setPropertyValue("Label", text);
+  EXPECT_EQ(zelhox::fcns::getString(ZLScopedHvArray(obj->getPropertyValue("lab"))), "volts");
+  EXPECT_EQ(cls->filtered, 0);
+  const std::tuple<const char*, const hvArray*, const char*, const char*, QxPropInfo*> cases[] = {
+      {"Nope", num, "InvalidProperty", "named 'Nope' for class 'meter'.", nullptr},
+      {"Status", num, "SetDenied", "'Status' property of meter is not allowed.", readOnly},
+      {"Range", text, "PULVRA:class:notNumericScalar", "", range},
+      {"Level", neg, "test:negative", "Value must not be negative.", positive},
+      {"Untyped", num, "PULVRA:property:noDataType", "'Untyped'", untyped},
+      {"Range", nullptr, "PULVRA:class:notNumericScalar", "", range},
+      {nullptr, num, "InvalidProperty", "There is no property named ''", nullptr},
+  };
+  for (const auto& [name, value, id, message, prop] : cases) {
+    SCOPED_TRACE(name ? name : "(null)");
+    int before = cls->filtered;
+    EXPECT_TRUE(setFails(obj, name, value, id, message));
+    EXPECT_EQ(cls->filtered, before + 1);
+    EXPECT_EQ(cls->lastFilteredProp, prop);
+  }
+  EXPECT_EQ(positive->sets + range->sets, 0);  // refused values never reach the descriptor
+  EXPECT_TRUE(ThrowsHostError([&] { hvDestroyArray(obj->getPropertyValue("Secret")); },
+                              "InvalidProperty", "cannot be read"));
+  EXPECT_TRUE(ThrowsHostError([&] { hvDestroyArray(obj->getPropertyValue("Untyped")); },
+                              "PULVRA:property:noDataType"));
+  EXPECT_EQ(cls->filtered, 9);
+  obj->destroy(nullptr);
+  EXPECT_TRUE(ThrowsHostError([&] { hvDestroyArray(ref->getPropertyValue("Range")); },
+                              "PULVRA:object:deleted", "Invalid or deleted object."));
+  EXPECT_TRUE(setFails(ref.get(), "Range", num, "PULVRA:object:deleted"));
+}
+
+TEST_F(PropertyAccessTest, FilterReplacementIsThrownAndTheOriginalDeleted) {
+  auto* broken = new ThrowingPropInfo;
+  obj->addInstanceProperty(broken);
+  QxInterface* seenObject = nullptr;
+  std::string seenName;
+  cls->filter = [&](Exception* e, QxInterface* o, QxPropInfo* p, const char* name) -> Exception* {
+    seenObject = o;
+    seenName = name;
+    EXPECT_EQ(p, broken);
+    EXPECT_EQ(CountedException::live, 1);
+    return new ErrorIdException("test:replaced", std::string("wrapped: ") + e->getMessage());
+  };
+  std::unique_ptr<QxInterface> ref(obj->getReference());
+  EXPECT_TRUE(setFails(ref.get(), "broken", num, "test:replaced", "wrapped: broken set"));
+  EXPECT_EQ(Ptrs({seenObject, seenName == "broken" ? nullptr : obj}), Ptrs({obj, nullptr}));
+  EXPECT_EQ(CountedException::live, 0);
+  // A filter that keeps the exception, or answers nothing: the same one reaches the caller.
+  for (Exception* (*keep)(Exception*) :
+       {+[](Exception* e) { return e; }, +[](Exception*) -> Exception* { return nullptr; }}) {
+    cls->filter = [keep](Exception* e, QxInterface*, QxPropInfo*, const char*) { return keep(e); };
+    EXPECT_TRUE(setFails(obj, "Broken", num, "Generic", "broken set"));
+    EXPECT_EQ(CountedException::live, 0);
+  }
+}
+
+TEST_F(PropertyAccessTest, HooksRunAroundTheValueOperations) {
+  range->setSetFunction(
+      [](QxInterface*, const hvArray* v) { return hvCreateDoubleScalar(hvGetScalar(v) * 2); });
+  range->setGetFunction(
+      [](QxInterface*, hvArray* v) { return hvCreateDoubleScalar(hvGetScalar(v) + 1); });
+  ZLScopedHvArray three(hvCreateDoubleScalar(3));
+  obj->setPropertyValue("Range", three);
+  EXPECT_EQ(hvGetScalar(ZLScopedHvArray(obj->getPropertyValue("Range"))), 7);
+  // A hook that changes nothing answers null.
+  range->setSetFunction([](QxInterface*, const hvArray*) -> hvArray* { return nullptr; });
+  obj->setPropertyValue("Range", three);
+  range->setGetFunction(nullptr);
+  EXPECT_EQ(hvGetScalar(ZLScopedHvArray(obj->getPropertyValue("Range"))), 3);
 }
 
 }  // namespace
