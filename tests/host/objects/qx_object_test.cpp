@@ -2,6 +2,8 @@
 // (zelsh's delete: tests/shell/descriptor_delete.zel), and the user's get and set road: what the
 // class's filter and the descriptor see, and the hooks (refusals' identifiers and messages:
 // tests/shell/host_objects.zel).
+#include <malloc.h>
+
 #include <memory>
 #include <string>
 
@@ -86,6 +88,20 @@ TEST_F(QxObjectTest, DestroyReleasesOwnPartBeforeInstancePropertiesThenChildren)
   EXPECT_TRUE(ThrowsHostError([&] { other->destroy(nullptr); }, "test:release"));
   EXPECT_EQ(other->getLifecycleState(), kLifecycleDestroyed);
   cls->failRelease = false;
+}
+
+// Whatever an object held goes with it: many made and destroyed leave the heap as it was.
+TEST_F(QxObjectTest, DestroyedObjectsLeaveNoHeapBehind) {
+  auto cycle = [&] {
+    QxInterface* o = make();
+    o->addInstanceProperty(new MapPropInfo("P", "double"));
+    std::unique_ptr<QxInterface>(make(o)->getReference());
+    o->destroy(nullptr);
+  };
+  cycle();
+  const std::size_t before = mallinfo2().uordblks;
+  for (int i = 0; i < 500; ++i) cycle();
+  EXPECT_LT(mallinfo2().uordblks, before + 16000);  // a lost 32-byte block per cycle is 16000
 }
 
 TEST_F(QxObjectTest, TreeKeepsOrderMovesAndRefusesCycles) {
