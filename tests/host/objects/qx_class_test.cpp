@@ -1,6 +1,8 @@
 // Tests of host classes' methods (dispatch by argument kinds, conversions, returns, errors,
 // superclass methods) and of applications (registration, local classes, removal with the keep
 // flag, "schema", shutdown).
+#include <malloc.h>
+
 #include <memory>
 #include <string>
 
@@ -18,6 +20,7 @@ class DescribeMI : public QxMethodInfo {
     add({"handle"}, "string");
     add({"handle", "string"}, "string");
     add({"handle", "double"}, "string");
+    add({"handle", "NReals"}, "string");  // a type that its conversion decides for
     add({"handle", "PULVRA array"}, "PULVRA array");
     add({"bool"}, "");
   }
@@ -31,7 +34,7 @@ class DescribeMI : public QxMethodInfo {
       if (type == "handle") last += args[i] == lastObject ? " obj" : " other";
       if (type == "string") last += std::string(" ") + static_cast<const char*>(args[i]);
       if (type == "double") last += " " + std::to_string(*static_cast<double*>(args[i]));
-      if (type == "PULVRA array") last += " array";
+      if (type == "PULVRA array" || type == "NReals") last += " " + type;
       if (type == "bool") last += *static_cast<bool*>(args[i]) ? " true" : " false";
     }
     if (fail) throw new ErrorIdException("test:method", "method failed");
@@ -82,11 +85,12 @@ TEST_F(QxMethodTest, TheFirstFittingSignatureIsChosen) {
       {{hvCreateObjectHandle(obj)}, "sig0 obj", "sig0 obj"},
       {{hvCreateObjectHandle(obj), hvCreateString("all")}, "sig1 obj all", "sig1 obj all"},
       {{hvCreateObjectHandle(obj), hvCreateDoubleScalar(2)}, "sig2 obj 2.000000", ""},
-      {{hvCreateObjectHandle(obj), hvCreateCellMatrix(1, 2)}, "sig3 obj array", ""},
-      // A double matrix is no scalar: only "PULVRA array" takes it.
-      {{hvCreateObjectHandle(obj), hvCreateDoubleMatrix(1, 3)}, "sig3 obj array", ""},
-      {{hvCreateLogicalScalar(true)}, "(none)", "sig4 true"},
-      {{hvCreateDoubleScalar(0)}, "(none)", "sig4 false"},
+      {{hvCreateObjectHandle(obj), hvCreateCellMatrix(1, 2)}, "sig4 obj PULVRA array", ""},
+      // A double matrix is no scalar, nor a logical a number: the conversions decide.
+      {{hvCreateObjectHandle(obj), hvCreateDoubleMatrix(1, 3)}, "sig3 obj NReals", ""},
+      {{hvCreateObjectHandle(obj), hvCreateLogicalScalar(true)}, "sig4 obj PULVRA array", ""},
+      {{hvCreateLogicalScalar(true)}, "(none)", "sig5 true"},
+      {{hvCreateDoubleScalar(0)}, "(none)", "sig5 false"},
   };
   for (const auto& [args, result, last] : cases) {
     SCOPED_TRACE(result);
@@ -108,6 +112,12 @@ TEST_F(QxMethodTest, UnknownNamesUnfitArgumentsAndFailuresAreHostErrors) {
   auto failing = [&] { call({hvCreateObjectHandle(obj), hvCreateString("y")}); };
   EXPECT_TRUE(ThrowsHostError(failing, "test:method"));
   EXPECT_EQ(method->last, "sig1 obj y");
+  method->fail = false;  // nothing that a call converts or returns is left behind
+  call({hvCreateObjectHandle(obj), hvCreateString("warm")});
+  const std::size_t before = mallinfo2().uordblks;
+  for (int i = 0; i < 300; ++i)
+    call({hvCreateObjectHandle(obj), hvCreateString("a long enough text")});
+  EXPECT_LT(mallinfo2().uordblks, before + 9600);  // a lost 32-byte block per call is 9600
 }
 
 TEST_F(QxMethodTest, SignaturesDescribeTheirTypes) {
@@ -118,7 +128,7 @@ TEST_F(QxMethodTest, SignaturesDescribeTheirTypes) {
   EXPECT_NE(sig->getArgumentType(0), nullptr);
   // Out of range on either side; a class lists its own methods only.
   EXPECT_EQ(Ptrs({sig->getArgumentType(2), sig->getArgumentTypeName(-1),
-                  method->getMethodSignature(5), cls->getMethodAt(0), base->getMethodAt(0)}),
+                  method->getMethodSignature(6), cls->getMethodAt(0), base->getMethodAt(0)}),
             Ptrs({nullptr, nullptr, nullptr, nullptr, method}));
 }
 
