@@ -1,5 +1,5 @@
 // Test helpers for the host object system: a concrete class, a map-backed descriptor, a fixture and
-// set/get assertions.
+// error assertions.
 #ifndef ZELHOST_TESTS_TEST_HOST_FIXTURES_H
 #define ZELHOST_TESTS_TEST_HOST_FIXTURES_H
 
@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "zelhost/objects/qx_application.h"
@@ -24,20 +25,26 @@
 
 namespace hosttest {
 
-// The own part that TestClass makes for each object.
-struct TestObject {
-  static int& live() {
-    static int n = 0;
-    return n;
-  }
-  TestObject() { ++live(); }
-  ~TestObject() { --live(); }
-  std::vector<int> args;  // the int arguments given to createObject
+// Several pointers or facts compared in one assertion.
+using Ptrs = std::vector<const void*>;
+using Facts = std::vector<int>;
+
+// Counts the live instances of T.
+template <class T>
+struct Counted {
+  static inline int live = 0;
+  Counted() { ++live; }
+  Counted(const Counted&) { ++live; }
+  ~Counted() { --live; }
 };
 
-// A concrete host class. Its objects' own parts are TestObjects; it counts
-// releases, and tests may install a filter for property access errors and
-// a failure of object creation or release.
+// The own part that TestClass makes for each object: the int arguments of createObject.
+struct TestObject : Counted<TestObject> {
+  std::vector<int> args;
+};
+
+// A concrete host class that counts releases and filtered errors; tests may install a filter
+// and make creation or release fail.
 class TestClass : public QxClass {
  public:
   explicit TestClass(const char* name) { setName(name); }
@@ -45,9 +52,9 @@ class TestClass : public QxClass {
   bool isAbstractClass() const override { return abstract; }
   void* createClassSpecificObject(QxInterface*, void** args, int count) override {
     if (failCreate) throw new ErrorIdException("test:create", "creation refused");
-    auto obj = std::make_unique<TestObject>();
+    auto* obj = new TestObject;  // the host hands it back in releaseObjectPart
     for (int i = 0; i < count; ++i) obj->args.push_back(*static_cast<int*>(args[i]));
-    return obj.release();  // the host hands it back in releaseObjectPart
+    return obj;
   }
   void releaseObjectPart(QxInterface* object) override {
     ++releases;
@@ -62,68 +69,41 @@ class TestClass : public QxClass {
     return filter ? filter(e, object, prop, name) : e;
   }
 
-  bool abstract = false;
-  bool failCreate = false;
-  bool failRelease = false;
-  int releases = 0;
-  int filtered = 0;
+  bool abstract = false, failCreate = false, failRelease = false;
+  int releases = 0, filtered = 0;
   QxPropInfo* lastFilteredProp = nullptr;
   std::function<void(QxInterface*)> onRelease;
   std::function<Exception*(Exception*, QxInterface*, QxPropInfo*, const char*)> filter;
 };
 
-// A descriptor that keeps each object's value in a map, in its data type's
-// storage (copied on set, freed on replacement and with the descriptor).
-class MapPropInfo : public QxPropInfoTemplate {
+// A descriptor that keeps each object's value in a map, in its data type's storage.
+class MapPropInfo : public QxPropInfoTemplate, public Counted<MapPropInfo> {
  public:
-  static int& live() {
-    static int n = 0;
-    return n;
-  }
   MapPropInfo(const char* name, const char* typeName) {
-    ++live();
     setName(name);
     setDataType(QxTypeRepository::getType(typeName, true));
   }
   ~MapPropInfo() override {
-    --live();
     for (auto& entry : values_) getDataType()->destroy(entry.second);
   }
   void* getValue(QxDatabaseClient*, QxInterface* object) override {
-    ++gets;
     auto it = values_.find(object->getCanonical());
     return it == values_.end() ? nullptr : it->second;
   }
   void setValue(QxDatabaseClient*, QxInterface* object, const void* value) override {
     ++sets;
-    if (failSet) throw new GenericException("set failed");
     void*& slot = values_[object->getCanonical()];
     getDataType()->destroy(slot);
     slot = getDataType()->copy(value);
   }
-  bool failSet = false;
-  int gets = 0;
   int sets = 0;
 
  private:
   std::map<QxInterface*, void*> values_;
 };
 
-// The identifier of a host exception: an ErrorIdException's own, else the
-// name of its kind.
-inline std::string hostErrorId(const Exception* e) {
-  if (auto* id = dynamic_cast<const ErrorIdException*>(e)) return id->getId();
-  if (dynamic_cast<const InvalidPropertyException*>(e)) return "InvalidProperty";
-  if (dynamic_cast<const SetDeniedException*>(e)) return "SetDenied";
-  if (dynamic_cast<const AmbiguousPropertyException*>(e)) return "AmbiguousProperty";
-  if (dynamic_cast<const InvalidEnumValueException*>(e)) return "InvalidEnumValue";
-  if (dynamic_cast<const ClassRedefinedException*>(e)) return "ClassRedefined";
-  if (dynamic_cast<const GenericException*>(e)) return "Generic";
-  return "Exception";
-}
-
-// Runs `action`, which must throw a host exception by pointer; checks its
-// identifier (see hostErrorId) and that its message contains `message`.
+// Runs `action`, which must throw a host exception by pointer whose identifier (an
+// ErrorIdException's own, else the name of its kind) is `id` and whose message holds `message`.
 inline ::testing::AssertionResult ThrowsHostError(const std::function<void()>& action,
                                                   const std::string& id,
                                                   const std::string& message = "") {
@@ -131,41 +111,32 @@ inline ::testing::AssertionResult ThrowsHostError(const std::function<void()>& a
     action();
   } catch (Exception* raw) {
     std::unique_ptr<Exception> e(raw);
-    std::string gotId = hostErrorId(e.get());
-    std::string text = e->getMessage();
-    if (gotId != id || text.find(message) == std::string::npos)
-      return ::testing::AssertionFailure() << "got (" << gotId << ") \"" << text << "\", expected ("
-                                           << id << ") containing \"" << message << "\"";
-    return ::testing::AssertionSuccess();
+    std::string got = dynamic_cast<ClassRedefinedException*>(raw) ? "ClassRedefined" : "Generic";
+    if (auto* withId = dynamic_cast<ErrorIdException*>(raw)) got = withId->getId();
+    if (dynamic_cast<InvalidPropertyException*>(raw)) got = "InvalidProperty";
+    if (dynamic_cast<SetDeniedException*>(raw)) got = "SetDenied";
+    if (dynamic_cast<AmbiguousPropertyException*>(raw)) got = "AmbiguousProperty";
+    if (got == id && std::string(e->getMessage()).find(message) != std::string::npos)
+      return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "got (" << got << ") " << e->getMessage();
   }
   return ::testing::AssertionFailure() << "no host exception was thrown";
 }
 
-// A user's set of a property that must fail with that identifier and text.
-inline ::testing::AssertionResult SetFails(QxInterface* object, const char* name,
-                                           const hvArray* value, const std::string& id,
-                                           const std::string& message = "") {
-  return ThrowsHostError([&] { object->setPropertyValue(name, value); }, id, message);
-}
-
-// Shuts the host down after every test, so that each starts from nothing
-// and LeakSanitizer sees what a test left behind.
+// Shuts the host down after every test: each starts from nothing, and LeakSanitizer sees leaks.
 class HostTest : public ::testing::Test {
  protected:
   void TearDown() override { QxApplicationManager::shutdown(); }
-
-  // A new application named `name` (the host owns it).
-  QxApplication* makeApp(const char* name) { return new QxApplication(name, true); }
-  // A new TestClass added to `app` (the application owns it).
-  TestClass* addClass(QxApplication* app, const char* name) {
-    auto cls = std::make_unique<TestClass>(name);
+  QxApplication* makeApp(const char* name) { return new QxApplication(name, true); }  // host owns
+  template <class C = TestClass>
+  C* addClass(QxApplication* app, const char* name) {  // the application owns it
+    auto cls = std::make_unique<C>(name);
     app->addLocalClass(cls.get());
     return cls.release();
   }
-  // A new descriptor added to `cls` (the class owns it).
   MapPropInfo* addProp(QxClass* cls, const char* name, const char* typeName = "double") {
     auto prop = std::make_unique<MapPropInfo>(name, typeName);
-    cls->addProperty(prop.get());
+    cls->addProperty(prop.get());  // the class owns it
     return prop.release();
   }
 };
