@@ -46,8 +46,8 @@ class PropInfoManager {
   std::string getCategoryString(int id) const;
   int addCategoryValue(const char* text) const;
 
-  // Keys are package, class and field joined without a separator; compared
-  // exactly (case counts).
+  // A field is hidden for one package and class, each text compared exactly
+  // (case counts); a missing text counts as an empty one.
   void hideField(const char* package, const char* className, const char* field);
   bool isFieldHidden(const char* package, const char* className, const char* field) const;
 

@@ -116,9 +116,12 @@ const EnumerationType* PropInfoManager::getEnumDataType(const char* typeName) co
 
 void PropInfoManager::createUniqueKey(std::string& key, const char* package, const char* className,
                                       const char* field) const {
+  // Each part ends with a NUL, which no part can hold: ("daq", "AnalogInput")
+  // and ("daqAnalog", "Input") stay two keys.
   key.clear();
   for (const char* part : {package, className, field}) {
     if (part != nullptr) key += part;
+    key += '\0';
   }
 }
 

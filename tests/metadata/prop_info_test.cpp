@@ -370,8 +370,10 @@ TEST_F(PropInfoQxCTest, HiddenFieldsMatchExactlyAndGoWithTheManager) {
   EXPECT_TRUE(m.isFieldHidden("daq", "AnalogInput", "DefaultValue"));
   EXPECT_FALSE(m.isFieldHidden("daq", "AnalogInput", "defaultvalue"));
   EXPECT_FALSE(m.isFieldHidden("daq", "AnalogOutput", "DefaultValue"));
+  EXPECT_FALSE(m.isFieldHidden("daqAnalog", "Input", "DefaultValue"));  // parts stay apart
   m.hideField(nullptr, "Scope", "Type");  // missing parts count as empty texts
   EXPECT_TRUE(m.isFieldHidden("", "Scope", "Type"));
+  EXPECT_FALSE(m.isFieldHidden("Scope", nullptr, "Type"));
   PropInfoManagerTestPeer::destroy();
   EXPECT_FALSE(PropInfoManager::getInstance()->isFieldHidden("", "Scope", "Type"));
 }
