@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include <xercesc/dom/DOM.hpp>
@@ -114,7 +115,9 @@ class WideText {
   }
   WideText(const WideText&) = delete;
   WideText& operator=(const WideText&) = delete;
-  const XMLCh* c_str() const { return text_; }
+  const XMLCh* c_str() const {
+    return text_;
+  }  // NOLINT(readability-identifier-naming): as std::string
 
  private:
   static constexpr std::size_t kInline = 64;
@@ -411,7 +414,7 @@ XMLPropReader::XMLPropReader(const char* fileName)
     : impl_(std::make_unique<Impl>(readFile(fileName), quotedName(fileName))) {}
 
 XMLPropReader::XMLPropReader(std::string xmlText, const std::string& sourceName)
-    : impl_(std::make_unique<Impl>(xmlText, sourceName)) {}
+    : impl_(std::make_unique<Impl>(std::move(xmlText), sourceName)) {}
 
 XMLPropReader::~XMLPropReader() = default;
 
@@ -465,7 +468,8 @@ bool XMLPropReader::hasChildNodes() const {
 }
 
 short XMLPropReader::getNodeType() const {
-  return impl_->current ? static_cast<short>(impl_->current->getNodeType()) : 0;
+  if (!impl_->current) return 0;
+  return static_cast<short>(impl_->current->getNodeType());
 }
 
 bool XMLPropReader::isNodeName(const char* name) const {

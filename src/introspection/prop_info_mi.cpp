@@ -115,6 +115,7 @@ std::vector<int> visibleFields(const QxClass* cls, const PropInfoManager& manage
 hvArray* describe(const PropInfo& record, const std::vector<int>& fields,
                   const PropInfoManager& manager) {
   std::vector<const char*> names;
+  names.reserve(fields.size());
   for (int f : fields) names.push_back(kFieldNames[f]);
   ZLScopedHvArray info(hvCreateStructMatrix(1, 1, static_cast<int>(names.size()), names.data()));
   for (std::size_t i = 0; i < fields.size(); ++i) {
@@ -149,6 +150,7 @@ hvArray* buildResult(CallForm form, const std::vector<std::string>& names, QxInt
     result.reset(hvCreateCellMatrix(1, names.size()));
   } else if (form == CallForm::kAll) {
     std::vector<const char*> fieldNames;
+    fieldNames.reserve(names.size());
     for (const std::string& n : names) fieldNames.push_back(n.c_str());
     result.reset(
         hvCreateStructMatrix(1, 1, static_cast<int>(fieldNames.size()), fieldNames.data()));

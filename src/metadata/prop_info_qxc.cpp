@@ -109,7 +109,7 @@ QxClass* hostPropertyClass() {
 
 void addField(QxClass& cls, std::unique_ptr<QxPropInfoTemplate> field) {
   cls.addProperty(field.get());
-  static_cast<void>(field.release());  // the class owns it now
+  field.release();  // the class owns it now
 }
 
 // Frees a value stored in a data type's storage with that type.

@@ -16,26 +16,26 @@ namespace {
 class ZelshDiscovery : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    out_.str("");
-    shell_ = std::make_unique<Shell>(ShellOptions{}, out_);
-    shell_->interpreter().run(
+    sessionOut.str("");
+    session = std::make_unique<Shell>(ShellOptions{}, sessionOut);
+    session->interpreter().run(
         "devclass('scope', 'scope.xml', 'Scope', 'DSO1000');\n"
         "s = device('scope');\n"
         "addsetting(s, 'Mode', 'fast'); addsetting(s, 'Mode', 'slow');\n"
         "st.alpha = 1; st.beta = 2; n = 5;\n"
         "function myfunc(a)\nend\n",
         true);
-    setUpOutput_ = out_.str();
+    setUpOutput = sessionOut.str();
   }
-  static void TearDownTestSuite() { shell_.reset(); }
+  static void TearDownTestSuite() { session.reset(); }
 
-  static std::ostringstream out_;
-  static std::string setUpOutput_;
-  static std::unique_ptr<Shell> shell_;
+  static std::ostringstream sessionOut;
+  static std::string setUpOutput;
+  static std::unique_ptr<Shell> session;
 };
-std::string ZelshDiscovery::setUpOutput_;
-std::ostringstream ZelshDiscovery::out_;
-std::unique_ptr<Shell> ZelshDiscovery::shell_;
+std::string ZelshDiscovery::setUpOutput;
+std::ostringstream ZelshDiscovery::sessionOut;
+std::unique_ptr<Shell> ZelshDiscovery::session;
 
 std::string joined(const std::vector<std::string>& words) {
   std::string s;
@@ -44,7 +44,7 @@ std::string joined(const std::vector<std::string>& words) {
 }
 
 TEST_F(ZelshDiscovery, OffersWhatTheSessionKnowsAtTheCursor) {
-  ASSERT_EQ(setUpOutput_, "");  // the session was set up without errors
+  ASSERT_EQ(setUpOutput, "");  // the session was set up without errors
   const std::string data = std::string(ZEL_SOURCE_DIR) + "/examples/simdev/";
   struct Row {
     std::string line;
@@ -88,14 +88,14 @@ TEST_F(ZelshDiscovery, OffersWhatTheSessionKnowsAtTheCursor) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.line);
-    Completion c = complete(shell_->interpreter(), row.line, row.line.size());
+    Completion c = complete(session->interpreter(), row.line, row.line.size());
     EXPECT_EQ(joined(c.candidates), row.candidates);
     if (!row.candidates.empty()) {
       EXPECT_EQ(row.line.substr(c.start), row.typed);
     }
   }
   // The cursor, not the end of the line, decides.
-  Completion mid = complete(shell_->interpreter(), "s.Gai = 1", 5);
+  Completion mid = complete(session->interpreter(), "s.Gai = 1", 5);
   EXPECT_EQ(joined(mid.candidates), "Gain");
 }
 
@@ -107,7 +107,7 @@ TEST(ZelshCompletionPrefix, CommonPrefixKeepsTheFirstSpelling) {
 }
 
 TEST_F(ZelshDiscovery, HintsNameTheClosePropertyOrTheAllowedValues) {
-  QxInterface* s = hvGetObjectHandle(shell_->interpreter().variable("s"));
+  QxInterface* s = hvGetObjectHandle(session->interpreter().variable("s"));
   struct Row {
     std::string name, errorId, hint;
   } rows[] = {
@@ -134,7 +134,7 @@ TEST_F(ZelshDiscovery, HintsNameTheClosePropertyOrTheAllowedValues) {
 
 // The simdev functions' help is in a golden script.
 TEST_F(ZelshDiscovery, EveryBuiltinHasHelp) {
-  for (const std::string& name : shell_->interpreter().builtinNames()) {
+  for (const std::string& name : session->interpreter().builtinNames()) {
     SCOPED_TRACE(name);
     std::string usage, description;
     EXPECT_TRUE(builtinHelp(name, &usage, &description));

@@ -150,6 +150,7 @@ Value fieldnames(Interpreter&, Args& args) {
                      "The value given to 'fieldnames' must be a structure."};
   }
   std::vector<std::string> names;
+  names.reserve(static_cast<std::size_t>(hvGetNumberOfFields(args[0])));
   for (int k = 0; k < hvGetNumberOfFields(args[0]); ++k)
     names.push_back(hvGetFieldNameByNumber(args[0], k));
   return cellColumn(names);

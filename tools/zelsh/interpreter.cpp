@@ -111,6 +111,7 @@ namespace {
 template <class Map>
 std::vector<std::string> keysOf(const Map& map) {
   std::vector<std::string> names;
+  names.reserve(map.size());
   for (const auto& entry : map) names.push_back(entry.first);
   return names;
 }
@@ -393,6 +394,7 @@ Value Interpreter::callMethod(const std::string& name, std::vector<const hvArray
 
 Value Interpreter::callProduct(const std::string& name, std::vector<const hvArray*>& args) {
   std::vector<hvArray*> in;
+  in.reserve(args.size());
   for (const hvArray* a : args) in.push_back(const_cast<hvArray*>(a));  // host functions only read
   hvArray* out[1] = {nullptr};
   hoxCallPULVRA(1, out, static_cast<int>(in.size()), in.data(), name.c_str());

@@ -27,8 +27,8 @@ namespace {
 constexpr int kIdlePollMs = 20;
 constexpr int kHistorySize = 1000;
 
-std::atomic<bool> g_resized{false};
-void onResize(int) { g_resized = true; }
+std::atomic<bool> resizePending{false};
+void onResize(int) { resizePending = true; }
 
 // Characters, not bytes: libedit deletes by character.
 int characterCount(const std::string& s) {
@@ -132,7 +132,7 @@ int LineEditor::readChar(editline* el, wchar_t* out) {
   LineEditor& self = of(el);
   std::mbstate_t state{};
   for (;;) {
-    if (g_resized.exchange(false)) el_resize(el);
+    if (resizePending.exchange(false)) el_resize(el);
     // The signal may also come while a key is being handled, not only
     // during the wait.
     if (HostInterruptState::IsInterruptPending()) {

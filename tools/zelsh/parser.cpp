@@ -25,8 +25,6 @@ std::string describe(const Token& t) {
       return "end of line";
     case Tok::kString:
       return "a string";
-    case Tok::kNumber:
-      return "'" + t.text + "'";
     default:
       return "'" + t.text + "'";
   }

@@ -224,8 +224,7 @@ void TimerThread::runOnce() {
 
 // ---------------------------------------------------------------- Event
 
-Event::Event(bool manualReset_, bool initialState)
-    : manualReset(manualReset_), signalled(initialState) {}
+Event::Event(bool manual, bool initialState) : manualReset(manual), signalled(initialState) {}
 
 void Event::set() {
   {

@@ -13,7 +13,7 @@ namespace {
 
 const char kGenericErrorId[] = "PULVRA:error";
 
-std::atomic<HCallbackEvaluator*> g_evaluator{nullptr};
+std::atomic<HCallbackEvaluator*> currentEvaluator{nullptr};
 
 }  // namespace
 
@@ -113,11 +113,11 @@ std::string textOf(const char* text) { return text != nullptr ? std::string(text
 HCallbackEvaluator::~HCallbackEvaluator() {
   // An evaluator that goes away while installed must not be called later.
   HCallbackEvaluator* self = this;
-  g_evaluator.compare_exchange_strong(self, nullptr);
+  currentEvaluator.compare_exchange_strong(self, nullptr);
 }
 
 HCallbackEvaluator* hoxSetCallbackEvaluator(HCallbackEvaluator* evaluator) {
-  return g_evaluator.exchange(evaluator);
+  return currentEvaluator.exchange(evaluator);
 }
 
 // ---------------------------------------------------------------- callback
@@ -157,7 +157,7 @@ bool HCallback::run(const hvArray* object, const hvArray* event) {
   const CallbackTarget& target = *target_;
   if (target.kind == CallbackTarget::kNone) return false;
   try {
-    HCallbackEvaluator* evaluator = g_evaluator.load();
+    HCallbackEvaluator* evaluator = currentEvaluator.load();
     if (target.kind == CallbackTarget::kStatements) {
       if (evaluator == nullptr) {
         throw new ErrorIdException("PULVRA:callback:noEvaluator",

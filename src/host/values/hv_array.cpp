@@ -97,11 +97,11 @@ std::size_t slotSize(hvClassID cls) {
       return sizeof(char);
     case hvCELL_CLASS:
     case hvSTRUCT_CLASS:
-      return sizeof(hvArray*);
+      return sizeof(hvArray*);  // NOLINT(bugprone-sizeof-expression): slots hold pointers
     case hvFUNCTION_CLASS:
       return sizeof(char*);
     case hvOBJECT_CLASS:
-      return sizeof(QxInterface*);
+      return sizeof(QxInterface*);  // NOLINT(bugprone-sizeof-expression)
     default:
       return 0;
   }
