@@ -56,7 +56,8 @@ class XMLPropReader {
   explicit XMLPropReader(const char* fileName);
   // Reads the XML document held in `xmlText`. Throws XMLPropException* (code 1)
   // when it is not well-formed XML; its messages call the text `sourceName`.
-  explicit XMLPropReader(std::string xmlText, const std::string& sourceName = "the XML text");
+  explicit XMLPropReader(const std::string& xmlText,
+                         const std::string& sourceName = "the XML text");
   ~XMLPropReader();
 
   XMLPropReader(const XMLPropReader&) = delete;

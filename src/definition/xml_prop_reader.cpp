@@ -115,9 +115,8 @@ class WideText {
   }
   WideText(const WideText&) = delete;
   WideText& operator=(const WideText&) = delete;
-  const XMLCh* c_str() const {
-    return text_;
-  }  // NOLINT(readability-identifier-naming): as std::string
+  // NOLINTNEXTLINE(readability-identifier-naming): reads like std::string's
+  const XMLCh* c_str() const { return text_; }
 
  private:
   static constexpr std::size_t kInline = 64;
@@ -413,8 +412,8 @@ XMLPropException::XMLPropException(int code, const char* id, const std::string& 
 XMLPropReader::XMLPropReader(const char* fileName)
     : impl_(std::make_unique<Impl>(readFile(fileName), quotedName(fileName))) {}
 
-XMLPropReader::XMLPropReader(std::string xmlText, const std::string& sourceName)
-    : impl_(std::make_unique<Impl>(std::move(xmlText), sourceName)) {}
+XMLPropReader::XMLPropReader(const std::string& xmlText, const std::string& sourceName)
+    : impl_(std::make_unique<Impl>(xmlText, sourceName)) {}
 
 XMLPropReader::~XMLPropReader() = default;
 

@@ -69,6 +69,7 @@ class QxMethodTest : public HostTest {
   // Calls "describe" with the arguments (which it frees) and returns its text result.
   std::string call(const std::vector<hvArray*>& args, const char* name = "describe") {
     std::vector<std::unique_ptr<hvArray, void (*)(hvArray*)>> owned;
+    owned.reserve(args.size());
     for (hvArray* a : args) owned.emplace_back(a, hvDestroyArray);
     std::vector<const hvArray*> raw(args.begin(), args.end());
     ZLScopedHvArray result(hoxInvokeMethod(cls, name, static_cast<int>(raw.size()), raw.data()));

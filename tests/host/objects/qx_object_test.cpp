@@ -95,7 +95,7 @@ TEST_F(QxObjectTest, DestroyedObjectsLeaveNoHeapBehind) {
   auto cycle = [&] {
     QxInterface* o = make();
     o->addInstanceProperty(new MapPropInfo("P", "double"));
-    std::unique_ptr<QxInterface>(make(o)->getReference());
+    { std::unique_ptr<QxInterface> reference(make(o)->getReference()); }
     o->destroy(nullptr);
   };
   cycle();
