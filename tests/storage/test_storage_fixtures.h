@@ -21,7 +21,8 @@
 namespace zelobjsys {
 
 // Reach the private operations that the property factory uses.
-struct PropertyContainerTestPeer {
+class PropertyContainerTestPeer {
+ public:
   static void addInstanceProperty(PropertyContainer& c, PropInfo* info) {
     c.addInstanceProperty(info);
   }
