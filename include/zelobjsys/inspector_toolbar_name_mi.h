@@ -1,5 +1,5 @@
-// InspectorToolbarNameMI: the "getInspectorToolbarObjectName" host method of the property
-// inspector.
+// InspectorToolbarNameMI: the host method that names an object for a property browser's
+// toolbar.
 #ifndef ZELOBJSYS_INSPECTOR_TOOLBAR_NAME_MI_H
 #define ZELOBJSYS_INSPECTOR_TOOLBAR_NAME_MI_H
 
@@ -8,7 +8,7 @@
 namespace zelobjsys {
 
 // Answers the host-language class name of the schema it belongs to, whatever
-// the object: the name a property inspector shows in its toolbar. A schema
+// the object: the name a property browser shows in its toolbar. A schema
 // adds it on request (SchemaDefinition::addGenericMethod("GetToolbarName")).
 //
 // The class it is added to owns it; it holds no state. Host thread only.

@@ -1,4 +1,4 @@
-// InspectorToolbarNameMI: the "getInspectorToolbarObjectName" host method.
+// InspectorToolbarNameMI: the toolbar-name host method.
 #include "zelobjsys/inspector_toolbar_name_mi.h"
 
 #include <memory>
@@ -11,8 +11,8 @@ namespace zelobjsys {
 
 namespace {
 
-// What the inspector reads to treat the method as its toolbar query.
-constexpr int32_t kInspectorToolbarMethod = 1;
+// What a property browser reads to treat the method as its toolbar query.
+constexpr int32_t kToolbarQuery = 1;
 
 }  // namespace
 
@@ -22,7 +22,7 @@ InspectorToolbarNameMI::InspectorToolbarNameMI() : QxMethodInfo(false) {
   signature->addArgument("handle", nullptr);
   signature->addReturnType("string");
   addMethodSignature(signature.release());  // the method owns its signatures
-  setInspectorAttribute(kInspectorToolbarMethod);
+  setInspectorAttribute(kToolbarQuery);
 }
 
 InspectorToolbarNameMI::~InspectorToolbarNameMI() = default;

@@ -56,7 +56,7 @@ std::string typeName(const PropInfo& record) {
 
 // "[ a | {b} | c ]" with the default in braces. A property whose values
 // were all removed has no default and no values: "[ ]".
-std::string enumPart(const PropInfo& record) {
+std::string enumText(const PropInfo& record) {
   const QxDataType* type = record.getQxDataType();
   const EnumerationType* names = type != nullptr ? type->getEnumerationType() : nullptr;
   std::unique_ptr<Enumeration> values(type != nullptr ? type->getPossibleValues() : nullptr);
@@ -74,27 +74,27 @@ std::string enumPart(const PropInfo& record) {
   return text;
 }
 
-std::string boundedPart(const PropInfo& record) {
+std::string boundedText(const PropInfo& record) {
   const hvArray* bounds = record.getPIConstraintValue();
   if (!hvIsNumeric(bounds) || hvGetNumberOfElements(bounds) < 2) return typeName(record);
   return "[" + num2str(hvGetElementAsDouble(bounds, 0)) + "  " +
          num2str(hvGetElementAsDouble(bounds, 1)) + "]";
 }
 
-std::string constraintPart(const PropInfo& record) {
+std::string constraintText(const PropInfo& record) {
   switch (record.getPIConstraint()) {
     case kPIConstraintBounded:
-      return boundedPart(record);
+      return boundedText(record);
     case kPIConstraintCallback:
       return "string -or- function handle -or- cell array";
     case kPIConstraintEnum:
-      return enumPart(record);
+      return enumText(record);
     default:
       return typeName(record);
   }
 }
 
-std::string readOnlyPart(int readOnly) {
+std::string readOnlyText(int readOnly) {
   if (readOnly == kPIReadOnlyAlways) return "  (Read-only: always)";
   if (readOnly == kPIReadOnlyNever) return "  (Read-only: never)";
   return "  (Read-only: " + PropInfoManager::getInstance()->getReadOnlyString(readOnly) + ")";
@@ -125,8 +125,8 @@ std::string PropHelpMI::helpText(const PropInfo& record) {
   text += "    ";
   text += zelutil::toUpper(record.getPropertyName() != nullptr ? record.getPropertyName() : "");
   text += "  ";
-  text += constraintPart(record);
-  text += readOnlyPart(record.getPIReadOnly());
+  text += constraintText(record);
+  text += readOnlyText(record.getPIReadOnly());
   text += "\n\n";
   text += description;
   return text;

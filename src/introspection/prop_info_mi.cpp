@@ -23,7 +23,7 @@ namespace {
 const char kStringCellId[] = "vornix:propinfo:stringCellProp";
 const char kStringCellText[] = "PROPERTY must be a string or a 1xN cell array of strings.";
 
-enum Field { kType, kConstraint, kConstraintValue, kDefaultValue, kReadOnly, kDeviceSpecific };
+enum Field { kType, kConstraint, kConstraintValue, kDefaultValue, kReadOnly, kPerDevice };
 const char* const kFieldNames[] = {"Type",         "Constraint", "ConstraintValue",
                                    "DefaultValue", "ReadOnly",   "DeviceSpecific"};
 constexpr int kFieldCount = 6;

@@ -1,4 +1,4 @@
-// Tests of "getInspectorToolbarObjectName" called through the host.
+// Tests of the toolbar-name method called through the host.
 #include "zelobjsys/inspector_toolbar_name_mi.h"
 
 #include <gtest/gtest.h>
@@ -10,18 +10,19 @@
 namespace zelobjsys {
 namespace {
 
-using InspectorToolbarNameMITest = IntrospectionTest;
+using ToolbarNameMethodTest = IntrospectionTest;
+constexpr const char* kMethod = "getInspectorToolbarObjectName";
 
-TEST_F(InspectorToolbarNameMITest, AnObjectGetsItsSchemasNameAndNothingElseIsAccepted) {
-  EXPECT_EQ(invokeError("getInspectorToolbarObjectName", {handle_}).rfind("PULVRA:method:", 0), 0u);
+TEST_F(ToolbarNameMethodTest, AnObjectGetsItsSchemasNameAndNothingElseIsAccepted) {
+  EXPECT_EQ(invokeError(kMethod, {handle_}).rfind("PULVRA:method:", 0), 0u);
   schema_->addGenericMethod("GetToolbarName");
-  ZLScopedHvArray name(invoke("getInspectorToolbarObjectName", {handle_}));
+  ZLScopedHvArray name(invoke(kMethod, {handle_}));
   EXPECT_EQ(zelhox::fcns::getString(name), "IntroDev");
   ZLScopedHvArray text(hvCreateString("IntroDev"));
-  EXPECT_EQ(invokeError("getInspectorToolbarObjectName", {text}).rfind("PULVRA:method:", 0), 0u);
+  EXPECT_EQ(invokeError(kMethod, {text}).rfind("PULVRA:method:", 0), 0u);
 }
 
-TEST_F(InspectorToolbarNameMITest, MethodWithoutAClassAnswersAnEmptyName) {
+TEST_F(ToolbarNameMethodTest, MethodWithoutAClassAnswersAnEmptyName) {
   InspectorToolbarNameMI method;
   const QxMethodSignature* signature = method.getMethodSignature(0);
   int n = -1;
