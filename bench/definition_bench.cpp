@@ -14,6 +14,7 @@
 #include "common/test_product.h"
 #include "zelobjsys/application_manager.h"
 #include "zelobjsys/property_factory.h"
+#include "zelobjsys/property_file.h"
 #include "zelobjsys/xml_prop_reader.h"
 
 namespace {
@@ -61,16 +62,6 @@ const std::string& propertyFile(int count) {
   return made.emplace(count, path).first->second;
 }
 
-// Marks root, device root and help root on the root element.
-void markRootElement(zelobjsys::XMLPropReader& reader) {
-  reader.gotoTop();
-  reader.gotoFirstChild();
-  while (reader.isPositionValid() && reader.getNodeType() != 1) reader.gotoNextSibling();
-  reader.markRoot();
-  reader.markDeviceRoot();
-  reader.markHelpRoot();
-}
-
 // Reading the file, then the class's properties and their help through the
 // factory. The class is never added to an application: it dies with the
 // iteration.
@@ -80,7 +71,7 @@ void BM_XmlDefineClass(benchmark::State& state) {
   zelobjsys::ApplicationManager::getInstance()->addProductApplication(kProduct);
   for (auto _ : state) {
     zelobjsys::XMLPropReader reader(path.c_str());
-    markRootElement(reader);
+    zelobjsys::markRootElement(reader);
     auto schema = std::make_unique<TestSchema>("BenchXmlDev");
     {
       Factory factory(schema.get(), "bench");

@@ -8,6 +8,7 @@
 #include "zelhost/services/services.h"
 #include "zelobjsys/application_manager.h"
 #include "zelobjsys/product_schema.h"
+#include "zelobjsys/property_file.h"
 #include "zelobjsys/xml_prop_reader.h"
 
 namespace {
@@ -18,13 +19,7 @@ constexpr const char* kProduct = "fuzzprod";
 
 // Root and device root on the first element; the help root on its child "Help", else there too.
 void placeMarks(XMLPropReader& reader) {
-  reader.gotoTop();
-  reader.gotoFirstChild();
-  while (reader.isPositionValid() && reader.getNodeType() != 1) reader.gotoNextSibling();
-  reader.markRoot();
-  reader.markDeviceRoot();
-  reader.markHelpRoot();
-  if (!reader.isPositionValid()) return;
+  if (!markRootElement(reader)) return;
   reader.gotoFirstChild();
   if (reader.findSiblingElement("Help")) reader.markHelpRoot();
   reader.gotoRoot();

@@ -8,22 +8,13 @@
 
 #include "common/test_product.h"
 #include "zelobjsys/property_factory.h"
+#include "zelobjsys/property_file.h"
 #include "zelobjsys/xml_prop_reader.h"
 
 namespace zelobjsys {
 namespace {
 
 using namespace testproduct;
-
-// Marks root, device root and help root on the first element (skipping comments).
-void markFirstElement(XMLPropReader& reader) {
-  reader.gotoTop();
-  reader.gotoFirstChild();
-  while (reader.isPositionValid() && reader.getNodeType() != 1) reader.gotoNextSibling();
-  reader.markRoot();
-  reader.markDeviceRoot();
-  reader.markHelpRoot();
-}
 
 // The names of a class's properties in the order they were added, joined by spaces.
 std::string propertyNames(QxClass* cls) {
@@ -50,7 +41,7 @@ class PropertyFactoryXMLTest : public ::testing::Test {
   // A reader over <Device>properties</Device> with all marks on Device.
   std::unique_ptr<XMLPropReader> device(const std::string& properties) {
     auto reader = std::make_unique<XMLPropReader>("<Device>" + properties + "</Device>");
-    markFirstElement(*reader);
+    markRootElement(*reader);
     return reader;
   }
   TestSchema* newClass() {
@@ -88,7 +79,7 @@ TEST_F(PropertyFactoryXMLTest, CreatePropFromXMLSearchesTheDeviceRootByExactName
 
 TEST_F(PropertyFactoryXMLTest, SectionsDefineInFileOrderAndParseFromTheCursor) {
   XMLPropReader reader((std::string(ZEL_TEST_DATA_DIR) + "/data/factory_device.xml").c_str());
-  markFirstElement(reader);
+  markRootElement(reader);
   TestSchema* schema = newClass();
   Factory f(schema, "");
   f.setXMLReader(&reader);
@@ -99,7 +90,7 @@ TEST_F(PropertyFactoryXMLTest, SectionsDefineInFileOrderAndParseFromTheCursor) {
   XMLPropReader self(std::string(
       R"(<D><Section name="S"><include tag="S"/><property name="X" type="int" constraint="none"/>
       </Section></D>)"));
-  markFirstElement(self);
+  markRootElement(self);
   TestSchema* other = newClass();
   Factory g(other, "");
   g.setXMLReader(&self);
