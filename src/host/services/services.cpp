@@ -75,6 +75,24 @@ ServicesState& state() {
   return *s;
 }
 
+// One hook of the state, read under the lock: the hook runs outside it, so
+// that it may install hooks itself.
+template <class T>
+T hook(T ServicesState::*member) {
+  ServicesState& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  return s.*member;
+}
+
+// Installs a hook and hands back the one it replaces.
+template <class T>
+T exchangeHook(T ServicesState::*member, T replacement) {
+  ServicesState& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  std::swap(s.*member, replacement);
+  return replacement;
+}
+
 std::atomic<HoxErrorExceptionFcn> errorExceptionFcn{nullptr};
 
 // A signal handler may set it: it must be a lock-free atomic.
@@ -324,20 +342,11 @@ std::string hoxNum2Str(double x) {
 }
 
 void hoxProcessPendingEvents() {
-  HoxEventProcessor processor;
-  {
-    ServicesState& s = state();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    processor = s.eventProcessor;
-  }
-  if (processor) processor();
+  if (HoxEventProcessor processor = hook(&ServicesState::eventProcessor)) processor();
 }
 
 HoxEventProcessor hoxSetEventProcessor(HoxEventProcessor processor) {
-  ServicesState& s = state();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  std::swap(s.eventProcessor, processor);
-  return processor;
+  return exchangeHook(&ServicesState::eventProcessor, std::move(processor));
 }
 
 // ---------------------------------------------------------------- errors
@@ -360,12 +369,7 @@ HoxErrorExceptionFcn hoxGetErrorExceptionFcn() { return errorExceptionFcn.load()
 // ---------------------------------------------------------------- warnings and errors
 
 void hoxWarnMsgIdAndTxt(const char* id, const char* message) {
-  HoxMessageSink sink;
-  {
-    ServicesState& s = state();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    sink = s.warningSink;
-  }
+  const HoxMessageSink sink = hook(&ServicesState::warningSink);
   const std::string idText = textOr(id, kGenericWarningId);
   const std::string messageText = textOr(message, "");
   if (sink) {
@@ -376,26 +380,15 @@ void hoxWarnMsgIdAndTxt(const char* id, const char* message) {
 }
 
 HoxMessageSink hoxSetWarningSink(HoxMessageSink sink) {
-  ServicesState& s = state();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  std::swap(s.warningSink, sink);
-  return sink;
+  return exchangeHook(&ServicesState::warningSink, std::move(sink));
 }
 
 HoxMessageSink hoxSetErrorSink(HoxMessageSink sink) {
-  ServicesState& s = state();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  std::swap(s.errorSink, sink);
-  return sink;
+  return exchangeHook(&ServicesState::errorSink, std::move(sink));
 }
 
 void hoxReportError(const std::string& id, const std::string& message) {
-  HoxMessageSink sink;
-  {
-    ServicesState& s = state();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    sink = s.errorSink;
-  }
+  const HoxMessageSink sink = hook(&ServicesState::errorSink);
   const std::string idText = id.empty() ? std::string(kGenericErrorId) : id;
   if (sink) {
     sink(idText, message);
