@@ -5,7 +5,6 @@
 
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "zelhost/events/timer_thread.h"
@@ -99,9 +98,6 @@ class TimerEventManager : private zelutil::TimerThread {
   std::unique_ptr<TimerEventInfo> timerInfo_;
   HCallbackEvent::PropertyFacts facts_;
   std::atomic<double> maxExecutionDelay_{1.0};
-  // Held by a tick while it checks for a stop request and hands its event
-  // over; stop() takes it once after the request, so no tick comes later.
-  std::mutex tickMutex_;
   std::shared_ptr<Link> link_;
   const KTIPropSetListener* listener_ = nullptr;  // owned by the period property
 };

@@ -97,8 +97,11 @@ TimerEventManager::~TimerEventManager() {
 void TimerEventManager::start() { TimerThread::start(); }
 
 void TimerEventManager::stop() {
+  // A tick being handed over is not waited for: it is withdrawn under the
+  // event service's lock once the request is seen, or queued before the flush
+  // takes that lock and flushed with the rest. Waiting for it meant waiting
+  // for the scheduler to run a preempted thread among busy siblings.
   requestStop();
-  { std::lock_guard<std::mutex> handedOver(tickMutex_); }
   flushQueuedTicks();
 }
 
@@ -126,8 +129,7 @@ void TimerEventManager::execute() {
   }
   auto event = std::make_unique<TimerCallbackEvent>(&callbackProp_, object_, info.release(),
                                                     wrapperFcn_, facts_, this);
-  std::lock_guard<std::mutex> lock(tickMutex_);
-  if (isStopRequested()) return;         // stop() has flushed or is about to: hand nothing more
+  event->withdrawWhen(&stopRequest());
   event.release()->serviceEvent(false);  // the event service owns it from here
 }
 

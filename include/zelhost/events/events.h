@@ -2,6 +2,7 @@
 #ifndef ZELHOST_EVENTS_H
 #define ZELHOST_EVENTS_H
 
+#include <atomic>
 #include <cstddef>
 #include <string>
 
@@ -84,6 +85,15 @@ class IEvent {
   // The record given to the constructor (borrowed), or null.
   IEventInfo* getEventInfo() const { return info_; }
 
+  // Makes the coming hand-over conditional: when *withdrawn is true at the
+  // moment the service takes the event, the event is deleted instead of
+  // queued or coalesced (the hand-over returns false). A producer that sets
+  // the flag and then flushes its events catches every one that got through,
+  // as both take the service's lock, so it need not wait for a hand-over in
+  // flight on another thread. The flag must outlive the hand-over; null (the
+  // default) hands over unconditionally.
+  void withdrawWhen(const std::atomic<bool>* withdrawn) { withdrawn_ = withdrawn; }
+
   // Removes the queued events that match accepts and deletes them; with
   // runFlushed they run first (when executable), on the calling thread, in
   // queue order. A null match removes nothing. Safe from any thread, but
@@ -113,6 +123,7 @@ class IEvent {
   IEventInfo* info_;
   // Set when the service takes the event; a second hand-over is refused.
   bool handedOver_ = false;
+  const std::atomic<bool>* withdrawn_ = nullptr;
 };
 
 // A target that events can be posted to. The base hands them to the event

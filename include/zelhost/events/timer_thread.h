@@ -80,12 +80,16 @@ class WorkThread : public Thread {
   bool waitUntil(std::chrono::steady_clock::time_point deadline);
   // Ends the current (or next) waitUntil early. Safe from any thread.
   void wake();
-  bool isStopRequested() const;
+  bool isStopRequested() const { return stopRequested_.load(); }
+  // The flag behind isStopRequested, for hand-overs that a stop withdraws
+  // (IEvent::withdrawWhen). Lives as long as the thread object.
+  const std::atomic<bool>& stopRequest() const { return stopRequested_; }
 
  private:
   mutable std::mutex waitMutex_;
   std::condition_variable waitCond_;
-  bool stopRequested_ = false;
+  // Written under waitMutex_ (the waits test it there); read without it.
+  std::atomic<bool> stopRequested_{false};
   bool woken_ = false;
 };
 

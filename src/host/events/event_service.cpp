@@ -237,7 +237,7 @@ bool EventService::hand(IEvent* event, bool runFirst, IMatchEventFcn* match,
   // taking it again would delete it twice.
   if (event->handedOver_) return false;
   event->handedOver_ = true;
-  if (!s.running) {
+  if (!s.running || (event->withdrawn_ != nullptr && event->withdrawn_->load())) {
     doomed.reset(event);
     return false;
   }

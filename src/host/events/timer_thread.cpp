@@ -140,11 +140,6 @@ void WorkThread::wake() {
   waitCond_.notify_all();
 }
 
-bool WorkThread::isStopRequested() const {
-  std::lock_guard<std::mutex> lock(waitMutex_);
-  return stopRequested_;
-}
-
 // ---------------------------------------------------------------- TimerThread
 
 TimerThread::TimerThread(ExecutionMode mode, double period)

@@ -129,6 +129,28 @@ TEST_F(EventServiceTest, RunsQueuedEventsInOrderDeletesThemAndDropsThemAtStop) {
   EXPECT_EQ(runLog, (std::vector<int>{4, 1, 2, 3, 6, 11}));
 }
 
+// A withdrawn hand-over deletes the event instead of queueing or coalescing it; the flag is read
+// when the service takes the event, and an event that got through stays for the flush.
+TEST_F(EventServiceTest, WithdrawnHandOversAreDeletedAndOthersStayForTheFlush) {
+  std::atomic<bool> withdrawn{false};
+  int owner = 0;
+  auto* through = new TestEvent(1, &owner, "a", true);
+  through->withdrawWhen(&withdrawn);
+  EXPECT_TRUE(through->serviceEvent(false));
+  withdrawn = true;  // too late for the queued one
+  for (TestEvent* dropped : {new TestEvent(2), new TestEvent(3, &owner, "a", true)}) {
+    dropped->withdrawWhen(&withdrawn);
+    EXPECT_FALSE(dropped->serviceEvent(false));
+  }
+  EXPECT_EQ(deletedEvents, 2);
+  EXPECT_TRUE(merges.empty());  // the coalescing one never reached the match
+  EXPECT_EQ(EventService::queuedCount(), 1u);
+  TestEvent::Match all(&owner, "");
+  IEvent::flushEvents(&all, false);
+  EXPECT_EQ(deletedEvents, 3);
+  EXPECT_EQ(EventService::processEvents(), 0u);
+}
+
 // The per-key chains pick the same queued event as a scan of the whole queue, through insertions
 // at both ends (4 goes ahead of 1 2 3), removals from a chain's middle (2), head (4) and whole
 // (1 3) and tail (5 of b: 12 stays), and events without a key (name "") or owner scanning among
