@@ -101,7 +101,10 @@ void QxObjectCore::setClass(QxClass* cls) {
   cls_ = cls;
 }
 
-void QxObjectCore::destroy(bool release) {
+// Recursive through the lists and children, and large: kept out of line, which
+// also keeps the compiler from judging the counts of an inlined copy alone
+// (it took the last release there for a use after free).
+[[gnu::noinline]] void QxObjectCore::destroy(bool release) {
   if (state_ >= kLifecycleBeingDestroyed) return;
   retain();
   QxCoreRef hold(this);

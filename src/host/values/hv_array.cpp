@@ -79,6 +79,7 @@ bool isNumericOrLogical(const hvArray* a) {
 }  // namespace
 
 hvArray::~hvArray() {
+  if (data == inline_ && classID == hvDOUBLE_CLASS) return;  // a number: nothing to release
   if (data) releaseSlots(this);
   freeBlock(this);
 }
@@ -152,8 +153,14 @@ hvArray* hvCreateDoubleMatrix(hvSize m, hvSize n, hvComplexity) {
 }
 
 hvArray* hvCreateDoubleScalar(double x) {
-  hvArray* a = hvimpl::allocate(hvDOUBLE_CLASS, 1, 1);
-  if (a) a->slots<double>()[0] = x;
+  // Every get of a number makes one: straight into the inline slots, without
+  // the general size arithmetic of allocate.
+  hvArray* a = new (std::nothrow) hvArray;
+  if (!a) return nullptr;
+  a->data = a->inline_;
+  a->slots<double>()[0] = x;
+  a->m = 1;
+  a->n = 1;
   return a;
 }
 
