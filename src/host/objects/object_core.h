@@ -27,8 +27,8 @@ class QxObjectCore;
 // stay ordered for the abbreviation ranges. A lookup by a C string builds no
 // std::string.
 // The exact names: open addressing over a power-of-two table at most half
-// full, each slot holding a child and the hash of its key (FNV-1a, one pass
-// that also measures the name), so that one hash serves a lookup through
+// full, each slot holding a child and the hash of its key (one pass that also
+// measures the name), so that one hash serves a lookup through
 // every list of a class chain and a miss rarely compares a text.
 class QxExactNames {
  public:

@@ -32,15 +32,20 @@ void findDescriptor(QxInterface* object, const char* name, QxPropInfo** found) {
                                        "'.");
 }
 
-// The descriptor's data type and its conversion, or a host error naming the
-// property.
-QxDataType* typeOf(QxPropInfo* prop, QxInterface* object) {
+// The descriptor's data type and its conversion (neither null), or a host
+// error naming the property.
+struct TypeAndConversion {
+  QxDataType* type;
+  const PulvraConversion* conversion;
+};
+TypeAndConversion typeOf(QxPropInfo* prop, QxInterface* object) {
   QxDataType* type = prop->getDataType(object);
-  if (!type || !type->getPulvraConversion())
+  const PulvraConversion* conversion = type ? type->getPulvraConversion() : nullptr;
+  if (!conversion)
     throw new ErrorIdException("PULVRA:property:noDataType",
                                std::string("The '") + prop->getName() +
                                    "' property has no data type to convert values with.");
-  return type;
+  return {type, conversion};
 }
 
 // Owns a value in a data type's storage.
@@ -84,22 +89,22 @@ void setThroughType(QxInterface* object, QxPropInfo* prop, const hvArray* value)
     replaced.reset(setFn(object, value));
     if (replaced.get()) value = replaced.get();
   }
-  QxDataType* type = typeOf(prop, object);
+  const auto [type, conversion] = typeOf(prop, object);
   // Plain scalars convert into this buffer: a set of a number allocates
   // nothing here.
   alignas(std::max_align_t) unsigned char buffer[16];
   StoredValue stored{type, nullptr};
   void* converted = buffer;
-  if (!type->getPulvraConversion()->fromPulvraInto(value, buffer, sizeof buffer))
-    converted = stored.value = type->getPulvraConversion()->fromPulvra(value);
+  if (!conversion->fromPulvraInto(value, buffer, sizeof buffer))
+    converted = stored.value = conversion->fromPulvra(value);
   if (Exception* refusal = type->checkValue(converted)) throw refusal;
   prop->setValue(QxDatabaseClient::getInternalClient(), object, converted);
 }
 
 hvArray* getThroughType(QxInterface* object, QxPropInfo* prop) {
-  QxDataType* type = typeOf(prop, object);
+  const PulvraConversion* conversion = typeOf(prop, object).conversion;
   GotValue got{prop, object, prop->getValue(QxDatabaseClient::getInternalClient(), object)};
-  ZLScopedHvArray result(type->getPulvraConversion()->toPulvra(got.value));
+  ZLScopedHvArray result(conversion->toPulvra(got.value));
   if (const auto& getFn = prop->getGetFunction()) {
     hvArray* changed = getFn(object, result.get());
     if (changed && changed != result.get()) result.reset(changed);

@@ -59,21 +59,37 @@ void collect(const QxLookupLists& lists, const std::string& folded, Candidates* 
 
 }  // namespace
 
-void hoxAppendClassLists(const QxClass* cls, QxLookupLists* lists) {
-  // The depth bound guards against a superclass chain that loops.
-  for (int depth = 0; cls && depth < 256; cls = cls->getSuperClass(), ++depth) {
-    QxObjectCore* host = QxObjectCore::of(cls->getInterface());
-    if (QxObjectCore* list = host ? host->existingList(QxObjectCore::kClassPropertyList) : nullptr)
-      lists->push_back(list);
-  }
+namespace {
+
+// The depth bound guards against a superclass chain that loops.
+constexpr int kMaxClassDepth = 256;
+
+QxObjectCore* classList(const QxClass* cls) {
+  QxObjectCore* host = QxObjectCore::of(cls->getInterface());
+  return host ? host->existingList(QxObjectCore::kClassPropertyList) : nullptr;
 }
 
-QxInterface* hoxLookupProperty(const QxLookupLists& lists, const char* name) {
-  if (!name || !*name) return nullptr;
+// The exact stage straight down the chain: the usual lookup ends here, so it
+// collects no lists.
+QxObjectCore* findExact(const QxClass* cls, const QxObjectCore* own, const char* name) {
   const QxExactNames::Key key = QxExactNames::keyOf(name);
-  for (std::size_t l = 0; l < lists.size(); ++l) {
-    if (QxObjectCore* hit = lists[l]->findExact(key)) return hit->handle();
+  for (int depth = 0; cls && depth < kMaxClassDepth; cls = cls->getSuperClass(), ++depth) {
+    const QxObjectCore* list = classList(cls);
+    if (QxObjectCore* hit = list ? list->findExact(key) : nullptr) return hit;
   }
+  return own ? own->findExact(key) : nullptr;
+}
+
+}  // namespace
+
+QxInterface* hoxLookupProperty(const QxClass* cls, const QxObjectCore* own, const char* name) {
+  if (!name || !*name) return nullptr;
+  if (QxObjectCore* hit = findExact(cls, own, name)) return hit->handle();
+  QxLookupLists lists;
+  for (int depth = 0; cls && depth < kMaxClassDepth; cls = cls->getSuperClass(), ++depth) {
+    if (const QxObjectCore* list = classList(cls)) lists.push_back(list);
+  }
+  if (own) lists.push_back(own);
   Candidates equal, prefixed;
   collect(lists, foldCase(name), &equal, &prefixed);
   const Candidates& found = equal.empty() ? prefixed : equal;

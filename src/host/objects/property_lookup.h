@@ -36,15 +36,13 @@ class QxSmallList {
 
 using QxLookupLists = QxSmallList<const QxObjectCore*, 8>;
 
-// The property lists of a class and its superclasses, own class first.
-void hoxAppendClassLists(const QxClass* cls, QxLookupLists* lists);
-
-// Finds a descriptor host object in the lists, searched in order. Each
-// stage (exact name, name ignoring ASCII case, abbreviation ignoring case)
-// looks at every list; the first stage with candidates decides. A name found
-// in an earlier list hides the same exact name in later ones. Throws
-// AmbiguousPropertyException* when a stage finds several; null when none,
-// or for a null or empty name.
-QxInterface* hoxLookupProperty(const QxLookupLists& lists, const char* name);
+// Finds a descriptor host object in the property lists of cls and its
+// superclasses (own class first), then in `own` (an object's instance list;
+// may be null), searched in that order. Each stage (exact name, name ignoring
+// ASCII case, abbreviation ignoring case) looks at every list; the first stage
+// with candidates decides. A name found in an earlier list hides the same
+// exact name in later ones. Throws AmbiguousPropertyException* when a stage
+// finds several; null when none, or for a null or empty name.
+QxInterface* hoxLookupProperty(const QxClass* cls, const QxObjectCore* own, const char* name);
 
 #endif  // ZELHOST_SRC_PROPERTY_LOOKUP_H

@@ -101,9 +101,7 @@ QxInterface* QxClass::getProperties() const {
 }
 
 QxInterface* QxClass::getProperty(const char* name, bool) const {
-  QxLookupLists lists;
-  hoxAppendClassLists(this, &lists);
-  return hoxLookupProperty(lists, name);
+  return hoxLookupProperty(this, nullptr, name);
 }
 
 QxMethodInfo* QxClass::getMethod(const char* name) const {

@@ -143,10 +143,7 @@ QxInterface* QxInterface::getInstanceProperties() const {
 }
 
 QxInterface* QxInterface::getProperty(const char* name, bool) const {
-  QxLookupLists lists;
-  hoxAppendClassLists(core_->cls(), &lists);
-  if (QxObjectCore* own = core_->existingList(QxObjectCore::kInstanceList)) lists.push_back(own);
-  return hoxLookupProperty(lists, name);
+  return hoxLookupProperty(core_->cls(), core_->existingList(QxObjectCore::kInstanceList), name);
 }
 
 QxBreadthOnlyIterator::QxBreadthOnlyIterator(QxInterface* start, bool) : next_(start) {}
