@@ -86,6 +86,13 @@ hvArray::~hvArray() {
 
 namespace hvimpl {
 
+hvArray* newValue() {
+  // A C value of a C interface: its blocks come from malloc like its slots',
+  // and no replaced operator new stands between a get and its value.
+  void* block = std::malloc(sizeof(hvArray));
+  return block ? new (block) hvArray : nullptr;
+}
+
 std::size_t slotSize(hvClassID cls) {
   switch (cls) {
     case hvDOUBLE_CLASS:
@@ -130,12 +137,12 @@ hvArray* allocate(hvClassID cls, hvSize m, hvSize n, std::vector<std::string> fi
   if (!multiplyFits(m, n, &numel)) return nullptr;
   const hvSize perElement = cls == hvSTRUCT_CLASS ? fieldNames.size() : 1;
   if (!multiplyFits(numel, perElement, &slots)) return nullptr;
-  hvArray* a = new (std::nothrow) hvArray;
+  hvArray* a = newValue();
   if (!a) return nullptr;
   a->classID = cls;
   a->fieldNames = std::move(fieldNames);
   if (!resizeSlots(a, slots)) {
-    delete a;
+    hvDestroyArray(a);
     return nullptr;
   }
   // The shape is set last so that a half-made value never claims slots.
@@ -155,7 +162,7 @@ hvArray* hvCreateDoubleMatrix(hvSize m, hvSize n, hvComplexity) {
 hvArray* hvCreateDoubleScalar(double x) {
   // Every get of a number makes one: straight into the inline slots, without
   // the general size arithmetic of allocate.
-  hvArray* a = new (std::nothrow) hvArray;
+  hvArray* a = hvimpl::newValue();
   if (!a) return nullptr;
   a->data = a->inline_;
   a->slots<double>()[0] = x;
@@ -212,7 +219,11 @@ hvArray* hvCreateNumericMatrix(hvSize m, hvSize n, int classID, hvComplexity) {
 
 // --- ownership ---
 
-void hvDestroyArray(hvArray* a) { delete a; }
+void hvDestroyArray(hvArray* a) {
+  if (!a) return;
+  a->~hvArray();
+  std::free(a);
+}
 
 hvArray* hvDuplicateArray(const hvArray* a) {
   if (!a) return nullptr;

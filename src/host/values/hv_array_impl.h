@@ -44,6 +44,10 @@ struct hvArray {
 
 namespace hvimpl {
 
+// An empty value (a 0x0 double), or null when memory is exhausted. Every
+// value comes from here and goes with hvDestroyArray.
+hvArray* newValue();
+
 // Bytes of one slot of a class; 0 for classes that cannot be stored.
 std::size_t slotSize(hvClassID cls);
 
