@@ -90,6 +90,12 @@ TIME_ROWS = [
      ("BM_EventCoalesce/10", 2)),
 ]
 
+# What the host's conventions cost by themselves, beside the peer their path is
+# measured against: (path, case, peer). Reported, with no target of their own.
+REFERENCE_ROWS = [
+    ("  one host error thrown and caught", "BM_HostErrorThrow", "BM_GObjectSetRefused"),
+    ("  create + destroy, no properties", "BM_ObjectCreateDestroyMany/0", "BM_GObjectNewUnref"),
+]
 
 # Cases timed per event handed over and run (a batch per iteration).
 EVENT_CASES = {"BM_EventHandAndRun", "BM_GLibIdleDispatch", "BM_QtPostEvent"}
@@ -137,6 +143,12 @@ def main(paths):
                      ratio(c, f), label(best[1]) if best else "-",
                      fmt_ns(best[0]) if best else "-", ratio(c, best[0] if best else None),
                      target, met))
+
+    for path, case, peer in REFERENCE_ROWS:
+        c, p = time(case), time(peer)
+        rows.append((path, fmt_ns(c) if c is not None else "-", "-", "-",
+                     label(peer) if p is not None else "-", fmt_ns(p) if p is not None else "-",
+                     ratio(c, p), "report", "-"))
 
     def add(path, value, target, met, peer="-", peer_value="-"):
         rows.append((path, value, "-", "-", peer, peer_value, "-", target,
