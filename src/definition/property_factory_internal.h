@@ -28,6 +28,15 @@ constexpr std::size_t kComparedChars = 255;
 
 // The attribute `name` of the element at the cursor, cut to `maxChars` characters.
 inline std::string attributeOf(const XMLPropReader& reader, const char* name, int maxChars) {
+  // Every attribute of every property is read through here: the usual sizes
+  // use a buffer on the stack, and a short value then needs no heap at all.
+  constexpr int kOnStack = 2 * static_cast<int>(kComparedChars) + 1;
+  if (maxChars <= kOnStack) {
+    char buf[kOnStack + 1];
+    buf[0] = '\0';
+    reader.getAttribute(name, buf, maxChars + 1);
+    return std::string(buf);
+  }
   std::string buf(static_cast<std::size_t>(maxChars) + 1, '\0');
   reader.getAttribute(name, &buf[0], maxChars + 1);
   buf.resize(std::strlen(buf.c_str()));
