@@ -26,6 +26,7 @@ TEST(HvArrayTest, CreatorsGiveClassAndShape) {
   const char* fields[] = {"a", "b"};
   const std::tuple<hvArray*, hvClassID, const char*, hvSize, hvSize> cases[] = {
       {hvCreateDoubleMatrix(2, 3), hvDOUBLE_CLASS, "double", 2, 3},
+      {hvCreateDoubleScalar(2.5), hvDOUBLE_CLASS, "double", 1, 1},
       {hvCreateLogicalScalar(true), hvLOGICAL_CLASS, "logical", 1, 1},
       {hvCreateLogicalMatrix(0, 4), hvLOGICAL_CLASS, "logical", 0, 4},
       {hvCreateString("abc"), hvCHAR_CLASS, "char", 1, 3},
