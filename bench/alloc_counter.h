@@ -1,5 +1,5 @@
-// Counts of the heap operations of the calling thread, from the bench binary's replaced global
-// operator new and delete.
+// Counts of the heap operations of the calling thread, from the bench binary's wrapped malloc
+// family and replaced global operator new and delete.
 #ifndef ZELOBJSYS_BENCH_ALLOC_COUNTER_H
 #define ZELOBJSYS_BENCH_ALLOC_COUNTER_H
 
@@ -7,10 +7,10 @@
 
 namespace zelbench {
 
-// What the calling thread has allocated and freed through operator new and
-// delete since it started. Counts are per thread so that counting costs no
-// locked instruction. Bytes are measured with mallinfo2, which also sees the
-// host values' malloc'd blocks.
+// What the calling thread has allocated and freed on the heap (malloc, calloc,
+// realloc of nothing, operator new; free, operator delete) since it started.
+// Counts are per thread so that counting costs no locked instruction. Bytes
+// are measured with mallinfo2.
 struct AllocCounts {
   long allocations = 0;
   long frees = 0;

@@ -104,8 +104,7 @@ void BM_EventHandAndRun(benchmark::State& state) {
     benchmark::DoNotOptimize(EventService::processEvents());
   }
   state.SetItemsProcessed(state.iterations() * kBatch);
-  // operator new only: host values come from malloc and are not in it.
-  state.counters["news_per_event"] =
+  state.counters["allocs_per_event"] =
       static_cast<double>(zelbench::allocCounts().allocations - before.allocations) /
       static_cast<double>(state.iterations() * kBatch);
   zelbench::verifyCount(state, "ran", gCallbacksRun - ranBefore,
