@@ -57,10 +57,6 @@ void collect(const QxLookupLists& lists, const std::string& folded, Candidates* 
   throw new AmbiguousPropertyException(msg);
 }
 
-}  // namespace
-
-namespace {
-
 // The depth bound guards against a superclass chain that loops.
 constexpr int kMaxClassDepth = 256;
 
