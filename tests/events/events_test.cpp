@@ -423,6 +423,18 @@ TEST_F(EventsTest, TickOverTwicePeriodLateIsDroppedAndOneWithinIsKept) {
   EXPECT_EQ(hvGetNumberOfFields(hvGetField(runs_[0].event.get(), 0, "Data")), 0) << "the product's";
 }
 
+// Products may make timer events themselves: they coalesce, and a failing one disables its
+// callback.
+TEST_F(EventsTest, ProductMadeTimerEventsCoalesceAndAFailureDisables) {
+  QxInterface* device = newObject();
+  Property* fcn = callbackProperty(device, "TimerFcn", "evt_fail");
+  for (int i = 0; i < 2; ++i)
+    (new TimerCallbackEvent(fcn, device, new TimerEventInfo, ""))->serviceEvent(false);
+  EXPECT_EQ(EventService::queuedCount(), 1u);
+  EventService::processEvents();
+  EXPECT_TRUE(fcn->isIgnoreUntilSet());
+}
+
 TEST_F(EventsTest, RunningTimersQueueOneTickEachAndStopTakesOnlyItsOwn) {
   Timed t = timed(0.001), u = timed(0.001);
   ASSERT_TRUE(hand(callbackProperty(t.object, "ErrorFcn", "evt_log"), t.object, true));

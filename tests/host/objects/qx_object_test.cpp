@@ -299,7 +299,7 @@ TEST_F(PropertyAccessTest, HooksRunAroundTheValueOperations) {
   // A hook that changes nothing answers null.
   range->setSetFunction([](QxInterface*, const hvArray*) -> hvArray* { return nullptr; });
   obj->setPropertyValue("Range", three);
-  range->setGetFunction(nullptr);
+  range->setGetFunction([](QxInterface*, hvArray*) -> hvArray* { return nullptr; });
   EXPECT_EQ(hvGetScalar(ZLScopedHvArray(obj->getPropertyValue("Range"))), 3);
 }
 
