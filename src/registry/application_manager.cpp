@@ -20,10 +20,17 @@ namespace zelobjsys {
 
 namespace {
 
+ErrorIdException* newErrorIdException(const char* id, const char* message) {
+  return new ErrorIdException(id != nullptr ? id : "", message != nullptr ? message : "");
+}
+
 // Host errors raised by library code become thrown ErrorIdExceptions, which
-// is what every caller up to the user expects.
+// is what every caller up to the user expects. Thrown from a frame that owns
+// nothing (the texts are made in the call above), so that unwinding does not
+// stop here.
 void throwErrorIdException(const char* id, const char* message) {
-  throw new ErrorIdException(id != nullptr ? id : "", message != nullptr ? message : "");
+  ErrorIdException* error = newErrorIdException(id, message);
+  throw error;
 }
 
 QxClass* classOf(QxInterface* classObject) {

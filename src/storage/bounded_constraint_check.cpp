@@ -2,7 +2,10 @@
 #include "zelobjsys/bounded_constraint_check.h"
 
 #include <cstdint>
+#include <cstdio>
 
+#include "zelhost/services/exceptions.h"
+#include "zelhost/services/services.h"
 #include "zelhost/services/zelhox.h"
 #include "zelhost/types/data_type.h"
 #include "zelhost/values/hv_array.h"
@@ -95,6 +98,22 @@ ZLGeneralException refusalOf(const PropInfo* info, const Bounds& bounds) {
   return ZLGeneralException(bounds.id, "%s: %s", name != nullptr ? name : "", bounds.text);
 }
 
+// Raises the refusal as post() would. Unwinding stops at every frame that has
+// something to destroy, and a refusal is every rejected set's road: the usual
+// message is made in a buffer that needs no destruction, so that the error
+// (which the installed error function may throw from inside
+// hoxErrorException) passes this frame without stopping.
+[[noreturn]] void raiseRefusal(const PropInfo* info, const Bounds& bounds) {
+  const char* name = info->getName();
+  char message[512];
+  const int length =
+      std::snprintf(message, sizeof message, "%s: %s", name != nullptr ? name : "", bounds.text);
+  if (length < 0 || static_cast<std::size_t>(length) >= sizeof message)
+    refusalOf(info, bounds).post();
+  ErrorIdException* error = hoxErrorException(bounds.id, message);
+  throw error;
+}
+
 }  // namespace
 
 void BoundedConstraintCheck::check(QxInterface* /*object*/, const PropInfo* info,
@@ -106,7 +125,7 @@ void BoundedConstraintCheck::check(QxInterface* /*object*/, const PropInfo* info
 void BoundedConstraintCheck::checkAndRaise(QxInterface* /*object*/, const PropInfo* info,
                                            const void* value) {
   Bounds bounds{0, 0};
-  if (findRefusal(info, value, &bounds)) refusalOf(info, bounds).post();
+  if (findRefusal(info, value, &bounds)) raiseRefusal(info, bounds);
 }
 
 }  // namespace zelobjsys

@@ -245,7 +245,8 @@ TEST_F(CheckFcnsTest, BoundedCheckTestsEveryElementAndOnlyWithTwoBounds) {
       steps(record("Steps", "Nints", nullptr, ten)), label(record("Label", "string", nullptr, ten)),
       oneBound(record("Level", "double", nullptr, single)),
       noBounds(record("Free", "double", nullptr, none)),
-      taps(record("Taps", "double", nullptr, intBounds));
+      taps(record("Taps", "double", nullptr, intBounds)),
+      longName(record(std::string(600, 'G').c_str(), "double", nullptr, ten));  // past any buffer
   double reals[] = {1, 20, 3}, lowFirst[] = {-1, 20};
   int32_t ints[] = {0, 11};
   VectorRecord realVec{3, reals}, lowVec{2, lowFirst}, intVec{2, ints}, empty{0, nullptr},
@@ -262,7 +263,7 @@ TEST_F(CheckFcnsTest, BoundedCheckTestsEveryElementAndOnlyWithTwoBounds) {
       {steps.get(), &intVec, kAbove},   {label.get(), "anything", ""},
       {oneBound.get(), &d[0], ""},      {noBounds.get(), &d[0], ""},
       {taps.get(), &d[1], kBelow},      {taps.get(), &d[2], kAbove},
-      {gain.get(), nullptr, ""},
+      {gain.get(), nullptr, ""},        {longName.get(), &d[0], kBelow},
   };
   BoundedConstraintCheck check;  // the messages are in storage_checks.zel
   for (const Case& c : cases) {

@@ -82,6 +82,13 @@ HoxEventProcessor hoxSetEventProcessor(HoxEventProcessor processor);
 // must throw; without one, throws new ErrorIdException(id, message). Never
 // returns.
 [[noreturn]] void hoxErrMsgIdAndTxt(const char* id, const char* message);
+// The host error that hoxErrMsgIdAndTxt raises, for a caller to throw itself
+// (the installed function is called here and throws its own). Unwinding stops
+// at every frame that has something to destroy, so a caller that builds its
+// message in a call of its own and throws this from a frame that owns nothing
+// lets a refusal travel cheaply.
+class ErrorIdException;
+ErrorIdException* hoxErrorException(const char* id, const char* message);
 using HoxErrorExceptionFcn = void (*)(const char* id, const char* message);
 void hoxSetErrorExceptionFcn(HoxErrorExceptionFcn fn);
 HoxErrorExceptionFcn hoxGetErrorExceptionFcn();

@@ -72,18 +72,31 @@ struct GotValue {
   }
 };
 
-// Hands a host exception to the class's filter and throws what it chooses;
-// the exception it replaced is deleted.
-[[noreturn]] void throwFiltered(Exception* e, QxInterface* object, QxPropInfo* prop,
-                                const char* name) {
+// What the class's filter chooses for a host exception; the exception it
+// replaced is deleted.
+Exception* filtered(Exception* e, QxInterface* object, QxPropInfo* prop, const char* name) {
   std::unique_ptr<Exception> given(e);
   QxClass* cls = object->getDatabaseClass();
   Exception* chosen = cls ? cls->filterPropAccessException(e, object, prop, name) : e;
-  if (!chosen || chosen == e) throw given.release();  // handed to the catcher
-  throw chosen;                                       // `given` deletes the replaced exception
+  if (!chosen || chosen == e) return given.release();
+  return chosen;  // `given` deletes the replaced exception
+}
+
+// A value that converts into a buffer, checked and stored; false (nothing
+// done) for one that does not. Nothing here owns anything, so a refusal from
+// the store unwinds through this frame without stopping.
+bool setInBuffer(QxInterface* object, QxPropInfo* prop, const hvArray* value) {
+  const auto [type, conversion] = typeOf(prop, object);
+  alignas(std::max_align_t) unsigned char buffer[16];
+  if (!conversion->fromPulvraInto(value, buffer, sizeof buffer)) return false;
+  if (Exception* refusal = type->checkValue(buffer)) throw refusal;
+  prop->setValue(QxDatabaseClient::getInternalClient(), object, buffer);
+  return true;
 }
 
 void setThroughType(QxInterface* object, QxPropInfo* prop, const hvArray* value) {
+  // A number set without a custom set function, every device's usual set.
+  if (!prop->getSetFunction() && setInBuffer(object, prop, value)) return;
   ZLScopedHvArray replaced;
   if (const auto& setFn = prop->getSetFunction()) {
     replaced.reset(setFn(object, value));
@@ -117,20 +130,26 @@ hvArray* getThroughType(QxInterface* object, QxPropInfo* prop) {
 void QxInterface::setPropertyValue(const char* name, const hvArray* value) {
   QxInterface* object = getCanonical();
   QxPropInfo* prop = nullptr;
+  Exception* failure = nullptr;
   try {
     findDescriptor(object, name, &prop);
     if (!prop->isExternalSetAccess())
       throw new SetDeniedException(std::string("Changing the '") + prop->getName() +
                                    "' property of " + className(object) + " is not allowed.");
     setThroughType(object, prop, value);
+    return;
   } catch (Exception* e) {
-    throwFiltered(e, object, prop, name);
+    failure = filtered(e, object, prop, name);
   }
+  // Thrown once the handler has ended: a throw inside it would have to stop
+  // unwinding on its way out to end the handler.
+  throw failure;
 }
 
 hvArray* QxInterface::getPropertyValue(const char* name) {
   QxInterface* object = getCanonical();
   QxPropInfo* prop = nullptr;
+  Exception* failure = nullptr;
   try {
     findDescriptor(object, name, &prop);
     if (!prop->isExternalGetAccess())
@@ -138,6 +157,7 @@ hvArray* QxInterface::getPropertyValue(const char* name) {
                                          className(object) + " cannot be read.");
     return getThroughType(object, prop);
   } catch (Exception* e) {
-    throwFiltered(e, object, prop, name);
+    failure = filtered(e, object, prop, name);
   }
+  throw failure;
 }

@@ -351,15 +351,21 @@ HoxEventProcessor hoxSetEventProcessor(HoxEventProcessor processor) {
 
 // ---------------------------------------------------------------- errors
 
-void hoxErrMsgIdAndTxt(const char* id, const char* message) {
-  const std::string idText = textOr(id, kGenericErrorId);
-  const std::string messageText = textOr(message, "");
-  if (HoxErrorExceptionFcn fn = errorExceptionFcn.load()) {
-    fn(idText.c_str(), messageText.c_str());
-  }
+ErrorIdException* hoxErrorException(const char* id, const char* message) {
+  const char* idText = id != nullptr && *id != '\0' ? id : kGenericErrorId;
+  const char* messageText = message != nullptr ? message : "";
+  // Nothing here is to be destroyed when the installed function throws.
+  if (HoxErrorExceptionFcn fn = errorExceptionFcn.load()) fn(idText, messageText);
   // Reached without a function, or when the installed one broke its promise
-  // to throw: the caller relies on this call never returning.
-  throw new ErrorIdException(idText, messageText);
+  // to throw.
+  return new ErrorIdException(idText, messageText);
+}
+
+void hoxErrMsgIdAndTxt(const char* id, const char* message) {
+  // Made before the throw starts, so that nothing is to be freed here when
+  // the installed function throws instead.
+  ErrorIdException* error = hoxErrorException(id, message);
+  throw error;
 }
 
 void hoxSetErrorExceptionFcn(HoxErrorExceptionFcn fn) { errorExceptionFcn.store(fn); }
