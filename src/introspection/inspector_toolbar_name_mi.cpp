@@ -22,7 +22,7 @@ InspectorToolbarNameMI::InspectorToolbarNameMI() : QxMethodInfo(false) {
   signature->addArgument("handle", nullptr);
   signature->addReturnType("string");
   addMethodSignature(signature.release());  // the method owns its signatures
-  setInspectorAttribute(kToolbarQuery);
+  setBrowserAttribute(kToolbarQuery);
 }
 
 InspectorToolbarNameMI::~InspectorToolbarNameMI() = default;

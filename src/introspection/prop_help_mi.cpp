@@ -149,8 +149,8 @@ void PropHelpMI::invokeMethod(const QxMethodSignature* signature, int* nReturned
       descriptor = cls->getProperty(name, false);
     }
   } catch (Exception* thrown) {
-    // Host exceptions may be thrown through a base pointer: tell them apart
-    // by their dynamic type.
+    // Host exceptions may be thrown through a base pointer: only the dynamic
+    // type says which one this is.
     if (dynamic_cast<AmbiguousPropertyException*>(thrown) == nullptr) throw;
     delete thrown;
     const std::string message = std::string("Ambiguous property: '") + name + "'.";

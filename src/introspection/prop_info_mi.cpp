@@ -192,8 +192,8 @@ const PropInfo* PropInfoMI::getPropertyAttributes(QxInterface* object, const cha
   try {
     descriptor = object->getProperty(name, false);
   } catch (Exception* thrown) {
-    // Host exceptions may be thrown through a base pointer: tell them apart
-    // by their dynamic type.
+    // Host exceptions may be thrown through a base pointer: only the dynamic
+    // type says which one this is.
     if (dynamic_cast<AmbiguousPropertyException*>(thrown) == nullptr) throw;
     delete thrown;
     throw ZLGeneralException("vornix:propinfo:ambiguousProp", "Ambiguous property: '%s'.", name);

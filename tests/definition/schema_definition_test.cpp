@@ -82,7 +82,7 @@ TEST_F(SchemaDefinitionTest, ConstructionAddsPropinfoThenProphelpAndGenericMetho
   ASSERT_EQ(schema->getNumberOfMethods(), 4);
   const QxMethodInfo* toolbar = schema->getMethodAt(3);
   EXPECT_STREQ(toolbar->getName(), "getInspectorToolbarObjectName");
-  EXPECT_EQ(toolbar->getInspectorAttribute(), 1);
+  EXPECT_EQ(toolbar->getBrowserAttribute(), 1);
   EXPECT_FALSE(toolbar->isCallableWithoutObject() || toolbar->isReadOnly());
 }
 

@@ -62,9 +62,9 @@ class QxMethodInfo {
   // has no object argument.
   void setCallableWithoutObject(bool on);
   bool isCallableWithoutObject() const;
-  // A 32-bit attribute that the property inspector reads.
-  void setInspectorAttribute(int32_t value);
-  int32_t getInspectorAttribute() const;
+  // A 32-bit attribute that a property browser reads.
+  void setBrowserAttribute(int32_t value);
+  int32_t getBrowserAttribute() const;
 
  private:
   friend class QxClass;
@@ -73,7 +73,7 @@ class QxMethodInfo {
   std::vector<std::unique_ptr<QxMethodSignature>> signatures_;
   bool flag_;
   bool callableWithoutObject_ = false;
-  int32_t inspectorAttribute_ = 0;
+  int32_t browserAttribute_ = 0;
 };
 
 // Calls the method NAME of a class with host values. The first signature (in

@@ -70,9 +70,9 @@ void QxMethodInfo::setCallableWithoutObject(bool on) { callableWithoutObject_ = 
 
 bool QxMethodInfo::isCallableWithoutObject() const { return callableWithoutObject_; }
 
-void QxMethodInfo::setInspectorAttribute(int32_t value) { inspectorAttribute_ = value; }
+void QxMethodInfo::setBrowserAttribute(int32_t value) { browserAttribute_ = value; }
 
-int32_t QxMethodInfo::getInspectorAttribute() const { return inspectorAttribute_; }
+int32_t QxMethodInfo::getBrowserAttribute() const { return browserAttribute_; }
 
 namespace {
 
