@@ -82,36 +82,29 @@ Exception* filtered(Exception* e, QxInterface* object, QxPropInfo* prop, const c
   return chosen;  // `given` deletes the replaced exception
 }
 
-// A value that converts into a buffer, checked and stored; false (nothing
-// done) for one that does not. Nothing here owns anything, so a refusal from
-// the store unwinds through this frame without stopping.
-bool setInBuffer(QxInterface* object, QxPropInfo* prop, const hvArray* value) {
+// Converts, checks and stores a value. A plain scalar converts into a buffer
+// here: a set of a number allocates nothing, and nothing in this frame owns
+// anything, so a refusal from the store unwinds through it without stopping.
+void store(QxInterface* object, QxPropInfo* prop, const hvArray* value) {
   const auto [type, conversion] = typeOf(prop, object);
   alignas(std::max_align_t) unsigned char buffer[16];
-  if (!conversion->fromPulvraInto(value, buffer, sizeof buffer)) return false;
+  if (!conversion->fromPulvraInto(value, buffer, sizeof buffer)) {
+    const StoredValue stored{type, conversion->fromPulvra(value)};
+    if (Exception* refusal = type->checkValue(stored.value)) throw refusal;
+    prop->setValue(QxDatabaseClient::getInternalClient(), object, stored.value);
+    return;
+  }
   if (Exception* refusal = type->checkValue(buffer)) throw refusal;
   prop->setValue(QxDatabaseClient::getInternalClient(), object, buffer);
-  return true;
 }
 
+// The custom set function, when there is one, may hand back a value to store
+// instead.
 void setThroughType(QxInterface* object, QxPropInfo* prop, const hvArray* value) {
-  // A number set without a custom set function, every device's usual set.
-  if (!prop->getSetFunction() && setInBuffer(object, prop, value)) return;
-  ZLScopedHvArray replaced;
-  if (const auto& setFn = prop->getSetFunction()) {
-    replaced.reset(setFn(object, value));
-    if (replaced.get()) value = replaced.get();
-  }
-  const auto [type, conversion] = typeOf(prop, object);
-  // Plain scalars convert into this buffer: a set of a number allocates
-  // nothing here.
-  alignas(std::max_align_t) unsigned char buffer[16];
-  StoredValue stored{type, nullptr};
-  void* converted = buffer;
-  if (!conversion->fromPulvraInto(value, buffer, sizeof buffer))
-    converted = stored.value = conversion->fromPulvra(value);
-  if (Exception* refusal = type->checkValue(converted)) throw refusal;
-  prop->setValue(QxDatabaseClient::getInternalClient(), object, converted);
+  const auto& setFn = prop->getSetFunction();
+  if (!setFn) return store(object, prop, value);
+  const ZLScopedHvArray replaced(setFn(object, value));
+  store(object, prop, replaced.get() ? replaced.get() : value);
 }
 
 hvArray* getThroughType(QxInterface* object, QxPropInfo* prop) {
