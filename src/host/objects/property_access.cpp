@@ -82,19 +82,24 @@ Exception* filtered(Exception* e, QxInterface* object, QxPropInfo* prop, const c
   return chosen;  // `given` deletes the replaced exception
 }
 
+// Checks and stores a value that does not convert into a buffer, in a frame
+// of its own that owns the converted copy.
+void storeCopy(QxInterface* object, QxPropInfo* prop, const TypeAndConversion& to,
+               const hvArray* value) {
+  const StoredValue stored{to.type, to.conversion->fromPulvra(value)};
+  if (Exception* refusal = to.type->checkValue(stored.value)) throw refusal;
+  prop->setValue(QxDatabaseClient::getInternalClient(), object, stored.value);
+}
+
 // Converts, checks and stores a value. A plain scalar converts into a buffer
-// here: a set of a number allocates nothing, and nothing in this frame owns
-// anything, so a refusal from the store unwinds through it without stopping.
+// here: a set of a number allocates nothing, and this frame owns nothing, so a
+// refusal from the store unwinds through it without stopping.
 void store(QxInterface* object, QxPropInfo* prop, const hvArray* value) {
-  const auto [type, conversion] = typeOf(prop, object);
+  const TypeAndConversion to = typeOf(prop, object);
   alignas(std::max_align_t) unsigned char buffer[16];
-  if (!conversion->fromPulvraInto(value, buffer, sizeof buffer)) {
-    const StoredValue stored{type, conversion->fromPulvra(value)};
-    if (Exception* refusal = type->checkValue(stored.value)) throw refusal;
-    prop->setValue(QxDatabaseClient::getInternalClient(), object, stored.value);
-    return;
-  }
-  if (Exception* refusal = type->checkValue(buffer)) throw refusal;
+  if (!to.conversion->fromPulvraInto(value, buffer, sizeof buffer))
+    return storeCopy(object, prop, to, value);
+  if (Exception* refusal = to.type->checkValue(buffer)) throw refusal;
   prop->setValue(QxDatabaseClient::getInternalClient(), object, buffer);
 }
 
