@@ -165,6 +165,8 @@ class PropertyFactory : public KTIPropFactory {
   QxClass* targetClass() const { return targetClass_; }
 
   // XML helpers (property_factory_xml.cpp).
+  // The property element's attributes, read in one pass.
+  void readAttributes(XMLProperty& p) const;
   void* createFromXMLProperty(const XMLProperty& p);
   void* createEnumFromXML(const XMLProperty& p);
   // Defines the properties of the section element `section` and of its includes.

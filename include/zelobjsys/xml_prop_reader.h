@@ -103,6 +103,16 @@ class XMLPropReader {
   void getNodeValue(char* buf, int len) const;
   // The attribute `name` of the current element.
   void getAttribute(const char* name, char* buf, int len) const;
+  // One attribute wanted by getAttributes: its name and where its value goes.
+  struct AttributeRequest {
+    const char* name;
+    char* buf;
+    int len;
+  };
+  // The same as getAttribute for each request, in one pass over the element's
+  // attributes: for readers of several attributes of every element of a large
+  // file. Names are compared exactly, as getAttribute compares them.
+  void getAttributes(AttributeRequest* requests, int count) const;
   // The value of the current node's first text child, white space kept; text after
   // a nested element and CDATA sections are not included.
   void getText(char* buf, int len);

@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "property_factory_internal.h"
 #include "zelhost/services/zelutil.h"
@@ -14,11 +15,14 @@ using namespace xmlfile;
 
 namespace {
 
+// Read into the stack: a heap buffer of the longest allowed text per help
+// line was megabytes of fresh pages for a large file.
 std::string textOf(XMLPropReader& reader, int maxChars) {
-  std::string buf(static_cast<std::size_t>(maxChars) + 1, '\0');
-  reader.getText(&buf[0], maxChars + 1);
-  buf.resize(std::strlen(buf.c_str()));
-  return buf;
+  char buf[kHelpChars + 1];
+  const int len = maxChars < kHelpChars ? maxChars + 1 : kHelpChars + 1;
+  buf[0] = '\0';
+  reader.getText(buf, len);
+  return std::string(buf);
 }
 
 // Like sscanf "%lf": leading blanks, then the longest number; false when none.
@@ -66,17 +70,35 @@ XMLPropReader* PropertyFactory::getXMLReader() const { return reader_; }
 
 // ---------------------------------------------------------------- properties
 
+void PropertyFactory::readAttributes(XMLProperty& p) const {
+  char name[kNameChars + 1], type[kShortChars + 1], readOnly[kShortChars + 1],
+      deviceSpecific[kShortChars + 1], constraint[kShortChars + 1], defaultText[kShortChars + 1],
+      min[kShortChars + 1], max[kShortChars + 1];
+  XMLPropReader::AttributeRequest wanted[] = {
+      {"name", name, sizeof name},
+      {"type", type, sizeof type},
+      {"readOnly", readOnly, sizeof readOnly},
+      {"deviceSpecific", deviceSpecific, sizeof deviceSpecific},
+      {"constraint", constraint, sizeof constraint},
+      {"default", defaultText, sizeof defaultText},
+      {"min", min, sizeof min},
+      {"max", max, sizeof max},
+  };
+  reader_->getAttributes(wanted, static_cast<int>(std::size(wanted)));
+  p.name = name;
+  p.type = type;
+  p.readOnly = readOnly;
+  p.deviceSpecific = deviceSpecific;
+  p.constraint = constraint;
+  p.defaultText = defaultText;
+  p.min = min;
+  p.max = max;
+}
+
 void* PropertyFactory::createPropFromXMLNode() {
   if (reader_ == nullptr || !reader_->isNodeName("property")) return nullptr;
   XMLProperty p;
-  p.name = attributeOf(*reader_, "name", kNameChars);
-  p.type = attributeOf(*reader_, "type", kShortChars);
-  p.readOnly = attributeOf(*reader_, "readOnly", kShortChars);
-  p.deviceSpecific = attributeOf(*reader_, "deviceSpecific", kShortChars);
-  p.constraint = attributeOf(*reader_, "constraint", kShortChars);
-  p.defaultText = attributeOf(*reader_, "default", kShortChars);
-  p.min = attributeOf(*reader_, "min", kShortChars);
-  p.max = attributeOf(*reader_, "max", kShortChars);
+  readAttributes(p);
   {
     SavedPosition saved(*reader_);
     for (reader_->gotoFirstChild(); reader_->isPositionValid(); reader_->gotoNextSibling()) {
@@ -207,6 +229,9 @@ void PropertyFactory::addPropHelpFromXML(void* handle, const char* text) const {
     addLine("");
     record.addDescriptionLine(seeAlso.c_str(), "See also ", true);
   }
+  // The file's help is all in: the room a record reserves for its text goes
+  // back, or a class of 10,000 properties would hold 25 MB of it.
+  record.description_.shrink_to_fit();
 }
 
 bool PropertyFactory::findAdaptorHelp(const char* propertyName) const {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -471,10 +472,33 @@ short XMLPropReader::getNodeType() const {
   return static_cast<short>(impl_->current->getNodeType());
 }
 
+namespace {
+
+enum class Match { kNo, kYes, kUnknown };
+
+// A node name against an ASCII name ignoring case, decided on ASCII alone:
+// kUnknown as soon as either holds anything else before they differ.
+// Like equalsIgnoringCase, only the first `limit` units count.
+Match asciiNameMatch(const XMLCh* node, const char* name, std::size_t limit) {
+  if (node == nullptr) return Match::kUnknown;
+  for (std::size_t i = 0; i < limit; ++i) {
+    const auto c = static_cast<unsigned char>(name[i]);
+    if (c >= 0x80 || node[i] >= 0x80) return Match::kUnknown;
+    if (foldAscii(node[i]) != foldAscii(c)) return Match::kNo;
+    if (c == 0) return Match::kYes;
+  }
+  return Match::kYes;
+}
+
+}  // namespace
+
 bool XMLPropReader::isNodeName(const char* name) const {
   if (!name || !impl_->current) return false;
-  return equalsIgnoringCase(WideText(name, std::u16string::npos).c_str(),
-                            impl_->current->getNodeName(), std::u16string::npos);
+  const XMLCh* nodeName = impl_->current->getNodeName();
+  const Match quick = asciiNameMatch(nodeName, name, std::u16string::npos);
+  if (quick != Match::kUnknown) return quick == Match::kYes;
+  return equalsIgnoringCase(WideText(name, std::u16string::npos).c_str(), nodeName,
+                            std::u16string::npos);
 }
 
 void XMLPropReader::getNodeName(char* buf, int len) const {
@@ -497,13 +521,80 @@ void XMLPropReader::getAttribute(const char* name, char* buf, int len) const {
   writeLocal(element->getAttribute(WideText(name, kCompareChars).c_str()), buf, len);
 }
 
+namespace {
+
+// An attribute's value. The parser keeps it as one text child unless the
+// file splits it (entity references); reading that child directly spares the
+// DOM's general road, which casts its way through every child.
+const XMLCh* attributeValue(const xc::DOMNode* attribute) {
+  const xc::DOMNode* text = attribute->getFirstChild();
+  if (text != nullptr && text->getNextSibling() == nullptr &&
+      text->getNodeType() == xc::DOMNode::TEXT_NODE) {
+    return text->getNodeValue();
+  }
+  return attribute->getNodeValue();
+}
+
+// Whether getAttributes can compare `name` byte by byte: getAttribute
+// transcodes other names and cuts long ones, and reads those itself.
+bool isPlainName(const char* name) { return asciiLength(name, std::strlen(name)) <= kCompareChars; }
+
+// Whether an attribute's name is exactly the ASCII C string `name`.
+bool isAttributeName(const XMLCh* attribute, const char* name) {
+  std::size_t i = 0;
+  for (; name[i] != '\0'; ++i) {
+    if (attribute[i] != static_cast<unsigned char>(name[i])) return false;
+  }
+  return attribute[i] == 0;
+}
+
+}  // namespace
+
+void XMLPropReader::getAttributes(AttributeRequest* requests, int count) const {
+  if (requests == nullptr || !impl_->current) return;
+  auto wanted = [](const AttributeRequest& r) {
+    return r.name != nullptr && r.buf != nullptr && r.len >= 1;
+  };
+  for (int i = 0; i < count; ++i) {
+    if (wanted(requests[i])) requests[i].buf[0] = '\0';
+  }
+  if (impl_->current->getNodeType() != xc::DOMNode::ELEMENT_NODE) return;
+  const xc::DOMNamedNodeMap* attributes = impl_->current->getAttributes();
+  const XMLSize_t present = attributes != nullptr ? attributes->getLength() : 0;
+  // Files tend to give attributes in the order asked for: each search starts
+  // after the last request found.
+  int next = 0;
+  for (XMLSize_t a = 0; a < present && count > 0; ++a) {
+    const xc::DOMNode* attribute = attributes->item(a);
+    const XMLCh* name = attribute->getNodeName();
+    for (int k = 0; k < count; ++k) {
+      const int i = (next + k) % count;
+      AttributeRequest& r = requests[i];
+      if (wanted(r) && isAttributeName(name, r.name)) {
+        writeLocal(attributeValue(attribute), r.buf, r.len);
+        next = i + 1;
+        break;
+      }
+    }
+  }
+  for (int i = 0; i < count; ++i) {
+    AttributeRequest& r = requests[i];
+    if (wanted(r) && !isPlainName(r.name)) getAttribute(r.name, r.buf, r.len);
+  }
+}
+
 void XMLPropReader::getText(char* buf, int len) {
   if (!impl_->current || !buf || len < 1) return;
   buf[0] = '\0';
-  xc::DOMNode* const start = impl_->current;
-  impl_->current = start->getFirstChild();
-  if (findSiblingElement("#text")) writeLocal(impl_->current->getNodeValue(), buf, len);
-  impl_->current = start;
+  // The first text child: only text nodes are named "#text", and they have
+  // no children, so this is where the sibling search for "#text" stops.
+  for (const xc::DOMNode* child = impl_->current->getFirstChild(); child;
+       child = child->getNextSibling()) {
+    if (child->getNodeType() == xc::DOMNode::TEXT_NODE) {
+      writeLocal(child->getNodeValue(), buf, len);
+      return;
+    }
+  }
 }
 
 namespace {
@@ -520,19 +611,28 @@ const XMLCh* comparedAttribute(const xc::DOMNode* node, const XMLCh* name) {
 bool XMLPropReader::findSiblingElement(const char* elementName, const char* attrName,
                                        const char* attrValue) {
   if (!impl_->current || !elementName || (attrName && !attrValue)) return false;
-  const WideText wanted(elementName, kCompareChars);
-  const WideText attr(attrName ? attrName : "", kCompareChars);
-  const WideText value(attrName ? attrValue : "", kCompareChars);
+  std::optional<WideText> wanted;  // made when ASCII alone cannot decide
+  auto isWanted = [&](const XMLCh* nodeName) {
+    const Match quick = asciiNameMatch(nodeName, elementName, kCompareChars);
+    if (quick != Match::kUnknown) return quick == Match::kYes;
+    if (!wanted) wanted.emplace(elementName, kCompareChars);
+    return equalsIgnoringCase(wanted->c_str(), nodeName, kCompareChars);
+  };
+  std::optional<WideText> attr, value;
+  if (attrName) {
+    attr.emplace(attrName, kCompareChars);
+    value.emplace(attrValue, kCompareChars);
+  }
 
   bool found = false;
   bool withChildren = false;
   xc::DOMNode* first = nullptr;
   xc::DOMNode* node = impl_->current;
   for (; node; node = node->getNextSibling()) {
-    if (equalsIgnoringCase(wanted.c_str(), node->getNodeName(), kCompareChars)) {
+    if (isWanted(node->getNodeName())) {
       found = true;
       withChildren = node->getFirstChild() != nullptr;
-      if (attrName && !equalsIgnoringCase(comparedAttribute(node, attr.c_str()), value.c_str(),
+      if (attrName && !equalsIgnoringCase(comparedAttribute(node, attr->c_str()), value->c_str(),
                                           kCompareChars)) {
         found = withChildren = false;
         continue;

@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -109,6 +111,55 @@ TEST(XMLPropReaderTest, GetAttributeStoresAtMostLenMinusOneCharacters) {
   reader.gotoFirstChild();
   EXPECT_EQ(attribute(reader, "name"), "") << "a text node has no attributes";
   EXPECT_EQ(textOut([&](char* b, int n) { reader.getNodeValue(b, n); }, 3), "te");
+}
+
+// The one-pass read must answer exactly what one getAttribute per name does,
+// whatever the names, the values, the order and the room.
+TEST(XMLPropReaderTest, GetAttributesReadsWhatGetAttributeReads) {
+  const std::string longName(300, 'a');
+  const std::string elements[] = {
+      "<p name='V' type='double' min='0' max='1&amp;2' default='&#x41;B' readOnly=''/>",
+      "<p max='9' min='8' Type='int' \xC3\xA9='acc\xC3\xA9nt' name='x\xE2\x82\xACy'/>",
+      "<p " + longName + "='long' " + longName.substr(0, 255) + "='cut'/>",
+      "<p>text only</p>",
+      "<!DOCTYPE p [<!ENTITY e 'xy'>]><p min='1&e;2' max='&e;'/>",
+  };
+  const std::string names[] = {"name",     "type", "Type",     "min",    "max", "default",
+                               "readOnly", "none", "\xC3\xA9", longName, ""};
+  for (const std::string& xml : elements) {
+    SCOPED_TRACE(xml.substr(0, 80));
+    XMLPropReader reader(xml);
+    for (int pass = 0; pass < 2; ++pass, reader.gotoFirstChild()) {  // the element, then a text
+      for (int len : {1, 3, 64}) {
+        std::vector<std::string> bufs(std::size(names), "?" + std::string(63, '\0'));
+        std::vector<XMLPropReader::AttributeRequest> requests;
+        for (std::size_t i = 0; i < std::size(names); ++i) {
+          requests.push_back({names[i].c_str(), &bufs[i][0], len});
+        }
+        std::reverse(requests.begin() + 2, requests.end());
+        reader.getAttributes(requests.data(), static_cast<int>(requests.size()));
+        for (std::size_t i = 0; i < std::size(names); ++i) {
+          SCOPED_TRACE(names[i].substr(0, 20) + " len " + std::to_string(len));
+          EXPECT_EQ(std::string(bufs[i].c_str()), attribute(reader, names[i].c_str(), len));
+        }
+      }
+    }
+  }
+  XMLPropReader reader(std::string("<p a='1'/>"));
+  char kept[] = "?";
+  XMLPropReader::AttributeRequest odd[] = {{nullptr, kept, 2}, {"a", nullptr, 2}, {"a", kept, 0}};
+  reader.getAttributes(odd, 3);
+  reader.getAttributes(nullptr, 3);
+  EXPECT_STREQ(kept, "?") << "requests without a name, a buffer or room write nothing";
+}
+
+TEST(XMLPropReaderTest, GetTextReadsTheFirstTextChildOnly) {
+  XMLPropReader reader(std::string("<h><!--c--><![CDATA[x]]><e>in</e>tail<e/>more</h>"));
+  EXPECT_EQ(text(reader), "tail");
+  XMLPropReader plain(std::string("<h>a<e/>b</h>"));
+  EXPECT_EQ(text(plain), "a");
+  XMLPropReader none(std::string("<h><e>in</e></h>"));
+  EXPECT_EQ(text(none), "");
 }
 
 TEST(XMLPropReaderTest, TextOutNeverSplitsAMultiByteCharacter) {
