@@ -117,7 +117,6 @@ class PropInfo : public QxPropInfoTemplate, public KTIPropInfo {
   std::string description_;
   boost::shared_ptr<ISetFcn> setFcn_;
   boost::shared_ptr<IGetFcn> getFcn_;
-  QxDataType* hvArrayType_;
   QxDataType* strictCallbackType_;
   QxDataType* callbackType_;
   bool inspectAccess_ = true;

@@ -21,8 +21,7 @@ bool isEmptyValue(const hvArray* a) { return a == nullptr || hvIsEmpty(a); }
 }  // namespace
 
 PropInfo::PropInfo()
-    : hvArrayType_(QxTypeRepository::getType("PULVRA array", true)),
-      strictCallbackType_(QxTypeRepository::getType("StrictHCallback", true)),
+    : strictCallbackType_(QxTypeRepository::getType("StrictHCallback", true)),
       callbackType_(QxTypeRepository::getType("PULVRA callback", true)) {
   description_.reserve(kDescriptionReserve);
   setPIConstraintValue(nullptr);
@@ -33,13 +32,8 @@ PropInfo::PropInfo()
 }
 
 PropInfo::~PropInfo() {
-  if (hvArrayType_ != nullptr) {
-    hvArrayType_->destroy(piConstraintValue_);
-    hvArrayType_->destroy(piDefaultValue_);
-  } else {
-    hvDestroyArray(piConstraintValue_);
-    hvDestroyArray(piDefaultValue_);
-  }
+  hvDestroyArray(piConstraintValue_);
+  hvDestroyArray(piDefaultValue_);
   destroyFactoryDefault();
   // An enumerated property owns the type registered for it.
   if (piConstraint_ == kPIConstraintEnum && getQxDataType() != nullptr) {
@@ -102,32 +96,17 @@ void PropInfo::setDescription(const char* text) { description_ = text != nullptr
 void PropInfo::addDescriptionLine(const char* text, const char* indent, bool wrap) {
   std::string fullIndent = "    ";
   if (indent != nullptr) fullIndent += indent;
-  std::string line;
-  zelutil::fcns::formatText(line, text != nullptr ? text : "", fullIndent, wrap, true);
-  description_ += line;
+  zelutil::fcns::formatText(description_, text != nullptr ? text : "", fullIndent, wrap, true);
 }
 
 void PropInfo::storeArray(hvArray** slot, const hvArray* value) {
-  if (hvArrayType_ == nullptr) {  // the host always has it; stay safe anyway
-    hvDestroyArray(*slot);
-    *slot = value != nullptr ? hvDuplicateArray(value)
-                             : (piType_ == kPITypeCallback || piType_ == kPITypeString
-                                    ? hvCreateString(nullptr)
-                                    : hvCreateDoubleMatrix(0, 0, hvREAL));
-    return;
-  }
-  hvArrayType_->destroy(*slot);
-  *slot = nullptr;
-  if (value != nullptr) {
-    *slot = static_cast<hvArray*>(hvArrayType_->copy(value));
-    return;
-  }
-  ZLScopedHvArray empty(piType_ == kPITypeCallback || piType_ == kPITypeString
-                            ? hvCreateString(nullptr)
-                            : hvCreateDoubleMatrix(0, 0, hvREAL));
-  void* stored = hvArrayType_->getPulvraConversion()->fromPulvra(empty);
-  *slot = static_cast<hvArray*>(hvArrayType_->copy(stored));
-  hvArrayType_->destroy(stored);
+  // The array type stores a host array as it is (its conversion and its copy
+  // both duplicate), so the record keeps its own duplicate directly.
+  hvDestroyArray(*slot);
+  *slot = value != nullptr ? hvDuplicateArray(value)
+                           : (piType_ == kPITypeCallback || piType_ == kPITypeString
+                                  ? hvCreateString(nullptr)
+                                  : hvCreateDoubleMatrix(0, 0, hvREAL));
 }
 
 void PropInfo::setPIConstraintValue(const hvArray* value) {
