@@ -3,9 +3,7 @@
 #define ZELOBJSYS_PROPERTY_CONTAINER_H
 
 #include <cstddef>
-#include <functional>
-#include <map>
-#include <string>
+#include <memory>
 #include <vector>
 
 #include "zelobjsys/kti_prop_container.h"
@@ -14,6 +12,7 @@ class QxInterface;
 
 namespace zelobjsys {
 
+class ContainerLayout;
 class IPropCheckFcn;
 class InstancePropInfo;
 class PropInfo;
@@ -85,11 +84,11 @@ class PropertyContainer : public KTIPropContainer {
   friend class PropertyFactory;
   friend class PropertyContainerTestPeer;  // unit tests
 
-  // Slots of one size for one container's entries or map nodes, carved from
-  // one block sized from the descriptors the object has when it is made, so
-  // that making and destroying an object costs a few allocations instead of
-  // several per property. Freed slots are reused; requests beyond the block
-  // (instance properties added later) or of another size go to the heap.
+  // Slots of one size for one container's entries, carved from one block
+  // sized from the descriptors the object has when it is made, so that making
+  // and destroying an object costs a few allocations instead of one per
+  // property. Freed slots are reused; requests beyond the block (instance
+  // properties added later) go to the heap.
   class SlotPool {
    public:
     SlotPool() = default;
@@ -109,68 +108,29 @@ class PropertyContainer : public KTIPropContainer {
     std::size_t used_ = 0;
     void* free_ = nullptr;  // freed slots, each holding the next
   };
-  template <class T>
-  struct PoolAllocator {
-    using value_type = T;
-    explicit PoolAllocator(SlotPool* p) : pool(p) {}
-    template <class U>
-    PoolAllocator(const PoolAllocator<U>& other) : pool(other.pool) {}  // NOLINT: rebinding
-    T* allocate(std::size_t n) {
-      if (n == 1) return static_cast<T*>(pool->allocate(sizeof(T)));
-      return static_cast<T*>(::operator new(n * sizeof(T)));
-    }
-    void deallocate(T* p, std::size_t n) noexcept {
-      if (n == 1)
-        pool->deallocate(p, sizeof(T));
-      else
-        ::operator delete(p);
-    }
-    template <class U>
-    bool operator==(const PoolAllocator<U>& other) const {
-      return pool == other.pool;
-    }
-    template <class U>
-    bool operator!=(const PoolAllocator<U>& other) const {
-      return pool != other.pool;
-    }
-    SlotPool* pool;
-  };
-
-  // Transparent: lookups by const char* build no std::string.
-  using EntryMap = std::map<std::string, Property*, std::less<>,
-                            PoolAllocator<std::pair<const std::string, Property*>>>;
 
   void createProperties();
-  void createPropertiesFrom(QxInterface* first, bool isInstance);
-  void createProperty(PropInfo* info, bool isInstance);
+  // Makes an entry (or takes the namesake's over) outside the class layout.
+  void createProperty(const PropInfo* info, bool isInstance);
+  Property* makeEntry(const PropInfo* info);
   void configureReadOnlyCheckFcn(const char* readOnlyValue, Property* controlling,
                                  const char* propValue);
   // The object takes info; the container gives it an entry.
   void addInstanceProperty(PropInfo* info);
   void deleteEntries();
-  // Destroys an entry made by createProperty and gives back its slot.
+  // Destroys an entry made by makeEntry and gives back its slot.
   void dropEntry(Property* entry) noexcept;
-  const EntryMap& getContainerMap() const { return entries_; }
   QxInterface* getContainerQxI() const { return object_; }
 
   QxInterface* object_;
-  // Before entries_: its nodes and entries go back to them.
-  SlotPool nodePool_;
-  SlotPool entryPool_;
-  EntryMap entries_{std::less<>(), EntryMap::allocator_type(&nodePool_)};  // by name: owns entries
-  // Every set and get finds its entry here: open addressing over a power-of-two
-  // table at most half full, of entries_'s nodes (null: free). A namesake that
-  // replaces an entry keeps its node, so only new names touch the table.
-  using IndexSlot = const EntryMap::value_type*;
-  void indexEntry(IndexSlot node);
-  // Makes room for `count` names without growing again.
-  void reserveIndex(std::size_t count);
-  void rebuildIndex(std::size_t count);
-  std::vector<IndexSlot> index_;
-  // The node the last lookup found: a set that follows a get, or a run of
-  // sets of one property, compares one name instead of hashing it. Cleared
-  // whenever an entry goes.
-  mutable IndexSlot lastFound_ = nullptr;
+  SlotPool entryPool_;  // before entries_: the entries go back to it
+  // The names in byte order and their index: the class's own layout, shared
+  // with its other objects, until an instance property is added or removed.
+  std::shared_ptr<const ContainerLayout> layout_;
+  std::vector<Property*> entries_;  // entries_[i] is named layout_->name(i); owned
+  // The position the last lookup found: a set that follows a get, or a run of
+  // sets of one property, compares one name instead of hashing it.
+  mutable std::size_t lastFound_ = static_cast<std::size_t>(-1);
 };
 
 }  // namespace zelobjsys

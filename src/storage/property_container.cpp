@@ -2,6 +2,8 @@
 // swaps.
 #include "zelobjsys/property_container.h"
 
+#include "container_layout.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -27,20 +29,12 @@ namespace zelobjsys {
 
 namespace {
 
+constexpr std::size_t kNone = ContainerLayout::kNone;
+
 const EnumerationType* enumerationOf(const Property* entry, const QxInterface* object) {
   const QxDataType* type = entry->getPropInfo()->getDataType(object);
   if (type == nullptr || !type->isEnumeration()) return nullptr;
   return type->getEnumerationType();
-}
-
-// FNV-1a over the bytes of a name, measuring its length on the way: one pass
-// over a short text, no strlen first.
-std::size_t hashName(const char* name, std::size_t* length) {
-  std::uint64_t h = 14695981039346656037ULL;
-  const char* p = name;
-  for (; *p != '\0'; ++p) h = (h ^ static_cast<unsigned char>(*p)) * 1099511628211ULL;
-  *length = static_cast<std::size_t>(p - name);
-  return static_cast<std::size_t>(h ^ (h >> 29));
 }
 
 // Stateless, so one serves every bounded entry of every container (a check
@@ -59,11 +53,6 @@ bool isKey(const std::string& key, const char* name) {
   return i == key.size() && name[i] == '\0';
 }
 
-std::size_t hashName(const std::string& name) {
-  std::size_t length = 0;
-  return hashName(name.c_str(), &length);
-}
-
 }  // namespace
 
 PropertyContainer::PropertyContainer(QxInterface* object) : object_(object) {
@@ -80,16 +69,26 @@ PropertyContainer::PropertyContainer(QxInterface* object) : object_(object) {
 PropertyContainer::~PropertyContainer() { deleteEntries(); }
 
 void PropertyContainer::deleteEntries() {
-  index_.clear();
-  lastFound_ = nullptr;
-  for (auto& entry : entries_) dropEntry(entry.second);
+  lastFound_ = kNone;
+  for (Property* entry : entries_) dropEntry(entry);
   entries_.clear();
+  layout_.reset();
 }
 
 void PropertyContainer::dropEntry(Property* entry) noexcept {
   if (entry == nullptr) return;
   entry->~Property();
   entryPool_.deallocate(entry, sizeof(Property));
+}
+
+Property* PropertyContainer::makeEntry(const PropInfo* info) {
+  void* slot = entryPool_.allocate(sizeof(Property));
+  try {
+    return new (slot) Property(object_, info);
+  } catch (...) {
+    entryPool_.deallocate(slot, sizeof(Property));
+    throw;
+  }
 }
 
 namespace {
@@ -107,82 +106,48 @@ void PropertyContainer::createProperties() {
   const QxClass* cls = object_->getDatabaseClass();
   QxInterface* classList = cls != nullptr ? cls->getProperties() : nullptr;
   QxInterface* instanceList = object_->getInstanceProperties();
-  const std::size_t count = countDescriptors(classList) + countDescriptors(instanceList);
-  reserveIndex(count);
-  nodePool_.reserve(count);
-  entryPool_.reserve(count);
-  if (cls != nullptr) createPropertiesFrom(classList, false);
-  createPropertiesFrom(instanceList, true);
-}
-
-namespace {
-
-// The record behind a descriptor, or null for descriptors that are not the
-// library's. A dynamic_cast per descriptor was a sixth of making an object;
-// whether a descriptor is a record depends on its most-derived type alone, so
-// the cast runs once for each change of type along the list, and a record's
-// descriptor part (PropInfo's own, non-virtual base) converts statically.
-class RecordCast {
- public:
-  PropInfo* operator()(QxPropInfoTemplate* descriptor) {
-    if (descriptor == nullptr) return nullptr;
-    const std::type_info* type = &typeid(*descriptor);
-    if (type != type_) {
-      PropInfo* record = dynamic_cast<PropInfo*>(descriptor);
-      type_ = type;
-      isRecord_ = record != nullptr;
-      return record;
-    }
-    return isRecord_ ? static_cast<PropInfo*>(descriptor) : nullptr;
+  // The class's records give every object of it the same names: their order
+  // and index are worked out once and shared.
+  std::shared_ptr<const ClassLayout> made = classLayoutOf(cls, classList);
+  const std::size_t count = made->layout->size();
+  entryPool_.reserve(count + countDescriptors(instanceList));
+  entries_.reserve(count);
+  layout_ = made->layout;
+  for (const PropInfo* info : made->definedBy) {
+    Property* entry = makeEntry(info);
+    entries_.push_back(entry);
+    if (info->getPIConstraint() == kPIConstraintBounded) entry->addSharedCheckFcn(boundsCheck());
   }
-
- private:
-  const std::type_info* type_ = nullptr;
-  bool isRecord_ = false;
-};
-
-}  // namespace
-
-void PropertyContainer::createPropertiesFrom(QxInterface* first, bool isInstance) {
   RecordCast recordOf;
-  QxBreadthOnlyIterator it(first, false);
-  while (it.hasMoreElements()) {
-    QxInterface* descriptorObject = it.nextElement();
-    void* ownPart = descriptorObject != nullptr ? descriptorObject->getObject() : nullptr;
-    // Descriptors that are not the library's records have no entry.
-    PropInfo* info = recordOf(static_cast<QxPropInfoTemplate*>(ownPart));
-    if (info != nullptr) createProperty(info, isInstance);
+  for (QxBreadthOnlyIterator it(instanceList, false); it.hasMoreElements();) {
+    if (const PropInfo* info = recordOf(it.nextElement())) createProperty(info, true);
   }
 }
 
-void PropertyContainer::createProperty(PropInfo* info, bool isInstance) {
+void PropertyContainer::createProperty(const PropInfo* info, bool isInstance) {
   const char* name = info->getName() != nullptr ? info->getName() : "";
-  auto found = entries_.lower_bound(std::string_view(name));
+  if (!layout_) layout_ = std::make_shared<const ContainerLayout>(std::vector<std::string>());
+  const std::size_t position = layout_->lowerBound(name);
   Property* entry = nullptr;
-  if (found != entries_.end() && found->first == name) {
+  if (position < entries_.size() && layout_->name(position) == name) {
     // A namesake takes the entry over rather than replacing it: rules of any
     // container, timers and listeners hold the entry itself.
-    entry = found->second;
+    entry = entries_[position];
     entry->redefine(info);
     entry->removeCheckFcnsIf([](const IPropCheckFcn* fcn) {
       return dynamic_cast<const BoundedConstraintCheck*>(fcn) != nullptr;
     });
   } else {
-    void* slot = entryPool_.allocate(sizeof(Property));
+    entry = makeEntry(info);
     try {
-      entry = new (slot) Property(object_, info);
-    } catch (...) {
-      entryPool_.deallocate(slot, sizeof(Property));
-      throw;
-    }
-    EntryMap::iterator node;
-    try {
-      node = entries_.emplace_hint(found, name, entry);
+      std::shared_ptr<const ContainerLayout> grown = layout_->withInserted(position, name);
+      entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(position), entry);
+      layout_ = std::move(grown);
     } catch (...) {
       dropEntry(entry);
       throw;
     }
-    indexEntry(&*node);
+    lastFound_ = kNone;
   }
   if (info->getPIConstraint() == kPIConstraintBounded) entry->addSharedCheckFcn(boundsCheck());
   if (isInstance && info->isInitAccess()) entry->setValue(info->getFactoryDefault(), false);
@@ -195,62 +160,32 @@ void PropertyContainer::addInstanceProperty(PropInfo* info) {
 }
 
 void PropertyContainer::removeInstanceProperty(const char* name) {
-  if (name == nullptr || object_ == nullptr) return;
-  auto found = entries_.find(std::string_view(name));
-  if (found == entries_.end()) return;
+  if (name == nullptr || object_ == nullptr || !layout_) return;
+  const std::size_t position = layout_->find(name);
+  if (position == kNone) return;
   // The descriptor that the entry stands for, when it is one of the object's
   // instance properties; a class property is never removed.
-  QxInterface* hostProperty = found->second->getPropInfo()->getInterface();
+  QxInterface* hostProperty = entries_[position]->getPropInfo()->getInterface();
   QxInterface* instanceList = object_->getInstanceProperties();
   if (instanceList == nullptr || hostProperty->getUp() != instanceList->getUp()) return;
+  std::shared_ptr<const ContainerLayout> shrunk = layout_->withErased(position);
   // Rules that other entries hold on this one watch it and lapse with it.
-  lastFound_ = nullptr;
-  dropEntry(found->second);
-  entries_.erase(found);
-  rebuildIndex(entries_.size());
+  lastFound_ = kNone;
+  dropEntry(entries_[position]);
+  entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(position));
+  layout_ = std::move(shrunk);
   object_->removeInstanceProperty(hostProperty);
 }
 
 Property* PropertyContainer::getProperty(const char* name) const {
-  if (name == nullptr || index_.empty()) return nullptr;
-  if (lastFound_ != nullptr && isKey(lastFound_->first, name)) return lastFound_->second;
-  std::size_t length = 0;
-  const std::size_t mask = index_.size() - 1;
-  for (std::size_t i = hashName(name, &length) & mask;; i = (i + 1) & mask) {
-    const IndexSlot slot = index_[i];
-    if (slot == nullptr) return nullptr;
-    if (slot->first.size() == length && std::memcmp(slot->first.data(), name, length) == 0) {
-      lastFound_ = slot;
-      return slot->second;
-    }
+  if (name == nullptr || entries_.empty()) return nullptr;
+  if (lastFound_ < entries_.size() && isKey(layout_->name(lastFound_), name)) {
+    return entries_[lastFound_];
   }
-}
-
-void PropertyContainer::indexEntry(IndexSlot node) {
-  if (2 * (entries_.size() + 1) > index_.size()) {
-    rebuildIndex(entries_.size());  // entries_ holds the node already: it is indexed now
-    return;
-  }
-  const std::size_t mask = index_.size() - 1;
-  std::size_t i = hashName(node->first) & mask;
-  while (index_[i] != nullptr) i = (i + 1) & mask;
-  index_[i] = node;
-}
-
-void PropertyContainer::reserveIndex(std::size_t count) {
-  if (2 * (count + 1) > index_.size()) rebuildIndex(count);
-}
-
-void PropertyContainer::rebuildIndex(std::size_t count) {
-  std::size_t size = 8;
-  while (size < 2 * (std::max(count, entries_.size()) + 1)) size *= 2;
-  index_.assign(size, nullptr);
-  const std::size_t mask = size - 1;
-  for (const auto& node : entries_) {
-    std::size_t i = hashName(node.first) & mask;
-    while (index_[i] != nullptr) i = (i + 1) & mask;
-    index_[i] = &node;
-  }
+  const std::size_t position = layout_->find(name);
+  if (position == kNone) return nullptr;
+  lastFound_ = position;
+  return entries_[position];
 }
 
 PropInfo* PropertyContainer::getPropInfo(const char* name) const {
@@ -352,18 +287,18 @@ void PropertyContainer::notifyListeners(const char* name) const {
 }
 
 void PropertyContainer::notifyListeners() const {
-  for (const auto& entry : entries_) entry.second->notifyListeners();
+  for (Property* entry : entries_) entry->notifyListeners();
 }
 
 int PropertyContainer::getNumberProps() const { return static_cast<int>(entries_.size()); }
 
 void PropertyContainer::getPropNames(const char** names) const {
   if (names == nullptr) return;
-  for (const auto& entry : entries_) *names++ = entry.first.c_str();
+  for (std::size_t i = 0; i < entries_.size(); ++i) *names++ = layout_->name(i).c_str();
 }
 
 void PropertyContainer::clearIgnoreUntilSet() {
-  for (auto& entry : entries_) entry.second->setIgnoreUntilSet(false);
+  for (Property* entry : entries_) entry->setIgnoreUntilSet(false);
 }
 
 void PropertyContainer::configureReadOnlyCheckFcn(PropertyContainer* other,
@@ -380,9 +315,9 @@ void PropertyContainer::configureReadOnlyCheckFcn(const char* readOnlyValue, Pro
   const int rule =
       manager != nullptr && readOnlyValue != nullptr ? manager->getReadOnlyID(readOnlyValue) : -1;
   if (rule >= 0) {
-    for (auto& entry : entries_) {
-      if (entry.second->getPropInfo()->getPIReadOnly() == rule) {
-        entry.second->addCheckFcn(new ReadOnlyCheckFcn(controlling, propValue));
+    for (Property* entry : entries_) {
+      if (entry->getPropInfo()->getPIReadOnly() == rule) {
+        entry->addCheckFcn(new ReadOnlyCheckFcn(controlling, propValue));
       }
     }
   }
@@ -394,9 +329,10 @@ void PropertyContainer::configureReadOnlyCheckFcn(const char* readOnlyValue, Pro
 
 void PropertyContainer::swapPropListeners(PropertyContainer* other) {
   if (other == nullptr) return;
-  for (auto& entry : entries_) {
-    auto namesake = other->entries_.find(entry.first);
-    if (namesake != other->entries_.end()) entry.second->swapListeners(namesake->second);
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    if (Property* namesake = other->getProperty(layout_->name(i).c_str())) {
+      entries_[i]->swapListeners(namesake);
+    }
   }
 }
 

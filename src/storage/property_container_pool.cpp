@@ -1,4 +1,4 @@
-// PropertyContainer::SlotPool: the block that one container's entries and map nodes are made in.
+// PropertyContainer::SlotPool: the block that one container's entries are made in.
 #include <algorithm>
 #include <cstddef>
 #include <new>

@@ -325,6 +325,61 @@ TEST_F(PropertyContainerTest, EveryNameIsFoundExactlyAsTheIndexGrowsAndShrinks) 
   EXPECT_EQ(c.getPropValueAsDouble("Extra39"), 1);
 }
 
+std::vector<std::string> namesOf(const PropertyContainer& c) {
+  std::vector<const char*> names(static_cast<std::size_t>(c.getNumberProps()));
+  c.getPropNames(names.data());
+  return {names.begin(), names.end()};
+}
+
+// Objects of one class share the order and index of its names; whatever
+// changes the class's records, or one object's instance properties, must
+// change exactly the objects it concerns.
+TEST_F(PropertyContainerTest, ObjectsShareTheirClassLayoutUntilTheClassOrTheObjectChanges) {
+  using Names = std::vector<std::string>;
+  auto *a = record("a", "double"), *c = record("c", "double");
+  for (auto* r : {record("b", "double"), a, c}) cls_->addProperty(r);
+  PropertyContainer& one = *containerOf(newDevice());
+  EXPECT_EQ(namesOf(one), (Names{"a", "b", "c"}));
+  PropertyContainerTestPeer::addInstanceProperty(one, record<InstancePropInfo>("aa", "double"));
+  PropertyContainer& two = *containerOf(newDevice());
+  EXPECT_EQ(namesOf(one), (Names{"a", "aa", "b", "c"}));
+  EXPECT_EQ(namesOf(two), (Names{"a", "b", "c"}));
+  EXPECT_FALSE(two.isPropertyAvailable("aa"));
+
+  cls_->addProperty(record("B", "double"));
+  PropertyContainer& three = *containerOf(newDevice());
+  EXPECT_EQ(namesOf(three), (Names{"B", "a", "b", "c"}));
+  EXPECT_FALSE(two.isPropertyAvailable("B")) << "an object keeps the entries it was made with";
+  a->setName("d");  // the same records under other names
+  EXPECT_EQ(namesOf(*containerOf(newDevice())), (Names{"B", "b", "c", "d"}));
+  c->setName("b");  // a renamed record can become a namesake: the later one defines the entry
+  PropertyContainer& renamed = *containerOf(newDevice());
+  EXPECT_EQ(namesOf(renamed), (Names{"B", "b", "d"}));
+  EXPECT_EQ(renamed.getPropInfo("b"), c);
+
+  // More classes in turn than a thread keeps layouts for.
+  std::vector<DeviceClass*> classes;
+  for (int k = 0; k < 6; ++k) {
+    classes.push_back(new DeviceClass(("Other" + std::to_string(k)).c_str()));
+    app_->addLocalClass(classes.back());
+    for (int p = 0; p <= k; ++p) {
+      classes.back()->addProperty(record(("p" + std::to_string(p)).c_str(), "double"));
+    }
+  }
+  for (int round = 0; round < 2; ++round) {
+    for (int k = 0; k < 6; ++k) {
+      SCOPED_TRACE(k);
+      QxInterface* object = classes[static_cast<std::size_t>(k)]->createObject(
+          QxDatabaseClient::getInternalClient(), app_->getDefaultDatabase()->getRootObject(),
+          nullptr, 0, nullptr);
+      const PropertyContainer& c = *containerOf(object);
+      EXPECT_EQ(c.getNumberProps(), k + 1);
+      EXPECT_TRUE(c.isPropertyAvailable(("p" + std::to_string(k)).c_str()));
+      EXPECT_FALSE(c.isPropertyAvailable(("p" + std::to_string(k + 1)).c_str()));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace storagetest
 }  // namespace zelobjsys
