@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "zelobjsys/kti_prop_container.h"
@@ -128,9 +129,15 @@ class PropertyContainer : public KTIPropContainer {
   // with its other objects, until an instance property is added or removed.
   std::shared_ptr<const ContainerLayout> layout_;
   std::vector<Property*> entries_;  // entries_[i] is named layout_->name(i); owned
-  // The position the last lookup found: a set that follows a get, or a run of
-  // sets of one property, compares one name instead of hashing it.
-  mutable std::size_t lastFound_ = static_cast<std::size_t>(-1);
+  // What the last lookup found: a set that follows a get, or a run of sets of
+  // one property, compares one name instead of hashing it. Forgotten whenever
+  // the entries or their layout change.
+  void forgetLastFound() const {
+    lastKey_ = nullptr;
+    lastEntry_ = nullptr;
+  }
+  mutable const std::string* lastKey_ = nullptr;
+  mutable Property* lastEntry_ = nullptr;
 };
 
 }  // namespace zelobjsys

@@ -69,7 +69,7 @@ PropertyContainer::PropertyContainer(QxInterface* object) : object_(object) {
 PropertyContainer::~PropertyContainer() { deleteEntries(); }
 
 void PropertyContainer::deleteEntries() {
-  lastFound_ = kNone;
+  forgetLastFound();
   for (Property* entry : entries_) dropEntry(entry);
   entries_.clear();
   layout_.reset();
@@ -147,7 +147,7 @@ void PropertyContainer::createProperty(const PropInfo* info, bool isInstance) {
       dropEntry(entry);
       throw;
     }
-    lastFound_ = kNone;
+    forgetLastFound();
   }
   if (info->getPIConstraint() == kPIConstraintBounded) entry->addSharedCheckFcn(boundsCheck());
   if (isInstance && info->isInitAccess()) entry->setValue(info->getFactoryDefault(), false);
@@ -170,7 +170,7 @@ void PropertyContainer::removeInstanceProperty(const char* name) {
   if (instanceList == nullptr || hostProperty->getUp() != instanceList->getUp()) return;
   std::shared_ptr<const ContainerLayout> shrunk = layout_->withErased(position);
   // Rules that other entries hold on this one watch it and lapse with it.
-  lastFound_ = kNone;
+  forgetLastFound();
   dropEntry(entries_[position]);
   entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(position));
   layout_ = std::move(shrunk);
@@ -179,13 +179,12 @@ void PropertyContainer::removeInstanceProperty(const char* name) {
 
 Property* PropertyContainer::getProperty(const char* name) const {
   if (name == nullptr || entries_.empty()) return nullptr;
-  if (lastFound_ < entries_.size() && isKey(layout_->name(lastFound_), name)) {
-    return entries_[lastFound_];
-  }
+  if (lastKey_ != nullptr && isKey(*lastKey_, name)) return lastEntry_;
   const std::size_t position = layout_->find(name);
   if (position == kNone) return nullptr;
-  lastFound_ = position;
-  return entries_[position];
+  lastKey_ = &layout_->name(position);
+  lastEntry_ = entries_[position];
+  return lastEntry_;
 }
 
 PropInfo* PropertyContainer::getPropInfo(const char* name) const {
