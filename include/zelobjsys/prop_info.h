@@ -83,6 +83,7 @@ class PropInfo : public QxPropInfoTemplate, public KTIPropInfo {
 
  private:
   friend class PropertyFactory;
+  friend struct EntryDefinition;      // what an entry takes from its record
   friend struct PropInfoFieldAccess;  // the fields of the property-info class
   friend class PropInfoTestPeer;      // unit tests
 

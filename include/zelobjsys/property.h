@@ -35,6 +35,10 @@ class Property : public IProperty {
   // owner and info are borrowed. The data type and the custom functions are
   // taken from info once, here.
   Property(QxInterface* owner, const PropInfo* info);
+  // An entry made from what its record held earlier: the data type and the
+  // custom functions given, not the record's present ones.
+  Property(QxInterface* owner, const PropInfo* info, QxDataType* dataType,
+           boost::shared_ptr<IGetFcn> getFcn, boost::shared_ptr<ISetFcn> setFcn);
   ~Property() override;
   Property(const Property&) = delete;
   Property& operator=(const Property&) = delete;

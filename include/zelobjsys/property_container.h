@@ -14,6 +14,7 @@ class QxInterface;
 namespace zelobjsys {
 
 class ContainerLayout;
+struct EntryDefinition;
 class IPropCheckFcn;
 class InstancePropInfo;
 class PropInfo;
@@ -22,16 +23,16 @@ class PropertyFactory;
 
 // The store of one object's property values: one Property entry per class
 // property and per instance property of the object, kept in byte order of
-// the names. Class properties start without a value; instance properties
-// with init access start with their factory default. Bounded properties get
-// a BoundedConstraintCheck.
+// the names. Class properties start without a value, and their entries are
+// made when first needed; instance properties with init access start with
+// their factory default. Bounded properties get a BoundedConstraintCheck.
 //
 // Ownership: the container owns its entries; the object handle and the
 // definitions are borrowed (the host owns them). Not copyable: entries have
 // one owner. Host thread only; no locking.
 class PropertyContainer : public KTIPropContainer {
  public:
-  // Creates the entries of every property that the object has now.
+  // Takes every property that the object has now.
   explicit PropertyContainer(QxInterface* object);
   ~PropertyContainer() override;
   PropertyContainer(const PropertyContainer&) = delete;
@@ -113,7 +114,11 @@ class PropertyContainer : public KTIPropContainer {
   void createProperties();
   // Makes an entry (or takes the namesake's over) outside the class layout.
   void createProperty(const PropInfo* info, bool isInstance);
-  Property* makeEntry(const PropInfo* info);
+  Property* makeEntry(const EntryDefinition& definition) const;
+  // The entry at a position of the layout, made on first use.
+  Property* entryAt(std::size_t position) const;
+  // Its definition, without making it.
+  const PropInfo* infoAt(std::size_t position) const;
   void configureReadOnlyCheckFcn(const char* readOnlyValue, Property* controlling,
                                  const char* propValue);
   // The object takes info; the container gives it an entry.
@@ -124,11 +129,12 @@ class PropertyContainer : public KTIPropContainer {
   QxInterface* getContainerQxI() const { return object_; }
 
   QxInterface* object_;
-  SlotPool entryPool_;  // before entries_: the entries go back to it
+  mutable SlotPool entryPool_;  // before entries_: the entries go back to it
   // The names in byte order and their index: the class's own layout, shared
   // with its other objects, until an instance property is added or removed.
   std::shared_ptr<const ContainerLayout> layout_;
-  std::vector<Property*> entries_;  // entries_[i] is named layout_->name(i); owned
+  // entries_[i] is named layout_->name(i), null until first needed; owned.
+  mutable std::vector<Property*> entries_;
   // What the last lookup found: a set that follows a get, or a run of sets of
   // one property, compares one name instead of hashing it. Forgotten whenever
   // the entries or their layout change.

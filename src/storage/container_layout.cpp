@@ -32,7 +32,21 @@ const char* nameOf(const PropInfo* info) {
 
 }  // namespace
 
-ContainerLayout::ContainerLayout(std::vector<std::string> names) : names_(std::move(names)) {
+EntryDefinition::EntryDefinition(const PropInfo* info)
+    : record(info),
+      dataType(info->getQxDataType()),
+      getFcn(info->getFcn_),
+      setFcn(info->setFcn_),
+      bounded(info->getPIConstraint() == kPIConstraintBounded) {}
+
+bool EntryDefinition::sameAs(const PropInfo* info) const {
+  return record == info && dataType == info->getQxDataType() && getFcn == info->getFcn_ &&
+         setFcn == info->setFcn_ && bounded == (info->getPIConstraint() == kPIConstraintBounded);
+}
+
+ContainerLayout::ContainerLayout(std::vector<std::string> names,
+                                 std::vector<EntryDefinition> definitions)
+    : names_(std::move(names)), definitions_(std::move(definitions)) {
   std::size_t size = 8;
   while (size < 2 * (names_.size() + 1)) size *= 2;
   index_.assign(size, 0);
@@ -63,19 +77,23 @@ std::size_t ContainerLayout::lowerBound(const char* name) const {
 }
 
 std::shared_ptr<const ContainerLayout> ContainerLayout::withInserted(std::size_t position,
-                                                                     const char* name) const {
-  std::vector<std::string> names;
-  names.reserve(names_.size() + 1);
-  names.insert(names.end(), names_.begin(), names_.begin() + position);
-  names.emplace_back(name);
-  names.insert(names.end(), names_.begin() + position, names_.end());
-  return std::make_shared<const ContainerLayout>(std::move(names));
+                                                                     const char* name,
+                                                                     const PropInfo* record) const {
+  std::vector<std::string> names(names_);
+  std::vector<EntryDefinition> definitions(definitions_);
+  const auto at = static_cast<std::ptrdiff_t>(position);
+  names.emplace(names.begin() + at, name);
+  definitions.emplace(definitions.begin() + at, record);
+  return std::make_shared<const ContainerLayout>(std::move(names), std::move(definitions));
 }
 
 std::shared_ptr<const ContainerLayout> ContainerLayout::withErased(std::size_t position) const {
   std::vector<std::string> names(names_);
-  names.erase(names.begin() + position);
-  return std::make_shared<const ContainerLayout>(std::move(names));
+  std::vector<EntryDefinition> definitions(definitions_);
+  const auto at = static_cast<std::ptrdiff_t>(position);
+  names.erase(names.begin() + at);
+  definitions.erase(definitions.begin() + at);
+  return std::make_shared<const ContainerLayout>(std::move(names), std::move(definitions));
 }
 
 // A dynamic_cast per descriptor was a sixth of making an object; whether a
@@ -106,8 +124,8 @@ bool describesList(const ClassLayout& made, QxInterface* first) {
   for (QxBreadthOnlyIterator it(first, false); it.hasMoreElements();) {
     const PropInfo* info = recordOf(it.nextElement());
     if (info == nullptr) continue;
-    if (k == made.records.size() || made.records[k] != info ||
-        made.recordNames[k] != nameOf(info)) {
+    if (k == made.records.size() || !made.records[k].sameAs(info) ||
+        std::strcmp(made.recordNames[k].c_str(), nameOf(info)) != 0) {
       return false;
     }
     ++k;
@@ -120,8 +138,10 @@ std::shared_ptr<const ClassLayout> makeClassLayout(QxInterface* first) {
   RecordCast recordOf;
   for (QxBreadthOnlyIterator it(first, false); it.hasMoreElements();) {
     if (const PropInfo* info = recordOf(it.nextElement())) {
-      made->records.push_back(info);
+      made->records.emplace_back(info);
       made->recordNames.emplace_back(nameOf(info));
+      made->holdsFunctions =
+          made->holdsFunctions || made->records.back().getFcn || made->records.back().setFcn;
     }
   }
   // Byte order of the names; namesakes stay in list order, and the last of
@@ -132,13 +152,15 @@ std::shared_ptr<const ClassLayout> makeClassLayout(QxInterface* first) {
   std::stable_sort(order.begin(), order.end(),
                    [&names](std::size_t a, std::size_t b) { return names[a] < names[b]; });
   std::vector<std::string> distinct;
+  std::vector<EntryDefinition> definedBy;
   distinct.reserve(order.size());
+  definedBy.reserve(order.size());
   for (std::size_t k = 0; k < order.size(); ++k) {
     if (k + 1 < order.size() && names[order[k + 1]] == names[order[k]]) continue;
     distinct.push_back(names[order[k]]);
-    made->definedBy.push_back(made->records[order[k]]);
+    definedBy.push_back(made->records[order[k]]);
   }
-  made->layout = std::make_shared<const ContainerLayout>(std::move(distinct));
+  made->layout = std::make_shared<const ContainerLayout>(std::move(distinct), std::move(definedBy));
   return made;
 }
 
@@ -147,24 +169,24 @@ std::shared_ptr<const ClassLayout> makeClassLayout(QxInterface* first) {
 std::shared_ptr<const ClassLayout> classLayoutOf(const void* cls, QxInterface* first) {
   constexpr std::size_t kKept = 4;
   struct Kept {
-    const void* cls[kKept] = {};
-    std::shared_ptr<const ClassLayout> layouts[kKept];
-    std::size_t next = 0;
+    const void* cls = nullptr;
+    std::shared_ptr<const ClassLayout> strong;
+    std::weak_ptr<const ClassLayout> weak;  // one that holds product functions
   };
-  thread_local Kept kept;
-  for (std::size_t i = 0; i < kKept; ++i) {
-    if (kept.cls[i] == cls && kept.layouts[i] && describesList(*kept.layouts[i], first)) {
-      return kept.layouts[i];
-    }
+  thread_local Kept kept[kKept];
+  thread_local std::size_t next = 0;
+  Kept* slot = nullptr;
+  for (Kept& k : kept) {
+    if (k.cls != cls) continue;
+    std::shared_ptr<const ClassLayout> found = k.strong ? k.strong : k.weak.lock();
+    if (found && describesList(*found, first)) return found;
+    slot = &k;
   }
   std::shared_ptr<const ClassLayout> made = makeClassLayout(first);
-  std::size_t slot = kKept;
-  for (std::size_t i = 0; i < kKept && slot == kKept; ++i) {
-    if (kept.cls[i] == cls) slot = i;
-  }
-  if (slot == kKept) slot = kept.next++ % kKept;
-  kept.cls[slot] = cls;
-  kept.layouts[slot] = made;
+  if (slot == nullptr) slot = &kept[next++ % kKept];
+  slot->cls = cls;
+  slot->strong = made->holdsFunctions ? nullptr : made;
+  slot->weak = made;
   return made;
 }
 

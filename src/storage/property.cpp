@@ -87,13 +87,18 @@ bool sameEnumValue(int category, const void* a, const void* b) {
 }  // namespace
 
 Property::Property(QxInterface* owner, const PropInfo* info)
-    : owner_(owner), propInfo_(info), dataType_(info != nullptr ? info->getQxDataType() : nullptr) {
-  scalarSize_ = scalarSizeOf(dataType_);
-  if (info != nullptr) {
-    getFcn_ = info->getCustomGetFcn();
-    setFcn_ = info->getCustomSetFcn();
-  }
-}
+    : Property(owner, info, info != nullptr ? info->getQxDataType() : nullptr,
+               info != nullptr ? info->getCustomGetFcn() : nullptr,
+               info != nullptr ? info->getCustomSetFcn() : nullptr) {}
+
+Property::Property(QxInterface* owner, const PropInfo* info, QxDataType* dataType,
+                   boost::shared_ptr<IGetFcn> getFcn, boost::shared_ptr<ISetFcn> setFcn)
+    : scalarSize_(scalarSizeOf(dataType)),
+      owner_(owner),
+      propInfo_(info),
+      dataType_(dataType),
+      getFcn_(std::move(getFcn)),
+      setFcn_(std::move(setFcn)) {}
 
 void Property::redefine(const PropInfo* info) {
   void* old = value_;

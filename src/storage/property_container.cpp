@@ -81,10 +81,11 @@ void PropertyContainer::dropEntry(Property* entry) noexcept {
   entryPool_.deallocate(entry, sizeof(Property));
 }
 
-Property* PropertyContainer::makeEntry(const PropInfo* info) {
+Property* PropertyContainer::makeEntry(const EntryDefinition& definition) const {
   void* slot = entryPool_.allocate(sizeof(Property));
   try {
-    return new (slot) Property(object_, info);
+    return new (slot) Property(object_, definition.record, definition.dataType, definition.getFcn,
+                               definition.setFcn);
   } catch (...) {
     entryPool_.deallocate(slot, sizeof(Property));
     throw;
@@ -107,40 +108,52 @@ void PropertyContainer::createProperties() {
   QxInterface* classList = cls != nullptr ? cls->getProperties() : nullptr;
   QxInterface* instanceList = object_->getInstanceProperties();
   // The class's records give every object of it the same names: their order
-  // and index are worked out once and shared.
-  std::shared_ptr<const ClassLayout> made = classLayoutOf(cls, classList);
-  const std::size_t count = made->layout->size();
-  entryPool_.reserve(count + countDescriptors(instanceList));
-  entries_.reserve(count);
-  layout_ = made->layout;
-  for (const PropInfo* info : made->definedBy) {
-    Property* entry = makeEntry(info);
-    entries_.push_back(entry);
-    if (info->getPIConstraint() == kPIConstraintBounded) entry->addSharedCheckFcn(boundsCheck());
-  }
+  // and index are worked out once and shared. The entries themselves are made
+  // when first needed: most objects never touch most of their properties.
+  layout_ = classLayoutOf(cls, classList)->layout;
+  entryPool_.reserve(layout_->size() + countDescriptors(instanceList));
+  entries_.assign(layout_->size(), nullptr);
   RecordCast recordOf;
   for (QxBreadthOnlyIterator it(instanceList, false); it.hasMoreElements();) {
     if (const PropInfo* info = recordOf(it.nextElement())) createProperty(info, true);
   }
 }
 
+Property* PropertyContainer::entryAt(std::size_t position) const {
+  Property*& entry = entries_[position];
+  if (entry == nullptr) {
+    const EntryDefinition& definition = layout_->definition(position);
+    entry = makeEntry(definition);
+    if (definition.bounded) entry->addSharedCheckFcn(boundsCheck());
+  }
+  return entry;
+}
+
+const PropInfo* PropertyContainer::infoAt(std::size_t position) const {
+  const Property* entry = entries_[position];
+  return entry != nullptr ? entry->getPropInfo() : layout_->definition(position).record;
+}
+
 void PropertyContainer::createProperty(const PropInfo* info, bool isInstance) {
   const char* name = info->getName() != nullptr ? info->getName() : "";
-  if (!layout_) layout_ = std::make_shared<const ContainerLayout>(std::vector<std::string>());
+  if (!layout_) {
+    layout_ = std::make_shared<const ContainerLayout>(std::vector<std::string>(),
+                                                      std::vector<EntryDefinition>());
+  }
   const std::size_t position = layout_->lowerBound(name);
   Property* entry = nullptr;
   if (position < entries_.size() && layout_->name(position) == name) {
     // A namesake takes the entry over rather than replacing it: rules of any
     // container, timers and listeners hold the entry itself.
-    entry = entries_[position];
+    entry = entryAt(position);
     entry->redefine(info);
     entry->removeCheckFcnsIf([](const IPropCheckFcn* fcn) {
       return dynamic_cast<const BoundedConstraintCheck*>(fcn) != nullptr;
     });
   } else {
-    entry = makeEntry(info);
+    entry = makeEntry(EntryDefinition(info));
     try {
-      std::shared_ptr<const ContainerLayout> grown = layout_->withInserted(position, name);
+      std::shared_ptr<const ContainerLayout> grown = layout_->withInserted(position, name, info);
       entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(position), entry);
       layout_ = std::move(grown);
     } catch (...) {
@@ -165,7 +178,7 @@ void PropertyContainer::removeInstanceProperty(const char* name) {
   if (position == kNone) return;
   // The descriptor that the entry stands for, when it is one of the object's
   // instance properties; a class property is never removed.
-  QxInterface* hostProperty = entries_[position]->getPropInfo()->getInterface();
+  QxInterface* hostProperty = infoAt(position)->getInterface();
   QxInterface* instanceList = object_->getInstanceProperties();
   if (instanceList == nullptr || hostProperty->getUp() != instanceList->getUp()) return;
   std::shared_ptr<const ContainerLayout> shrunk = layout_->withErased(position);
@@ -182,16 +195,17 @@ Property* PropertyContainer::getProperty(const char* name) const {
   if (lastKey_ != nullptr && isKey(*lastKey_, name)) return lastEntry_;
   const std::size_t position = layout_->find(name);
   if (position == kNone) return nullptr;
+  lastEntry_ = entryAt(position);
   lastKey_ = &layout_->name(position);
-  lastEntry_ = entries_[position];
   return lastEntry_;
 }
 
 PropInfo* PropertyContainer::getPropInfo(const char* name) const {
-  const Property* entry = getProperty(name);
+  if (name == nullptr || entries_.empty()) return nullptr;
+  const std::size_t position = layout_->find(name);
   // The host owns the records and hands them out mutable; the entry only
   // reads its own, so the container may give back the writable record.
-  return entry != nullptr ? const_cast<PropInfo*>(entry->getPropInfo()) : nullptr;
+  return position != kNone ? const_cast<PropInfo*>(infoAt(position)) : nullptr;
 }
 
 InstancePropInfo* PropertyContainer::getInstancePropInfo(const char* name) const {
@@ -234,12 +248,11 @@ double PropertyContainer::getPropValueAsDouble(const char* name) const {
 }
 
 bool PropertyContainer::isPropertyAvailable(const char* name) const {
-  return getProperty(name) != nullptr;
+  return getPropInfo(name) != nullptr;
 }
 
 const KTIPropInfo* PropertyContainer::getIPropInfo(const char* name) const {
-  const Property* entry = getProperty(name);
-  return entry != nullptr ? entry->getPropInfo() : nullptr;
+  return getPropInfo(name);
 }
 
 const char* PropertyContainer::getEnumString(const char* name, const void* value) const {
@@ -286,7 +299,9 @@ void PropertyContainer::notifyListeners(const char* name) const {
 }
 
 void PropertyContainer::notifyListeners() const {
-  for (Property* entry : entries_) entry->notifyListeners();
+  for (Property* entry : entries_) {
+    if (entry != nullptr) entry->notifyListeners();  // one not made yet has no listeners
+  }
 }
 
 int PropertyContainer::getNumberProps() const { return static_cast<int>(entries_.size()); }
@@ -297,7 +312,9 @@ void PropertyContainer::getPropNames(const char** names) const {
 }
 
 void PropertyContainer::clearIgnoreUntilSet() {
-  for (Property* entry : entries_) entry->setIgnoreUntilSet(false);
+  for (Property* entry : entries_) {
+    if (entry != nullptr) entry->setIgnoreUntilSet(false);
+  }
 }
 
 void PropertyContainer::configureReadOnlyCheckFcn(PropertyContainer* other,
@@ -314,9 +331,9 @@ void PropertyContainer::configureReadOnlyCheckFcn(const char* readOnlyValue, Pro
   const int rule =
       manager != nullptr && readOnlyValue != nullptr ? manager->getReadOnlyID(readOnlyValue) : -1;
   if (rule >= 0) {
-    for (Property* entry : entries_) {
-      if (entry->getPropInfo()->getPIReadOnly() == rule) {
-        entry->addCheckFcn(new ReadOnlyCheckFcn(controlling, propValue));
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+      if (infoAt(i)->getPIReadOnly() == rule) {
+        entryAt(i)->addCheckFcn(new ReadOnlyCheckFcn(controlling, propValue));
       }
     }
   }
@@ -330,7 +347,7 @@ void PropertyContainer::swapPropListeners(PropertyContainer* other) {
   if (other == nullptr) return;
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     if (Property* namesake = other->getProperty(layout_->name(i).c_str())) {
-      entries_[i]->swapListeners(namesake);
+      entryAt(i)->swapListeners(namesake);
     }
   }
 }

@@ -380,6 +380,34 @@ TEST_F(PropertyContainerTest, ObjectsShareTheirClassLayoutUntilTheClassOrTheObje
   }
 }
 
+// Entries are made when first used, from what their records held when the
+// object was made: a custom function given to a record later reaches only
+// objects made later, as it did when every entry was made with its object.
+// And no object means no hold on the product's functions.
+TEST_F(PropertyContainerTest, AnEntryMadeLaterIsTheOneItsObjectWasMadeWith) {
+  auto* gain = record("Gain", "double");
+  cls_->addProperty(gain);
+  PropertyContainer& before = *containerOf(newDevice());
+  gain->setCustomGetFcn(new FnGet([] { return new double(5); }));
+  PropertyContainer& after = *containerOf(newDevice());
+  EXPECT_EQ(before.getPropValue("Gain"), nullptr);
+  EXPECT_EQ(after.getPropValueAsDouble("Gain"), 5);
+
+  struct Counted : IGetFcn {
+    explicit Counted(bool* gone) : gone(gone) {}
+    ~Counted() override { *gone = true; }
+    void* get(QxInterface*, const KTIPropInfo*) override { return nullptr; }
+    bool* gone;
+  };
+  bool gone = false;
+  gain->setCustomGetFcn(new Counted(&gone));
+  QxInterface* object = newDevice();
+  containerOf(object)->getPropValue("Gain");
+  object->destroy(QxDatabaseClient::getInternalClient());
+  gain->setCustomGetFcn(nullptr);
+  EXPECT_TRUE(gone) << "the function outlived every object made with it";
+}
+
 }  // namespace
 }  // namespace storagetest
 }  // namespace zelobjsys
