@@ -88,7 +88,10 @@ class PropInfo : public QxPropInfoTemplate, public KTIPropInfo {
   friend class PropInfoTestPeer;      // unit tests
 
   void setPIType(int v) { piType_ = v; }
-  void setPIConstraint(int v) { piConstraint_ = v; }
+  void setPIConstraint(int v) {
+    piConstraint_ = v;
+    noteDefinitionChange();
+  }
   void setPIReadOnly(int v) { piReadOnly_ = v; }
   void setPICategory(int v) { piCategory_ = v; }
   void setPIIdentifier(int v) { piIdentifier_ = v; }

@@ -154,9 +154,16 @@ void PropInfo::initQxValuesBeforeAdd(const char* typeName) {
   }
 }
 
-void PropInfo::setCustomGetFcn(IGetFcn* fcn) { getFcn_.reset(fcn); }
+// Objects made later take the functions from their class's records.
+void PropInfo::setCustomGetFcn(IGetFcn* fcn) {
+  getFcn_.reset(fcn);
+  noteDefinitionChange();
+}
 
-void PropInfo::setCustomSetFcn(ISetFcn* fcn) { setFcn_.reset(fcn); }
+void PropInfo::setCustomSetFcn(ISetFcn* fcn) {
+  setFcn_.reset(fcn);
+  noteDefinitionChange();
+}
 
 bool PropInfo::isInstanceProperty() const { return false; }
 

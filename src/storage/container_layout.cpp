@@ -170,21 +170,28 @@ std::shared_ptr<const ClassLayout> classLayoutOf(const void* cls, QxInterface* f
   constexpr std::size_t kKept = 4;
   struct Kept {
     const void* cls = nullptr;
+    std::uint64_t revision = 0;  // when it was last found to describe the list
     std::shared_ptr<const ClassLayout> strong;
     std::weak_ptr<const ClassLayout> weak;  // one that holds product functions
   };
   thread_local Kept kept[kKept];
   thread_local std::size_t next = 0;
+  // Read before the walk: a change during it makes the next call walk again.
+  const std::uint64_t revision = QxPropInfoTemplate::definitionRevision();
   Kept* slot = nullptr;
   for (Kept& k : kept) {
     if (k.cls != cls) continue;
     std::shared_ptr<const ClassLayout> found = k.strong ? k.strong : k.weak.lock();
-    if (found && describesList(*found, first)) return found;
+    if (found && (k.revision == revision || describesList(*found, first))) {
+      k.revision = revision;
+      return found;
+    }
     slot = &k;
   }
   std::shared_ptr<const ClassLayout> made = makeClassLayout(first);
   if (slot == nullptr) slot = &kept[next++ % kKept];
   slot->cls = cls;
+  slot->revision = revision;
   slot->strong = made->holdsFunctions ? nullptr : made;
   slot->weak = made;
   return made;

@@ -3,6 +3,7 @@
 #ifndef ZELHOST_QX_PROP_INFO_H
 #define ZELHOST_QX_PROP_INFO_H
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -103,6 +104,13 @@ class QxPropInfoTemplate {
   // Takes the value (in the data type's storage). The previous one is not
   // freed here: callers destroy it first.
   void setFactoryDefault(void* value);
+
+  // A count that grows whenever a class gains a descriptor, is made or
+  // destroyed, or a descriptor changes its name, its data type or (through
+  // noteDefinitionChange) what else a class's objects take from it. What is
+  // worked out from a class's descriptors stays valid while it stands still.
+  static std::uint64_t definitionRevision();
+  static void noteDefinitionChange();
 
  private:
   friend class QxClass;

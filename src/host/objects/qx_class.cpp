@@ -34,9 +34,11 @@ QxClass::QxClass() : impl_(new Impl) {
   impl_->host->setOwnerOnly();
   impl_->host->retain();
   allClasses().insert(this);
+  QxPropInfoTemplate::noteDefinitionChange();  // a new class may sit where another was
 }
 
 QxClass::~QxClass() {
+  QxPropInfoTemplate::noteDefinitionChange();
   allClasses().erase(this);
   for (QxClass* other : allClasses()) {
     if (other->impl_->superClass == this) other->impl_->superClass = nullptr;
@@ -85,6 +87,7 @@ void QxClass::addProperty(QxPropInfo* prop) {
   list->appendNamed(descriptorCore, name);
   descriptorCore->setOwnerOnly();  // the class's from now on
   prop->impl_->cls = this;
+  QxPropInfoTemplate::noteDefinitionChange();
 }
 
 void QxClass::addMethod(QxMethodInfo* method) {

@@ -2,6 +2,8 @@
 // value operations.
 #include "zelhost/objects/qx_prop_info.h"
 
+#include <atomic>
+
 #include "class_impl.h"
 #include "prop_info_impl.h"
 #include "zelhost/services/exceptions.h"
@@ -130,8 +132,29 @@ void QxPropInfoTemplate::setName(const char* name) {
   impl_->name = name ? name : "";
   // Keep the owner's name index in step with the new name.
   if (QxObjectCore* list = impl_->host->parent()) list->renameChild(impl_->host, impl_->name);
+  noteDefinitionChange();
 }
 
-void QxPropInfoTemplate::setDataType(QxDataType* type) { impl_->type = type; }
+void QxPropInfoTemplate::setDataType(QxDataType* type) {
+  impl_->type = type;
+  noteDefinitionChange();
+}
+
+namespace {
+
+std::atomic<std::uint64_t>& revisionCount() {
+  static std::atomic<std::uint64_t> count{0};
+  return count;
+}
+
+}  // namespace
+
+std::uint64_t QxPropInfoTemplate::definitionRevision() {
+  return revisionCount().load(std::memory_order_acquire);
+}
+
+void QxPropInfoTemplate::noteDefinitionChange() {
+  revisionCount().fetch_add(1, std::memory_order_acq_rel);
+}
 
 void QxPropInfoTemplate::setFactoryDefault(void* value) { impl_->factoryDefault = value; }
