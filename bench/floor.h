@@ -16,6 +16,12 @@ constexpr int kProperties = 30;
 
 // "Property0" ... "Property29", the names of the floor and of the measured classes.
 inline std::string propertyName(int i) { return "Property" + std::to_string(i); }
+// Every name of the measured object: "Voltage", then Property1..29.
+inline std::vector<std::string> allPropertyNames() {
+  std::vector<std::string> names{"Voltage"};
+  for (int i = 1; i < kProperties; ++i) names.push_back(propertyName(i));
+  return names;
+}
 
 // The range of every bounded double of the measured objects, ours and the peers'.
 constexpr double kMinimum = 0;

@@ -55,6 +55,7 @@ PEERS = {
     "BM_GObjectSetProperty": "GObject g_object_set_property",
     "BM_GObjectSetRefused": "GObject refused set",
     "BM_GObjectNewUnref": "GObject g_object_new",
+    "BM_GObjectNewSetAllUnref": "GObject new + 30 sets",
     "BM_QtNewDelete": "Qt new + delete",
     "BM_GLibIdleDispatch": "GLib idle dispatch",
     "BM_QtPostEvent": "Qt postEvent",
@@ -95,6 +96,8 @@ TIME_ROWS = [
 REFERENCE_ROWS = [
     ("  one host error thrown and caught", "BM_HostErrorThrow", "BM_GObjectSetRefused"),
     ("  create + destroy, no properties", "BM_ObjectCreateDestroyMany/0", "BM_GObjectNewUnref"),
+    ("  create, set all 30 once, destroy", "BM_ObjectCreateSetAllDestroy",
+     "BM_GObjectNewSetAllUnref"),
 ]
 
 # Cases timed per event handed over and run (a batch per iteration).
@@ -202,6 +205,9 @@ def main(paths):
         best = min(peer_heaps) if peer_heaps else None
         add("heap per object, 30 properties", "%.0f B" % heap, "<= 2048 B", heap <= 2048,
             label(best[1]) if best else "-", "%.0f B" % best[0] if best else "-")
+    used = runs.get("BM_ObjectCreateSetAllDestroy", {}).get("heap_bytes_per_object")
+    if used is not None:
+        add("  heap per object, all 30 set once", "%.0f B" % used, "report", "-")
     narrow, wide = time("BM_UserSetExact"), time("BM_UserSetExactWide")
     if narrow and wide:
         add("growth, set by name, 30 to 3,000", "%.2f x" % (wide / narrow), "<= 1.2 x",

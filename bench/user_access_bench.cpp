@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "alloc_counter.h"
 #include "common/test_product.h"
@@ -179,6 +180,31 @@ void BM_ObjectCreateDestroy(benchmark::State& state) {
   createDestroy(state, zelbench::kProperties);
 }
 BENCHMARK(BM_ObjectCreateDestroy);
+
+// Entries are made when first used: this is creation with every property set
+// once by name, and the heap such an object holds.
+void BM_ObjectCreateSetAllDestroy(benchmark::State& state) {
+  ProductWorld world;
+  QxDatabaseClient* client = QxDatabaseClient::getInternalClient();
+  const std::vector<std::string> names = zelbench::allPropertyNames();
+  ZLScopedHvArray one(hvCreateDoubleScalar(1));
+  auto makeAndSet = [&] {
+    QxInterface* object = world.schema()->createInstance(nullptr, nullptr, 0);
+    for (const std::string& name : names) object->setPropertyValue(name.c_str(), one);
+    return object;
+  };
+  for (auto _ : state) makeAndSet()->destroy(client);
+  QxInterface* check = makeAndSet();
+  std::int64_t stored = 0;
+  for (const std::string& name : names) {
+    stored += zelobjsys::testproduct::containerOf(check)->getPropValueAsDouble(name.c_str()) == 1;
+  }
+  check->destroy(client);
+  if (!zelbench::verifyCount(state, "stored", stored, zelbench::kProperties)) return;
+  state.counters["heap_bytes_per_object"] =
+      zelbench::heapPerObject(makeAndSet, [client](QxInterface* o) { o->destroy(client); });
+}
+BENCHMARK(BM_ObjectCreateSetAllDestroy);
 
 // The same with a hundred times the properties: time and heap per property against the 30.
 // With none: what the host's object record and an empty container cost alone.

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "floor.h"
 #include "measure.h"
@@ -168,6 +169,20 @@ void BM_GObjectNewUnref(benchmark::State& state) {
   state.counters["heap_bytes_per_object"] = query.instance_size;
 }
 BENCHMARK(BM_GObjectNewUnref);
+
+void BM_GObjectNewSetAllUnref(benchmark::State& state) {
+  const std::vector<std::string> names = zelbench::allPropertyNames();
+  const std::int64_t created = gCreated, finalized = gFinalized;
+  for (auto _ : state) {
+    gpointer object = g_object_new(benchDevType(), nullptr);
+    for (const std::string& name : names) g_object_set(object, name.c_str(), 1.0, nullptr);
+    g_object_unref(object);
+  }
+  const std::int64_t n = static_cast<std::int64_t>(state.iterations());
+  if (!zelbench::verifyCount(state, "created", gCreated - created, n)) return;
+  zelbench::verifyCount(state, "finalized", gFinalized - finalized, n);
+}
+BENCHMARK(BM_GObjectNewSetAllUnref);
 
 gboolean onIdle(gpointer ran) {
   ++*static_cast<std::int64_t*>(ran);
