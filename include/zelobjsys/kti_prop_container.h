@@ -39,7 +39,8 @@ class KTIPropContainer {
   virtual void notifyListeners() const = 0;
   virtual int getNumberProps() const = 0;
   // Fills names[0 .. getNumberProps()-1] with the names in byte order; the
-  // texts belong to the container.
+  // texts belong to the container and last until a property is added to it or
+  // removed from it.
   virtual void getPropNames(const char** names) const = 0;
 
  protected:
