@@ -511,16 +511,6 @@ void XMLPropReader::getNodeValue(char* buf, int len) const {
   writeLocal(impl_->current ? impl_->current->getNodeValue() : nullptr, buf, len);
 }
 
-void XMLPropReader::getAttribute(const char* name, char* buf, int len) const {
-  if (!impl_->current || !name || !buf || len < 1) return;
-  if (impl_->current->getNodeType() != xc::DOMNode::ELEMENT_NODE) {
-    buf[0] = '\0';
-    return;
-  }
-  const auto* element = static_cast<const xc::DOMElement*>(impl_->current);
-  writeLocal(element->getAttribute(WideText(name, kCompareChars).c_str()), buf, len);
-}
-
 namespace {
 
 // An attribute's value. The parser keeps it as one text child unless the
@@ -533,6 +523,12 @@ const XMLCh* attributeValue(const xc::DOMNode* attribute) {
     return text->getNodeValue();
   }
   return attribute->getNodeValue();
+}
+
+// The value of the attribute `name` of `element`; null when it has none.
+const XMLCh* valueOf(const xc::DOMElement* element, const XMLCh* name) {
+  const xc::DOMAttr* attribute = element->getAttributeNode(name);
+  return attribute != nullptr ? attributeValue(attribute) : nullptr;
 }
 
 // Whether getAttributes can compare `name` byte by byte: getAttribute
@@ -549,6 +545,16 @@ bool isAttributeName(const XMLCh* attribute, const char* name) {
 }
 
 }  // namespace
+
+void XMLPropReader::getAttribute(const char* name, char* buf, int len) const {
+  if (!impl_->current || !name || !buf || len < 1) return;
+  if (impl_->current->getNodeType() != xc::DOMNode::ELEMENT_NODE) {
+    buf[0] = '\0';
+    return;
+  }
+  const auto* element = static_cast<const xc::DOMElement*>(impl_->current);
+  writeLocal(valueOf(element, WideText(name, kCompareChars).c_str()), buf, len);
+}
 
 void XMLPropReader::getAttributes(AttributeRequest* requests, int count) const {
   if (requests == nullptr || !impl_->current) return;
@@ -602,8 +608,7 @@ namespace {
 // The attribute `name` of `node` as compared in searches; null for a non-element.
 const XMLCh* comparedAttribute(const xc::DOMNode* node, const XMLCh* name) {
   if (node->getNodeType() != xc::DOMNode::ELEMENT_NODE) return nullptr;
-  const auto* element = static_cast<const xc::DOMElement*>(node);
-  return element->getAttribute(name);
+  return valueOf(static_cast<const xc::DOMElement*>(node), name);
 }
 
 }  // namespace
