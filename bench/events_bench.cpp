@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "alloc_counter.h"
-#include "common/test_records.h"
+#include "common/test_product.h"
 #include "measure.h"
 #include "zelhost/events/events.h"
 #include "zelhost/events/timer_thread.h"

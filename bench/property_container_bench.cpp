@@ -5,7 +5,7 @@
 #include <string>
 
 #include "alloc_counter.h"
-#include "common/test_records.h"
+#include "common/test_product.h"
 #include "floor.h"
 #include "measure.h"
 #include "zelhost/objects/qx_application.h"

@@ -36,9 +36,8 @@ std::string hostErrorText(Fn fn) {
     fn();
   } catch (Exception* thrown) {
     std::unique_ptr<Exception> owned(thrown);
-    if (auto* e = dynamic_cast<ErrorIdException*>(thrown)) {
+    if (auto* e = dynamic_cast<ErrorIdException*>(thrown))
       return std::string(e->getId()) + "|" + e->getMessage();
-    }
     return std::string("(other: ") + thrown->getMessage() + ")";
   }
   return "(no error)";

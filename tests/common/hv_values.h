@@ -38,9 +38,8 @@ inline std::vector<double> doubles(const hvArray* a) {
 // The texts of a cell's elements ("" for an element that is no text).
 inline std::vector<std::string> texts(const hvArray* cell) {
   std::vector<std::string> out;
-  for (hvSize i = 0; i < hvGetNumberOfElements(cell); ++i) {
+  for (hvSize i = 0; i < hvGetNumberOfElements(cell); ++i)
     out.push_back(zelhox::fcns::getString(hvGetCell(cell, i)));
-  }
   return out;
 }
 }  // namespace hvtest

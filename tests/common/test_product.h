@@ -1,5 +1,5 @@
 // A small product for the library's tests: a device schema, records kept in a PropertyContainer,
-// and the library's property factory for it.
+// and the library's property factory for it; and a record that keeps one value itself.
 #ifndef ZELOBJSYS_TESTS_COMMON_TEST_PRODUCT_H
 #define ZELOBJSYS_TESTS_COMMON_TEST_PRODUCT_H
 
@@ -9,10 +9,8 @@
 #include <vector>
 
 #include "common/host_errors.h"
-#include "common/test_records.h"
 #include "zelhost/objects/qx_application.h"
 #include "zelhost/objects/qx_class.h"
-#include "zelhost/services/exceptions.h"
 #include "zelhost/services/zelhox.h"
 #include "zelhost/types/data_type.h"
 #include "zelobjsys/application_manager.h"
@@ -27,6 +25,42 @@
 #include "zelobjsys/schema_definition.h"
 
 namespace zelobjsys {
+// Reaches the record's private setters (products reach them through their factory).
+class PropInfoTestPeer {
+ public:
+  static void setPIType(PropInfo& p, int v) { p.setPIType(v); }
+  static void setPIConstraint(PropInfo& p, int v) { p.setPIConstraint(v); }
+  static void setPIReadOnly(PropInfo& p, int v) { p.setPIReadOnly(v); }
+  static void setPICategory(PropInfo& p, int v) { p.setPICategory(v); }
+  static void setPIDeviceSpecific(PropInfo& p, bool v) { p.setPIDeviceSpecific(v); }
+  static void setQxAbortSetAccess(PropInfo& p, bool v) { p.setQxAbortSetAccess(v); }
+  static void setQxVisible(PropInfo& p, bool v) { p.setQxVisible(v); }
+  static void initQxValuesBeforeAdd(PropInfo& p, const char* type) {
+    p.initQxValuesBeforeAdd(type);
+  }
+};
+// A product record that stores one value per record (enough for a class with
+// one object): the host's value get/set land here.
+template <class Base = PropInfo>
+class TestPropInfo : public Base {
+ public:
+  explicit TestPropInfo(const char* name) { this->setName(name); }
+  ~TestPropInfo() override { clear(); }
+  void* getValue(QxDatabaseClient*, QxInterface*) override { return value_; }
+  void setValue(QxDatabaseClient*, QxInterface*, const void* value) override {
+    clear();
+    if (const QxDataType* type = this->getQxDataType()) value_ = type->copy(value);
+  }
+
+ private:
+  void clear() {
+    if (value_ != nullptr) {
+      if (const QxDataType* type = this->getQxDataType()) type->destroy(value_);
+      value_ = nullptr;
+    }
+  }
+  void* value_ = nullptr;
+};
 namespace testproduct {
 constexpr const char* kProductName = "testprod";
 // The own part of a device object: its property values.
@@ -50,9 +84,8 @@ class DeviceRecord : public Base {
     return value != nullptr ? value : this->getFactoryDefault();
   }
   void setValue(QxDatabaseClient*, QxInterface* object, const void* value) override {
-    if (PropertyContainer* container = containerOf(object)) {
+    if (PropertyContainer* container = containerOf(object))
       container->setPropValue(this->getName(), value, true);
-    }
   }
 };
 // A device class. Objects own a TestDevice; lastArgs/lastCount tell what createProductObject got.
@@ -116,9 +149,8 @@ inline QxApplication* startTestProduct() {
   return manager->getProductApplication(kProductName);
 }
 inline void stopTestProduct() {
-  if (ApplicationManager::isInitialized()) {
+  if (ApplicationManager::isInitialized())
     ApplicationManager::getInstance()->removeProductApplication(kProductName);
-  }
   QxApplicationManager::shutdown();
 }
 }  // namespace testproduct

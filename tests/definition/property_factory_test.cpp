@@ -10,10 +10,8 @@
 #include "common/hv_values.h"
 #include "common/test_product.h"
 #include "zelhost/objects/qx_method_info.h"
-#include "zelhost/types/data_type.h"
 #include "zelobjsys/application_type_manager.h"
 #include "zelobjsys/pi_identifiers.h"
-#include "zelobjsys/prop_info_manager.h"
 
 namespace zelobjsys {
 namespace {
@@ -55,8 +53,7 @@ TEST_F(PropertyFactoryTest, EveryCreateOperationFollowsTheTable) {
     const char* name;
     void* handle;
     const char* dataType;
-    int type;
-    int constraint;
+    int type, constraint;
     std::vector<double> values;  // bounds for "bounded", then the numeric default
   } cases[] = {
       {"PDR",

@@ -7,7 +7,6 @@
 #include <sstream>
 
 #include "common/test_product.h"
-#include "zelobjsys/property_factory.h"
 #include "zelobjsys/property_file.h"
 #include "zelobjsys/xml_prop_reader.h"
 
@@ -69,9 +68,8 @@ TEST_F(PropertyFactoryXMLTest, CreatePropFromXMLSearchesTheDeviceRootByExactName
   void* p = f.createPropFromXML("P");  // the first definition yields nothing: the next is tried
   EXPECT_EQ(reader->getBookmark(), before);
   ASSERT_NE(p, nullptr);
-  for (const char* other : {"p", static_cast<const char*>(nullptr), "Missing"}) {
+  for (const char* other : {"p", static_cast<const char*>(nullptr), "Missing"})
     EXPECT_EQ(f.createPropFromXML(other), nullptr);
-  }
   f.addProperty(p, false);
   EXPECT_EQ(hvGetScalar(recordOf(schema, "P")->getPIDefaultValue()), 4);
   EXPECT_EQ(propertyNames(schema), "P");  // Q is not added by createPropFromXML

@@ -1,5 +1,6 @@
-// Tests of property files from C++: no search folder, the reader's lifetime. Bundled files, what
-// precedes the root element and missing sections are in the shell tests.
+// Tests of property files from C++: no search folder, the reader's lifetime, the linter's options
+// that the shell does not pass. Bundled files, what precedes the root element, missing sections and
+// every kind of finding (definition_lint.lint) are in the shell tests.
 #include "zelobjsys/property_file.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 
 #include "common/test_product.h"
 #include "zelobjsys/product_schema.h"
+#include "zelobjsys/property_file_lint.h"
 
 namespace zelobjsys {
 namespace {
@@ -33,6 +35,12 @@ TEST(PropertyFileTest, WithoutASearchFolderOnlyTheCurrentOneIsSearchedAndTheFile
     EXPECT_EQ(factory.getXMLReader(), nullptr);
   }
   testproduct::stopTestProduct();
+}
+
+TEST(PropertyFileLint, HelpForAPropertyTheCodeDefinesIsNoFinding) {
+  const std::string file = std::string(ZEL_TEST_DATA_DIR) + "/../shell/data/lint_sections.xml";
+  EXPECT_TRUE(lintPropertyFile(file, {"a", {"ErrorFcn"}}).empty());
+  EXPECT_EQ(lintPropertyFile(file, {"a", {"ErrorFcnX"}}).size(), 1u);
 }
 
 }  // namespace
