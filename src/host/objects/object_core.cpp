@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstring>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "host/values/object_refs.h"
 #include "zelhost/objects/qx_class.h"
@@ -26,8 +25,8 @@ bool sameBytes(const char* a, const char* b, std::size_t n) {
 }
 
 struct Registry {
-  std::unordered_set<QxObjectCore*> live;
-  std::unordered_map<const QxClass*, std::unordered_set<QxObjectCore*>> byClass;
+  std::vector<QxObjectCore*> live;
+  std::unordered_map<const QxClass*, std::vector<QxObjectCore*>> byClass;
   unsigned long long nextSerial = 1;
 };
 
@@ -68,16 +67,38 @@ std::vector<QxObjectCore*> retainedSorted(std::vector<QxObjectCore*> cores) {
 
 }  // namespace
 
+// Files records in the registry's lists by the places they keep: a record
+// leaves its list by taking the last one's place.
+struct RegistryFiling {
+  using Place = std::size_t QxObjectCore::*;
+  static void file(std::vector<QxObjectCore*>& list, QxObjectCore* core, Place place) {
+    core->*place = list.size();
+    list.push_back(core);
+  }
+  static void unfile(std::vector<QxObjectCore*>& list, QxObjectCore* core, Place place) {
+    const std::size_t at = core->*place;
+    if (at == QxObjectCore::kNotFiled || at >= list.size() || list[at] != core) return;
+    QxObjectCore* last = list.back();
+    list[at] = last;
+    last->*place = at;
+    list.pop_back();
+    core->*place = QxObjectCore::kNotFiled;
+  }
+};
+
 QxObjectCore::QxObjectCore(QxClass* cls, void* ownPart)
     : handle_(this), ownPart_(ownPart), cls_(cls), serial_(registry().nextSerial++) {}
 
-QxObjectCore::~QxObjectCore() { setClass(nullptr); }
+QxObjectCore::~QxObjectCore() {
+  setClass(nullptr);
+  RegistryFiling::unfile(registry().live, this, &QxObjectCore::livePlace_);
+}
 
 QxObjectCore* QxObjectCore::create(QxClass* cls, void* ownPart) {
   QxObjectCore* core = new QxObjectCore(cls, ownPart);
   Registry& r = registry();
-  r.live.insert(core);
-  if (cls) r.byClass[cls].insert(core);
+  RegistryFiling::file(r.live, core, &QxObjectCore::livePlace_);
+  if (cls) RegistryFiling::file(r.byClass[cls], core, &QxObjectCore::classPlace_);
   return core;
 }
 
@@ -102,11 +123,11 @@ void QxObjectCore::setClass(QxClass* cls) {
   if (cls_) {
     auto it = r.byClass.find(cls_);
     if (it != r.byClass.end()) {
-      it->second.erase(this);
+      RegistryFiling::unfile(it->second, this, &QxObjectCore::classPlace_);
       if (it->second.empty()) r.byClass.erase(it);
     }
   }
-  if (cls) r.byClass[cls].insert(this);
+  if (cls) RegistryFiling::file(r.byClass[cls], this, &QxObjectCore::classPlace_);
   cls_ = cls;
 }
 
@@ -135,7 +156,7 @@ void QxObjectCore::setClass(QxClass* cls) {
   destroyOwnedLists(&pending);
   destroyChildren(&pending);
   unlink();
-  registry().live.erase(this);
+  RegistryFiling::unfile(registry().live, this, &QxObjectCore::livePlace_);
   state_ = kLifecycleDestroyed;
   this->release();  // the live object's own count; `hold` keeps us until return
   if (pending) std::rethrow_exception(pending);
@@ -379,7 +400,7 @@ std::vector<QxObjectCore*> liveObjectsOf(const QxClass* cls) {
 
 std::vector<QxObjectCore*> allLiveObjects() {
   Registry& r = registry();
-  return retainedSorted(std::vector<QxObjectCore*>(r.live.begin(), r.live.end()));
+  return retainedSorted(r.live);
 }
 
 void forgetClass(const QxClass* cls) {

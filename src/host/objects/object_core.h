@@ -172,6 +172,13 @@ class QxObjectCore {
   std::unique_ptr<QxNameIndex> index_;
   std::string key_;
   unsigned long long serial_;
+  // Where the registry keeps this record: its place among the live records
+  // and among its class's (kNotFiled: not there), so that filing and
+  // unfiling take no search and no allocation per record.
+  static constexpr std::size_t kNotFiled = static_cast<std::size_t>(-1);
+  std::size_t livePlace_ = kNotFiled;
+  std::size_t classPlace_ = kNotFiled;
+  friend struct RegistryFiling;
 };
 
 // Live-object and class registry of the host.

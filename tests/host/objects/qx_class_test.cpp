@@ -204,6 +204,23 @@ TEST_F(QxApplicationTest, RemovalDestroysObjectsAndClassesUnlessKept) {
   EXPECT_EQ(Facts({CountedClass::live, MapPropInfo::live}), Facts({0, 0}));
 }
 
+// The registry files every record by its place in a list; records leaving
+// in a scattered order must leave each remaining one findable exactly once.
+TEST_F(QxApplicationTest, AClassGoingTakesExactlyItsObjectsStillAlive) {
+  QxApplication* app = makeApp("prod");
+  TestClass* cls = addClass(app, "C");
+  cls->setKeepFlag(false);
+  std::vector<std::unique_ptr<QxInterface>> refs;
+  refs.reserve(30);
+  for (int i = 0; i < 30; ++i)
+    refs.emplace_back(cls->createObject(nullptr, nullptr, nullptr, 0, nullptr)->getReference());
+  for (int i : {14, 0, 29, 3, 27, 15, 6, 21, 9, 12}) refs[i]->destroy(nullptr);
+  EXPECT_EQ(Facts({TestObject::live, cls->releases}), Facts({20, 10}));
+  QxApplicationManager::removeApplication(app);  // and the class with it
+  EXPECT_EQ(TestObject::live, 0);
+  for (const auto& ref : refs) EXPECT_FALSE(ref->isValid());
+}
+
 TEST_F(QxApplicationTest, ShutdownFreesEverythingAndTheHostComesBack) {
   QxApplication* app = makeApp("prod");
   TestClass* cls = addClass(app, "C");
