@@ -1,7 +1,6 @@
-// InspectorToolbarNameMI: the host method that names an object for a property browser's
-// toolbar.
-#ifndef ZELOBJSYS_INSPECTOR_TOOLBAR_NAME_MI_H
-#define ZELOBJSYS_INSPECTOR_TOOLBAR_NAME_MI_H
+// The host method that names an object for a property browser's toolbar.
+#ifndef ZELOBJSYS_TOOLBAR_NAME_MI_H
+#define ZELOBJSYS_TOOLBAR_NAME_MI_H
 
 #include "zelhost/objects/qx_method_info.h"
 
@@ -23,4 +22,4 @@ class InspectorToolbarNameMI : public QxMethodInfo {
 
 }  // namespace zelobjsys
 
-#endif  // ZELOBJSYS_INSPECTOR_TOOLBAR_NAME_MI_H
+#endif  // ZELOBJSYS_TOOLBAR_NAME_MI_H

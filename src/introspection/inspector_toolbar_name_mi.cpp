@@ -1,4 +1,4 @@
-// InspectorToolbarNameMI: the toolbar-name host method.
+// The toolbar-name host method.
 #include "zelobjsys/inspector_toolbar_name_mi.h"
 
 #include <memory>

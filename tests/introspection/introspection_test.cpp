@@ -1,4 +1,4 @@
-// Tests of the introspection methods called through the host, where only C++ reaches: propinfo's
+// Tests of the users' help methods called through the host, where only C++ reaches: propinfo's
 // copies and refusals, prophelp without an object and its number formatting, the toolbar name.
 // Abbreviations, kinds of properties, order, hidden fields, lookups on objects and every
 // constraint's summary line are in the shell scripts.
@@ -16,7 +16,7 @@
 namespace zelobjsys {
 namespace {
 
-class IntrospectionTest : public ::testing::Test {
+class HelpMethodsTest : public ::testing::Test {
  protected:
   // The standard properties that start with T, and: Voltage (bounded 0..10, one help line), Mode
   // (auto, Manual, off; default given as "manual"), Beta (double) and Secret (invisible).
@@ -73,7 +73,7 @@ class IntrospectionTest : public ::testing::Test {
   ZLScopedHvArray handle_;
 };
 
-using PropInfoMITest = IntrospectionTest;
+using PropInfoMITest = HelpMethodsTest;
 
 TEST_F(PropInfoMITest, ValuesAreCopiesInvisibleOnesAnswerAndDefaultsPassThroughTheType) {
   auto info = [&](const char* name) {
@@ -106,7 +106,7 @@ TEST_F(PropInfoMITest, MissingOrDeletedObjectIsRefused) {
   }
 }
 
-using PropHelpMITest = IntrospectionTest;
+using PropHelpMITest = HelpMethodsTest;
 
 TEST_F(PropHelpMITest, LookupsWithoutAnObject) {
   EXPECT_EQ(help("MO", true), "    MODE  [ auto | {Manual} | off ]  (Read-only: never)\n\n");
@@ -142,7 +142,7 @@ TEST_F(PropHelpMITest, BoundsAreWrittenByTheHostsNum2str) {
   EXPECT_EQ(help("Beta"), "    BETA  double  (Read-only: never)\n\n");
 }
 
-using ToolbarNameMethodTest = IntrospectionTest;
+using ToolbarNameMethodTest = HelpMethodsTest;
 constexpr const char* kMethod = "getInspectorToolbarObjectName";
 
 TEST_F(ToolbarNameMethodTest, AnObjectGetsItsSchemasNameAndNothingElseIsAccepted) {
