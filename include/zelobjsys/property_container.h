@@ -87,10 +87,10 @@ class PropertyContainer : public KTIPropContainer {
   friend class PropertyContainerTestPeer;  // unit tests
 
   // Slots of one size for one container's entries, carved from one block
-  // sized from the descriptors the object has when it is made, so that making
-  // and destroying an object costs a few allocations instead of one per
-  // property. Freed slots are reused; requests beyond the block (instance
-  // properties added later) go to the heap.
+  // sized from the descriptors the object has when it is made and allocated
+  // with the first entry, so that an object's entries cost one allocation
+  // instead of one each. Freed slots are reused; requests beyond the block
+  // (instance properties added later) go to the heap.
   class SlotPool {
    public:
     SlotPool() = default;
