@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 
 #include "hv_array_impl.h"
@@ -36,8 +37,14 @@ void releaseSlots(hvArray* a) {
 }
 
 void freeBlock(hvArray* a) {
-  if (a->data != a->inline_) std::free(a->data);
+  if (a->ownsBlock()) std::free(a->data);
   a->data = nullptr;
+}
+
+constexpr std::size_t kPointer = sizeof(void*);
+
+std::size_t roundToPointer(std::size_t bytes) {
+  return (bytes + kPointer - 1) / kPointer * kPointer;
 }
 
 // Copies the slots of src into dst (same class and slot count), taking new
@@ -86,10 +93,12 @@ hvArray::~hvArray() {
 
 namespace hvimpl {
 
-hvArray* newValue() {
+hvArray* newValue(std::size_t tailBytes) {
   // A C value of a C interface: its blocks come from malloc like its slots',
   // and no replaced operator new stands between a get and its value.
-  void* block = std::malloc(sizeof(hvArray));
+  if (tailBytes > std::numeric_limits<std::size_t>::max() - sizeof(hvArray)) return nullptr;
+  void* block =
+      tailBytes ? std::calloc(1, sizeof(hvArray) + tailBytes) : std::malloc(sizeof(hvArray));
   return block ? new (block) hvArray : nullptr;
 }
 
@@ -125,26 +134,31 @@ bool resizeSlots(hvArray* a, hvSize slots) {
   } else {
     std::memset(a->inline_, 0, sizeof(a->inline_));
   }
-  if (a->data != a->inline_) std::free(a->data);
+  if (a->ownsBlock()) std::free(a->data);
   a->data = block;
   return true;
 }
 
-hvArray* allocate(hvClassID cls, hvSize m, hvSize n, std::vector<std::string> fieldNames) {
+hvArray* allocate(hvClassID cls, hvSize m, hvSize n, const char* const* fieldNames,
+                  hvSize fieldCount) {
   if (slotSize(cls) == 0) return nullptr;
+  if (cls != hvSTRUCT_CLASS) fieldCount = 0;
   hvSize numel = 0;
   hvSize slots = 0;
+  hvSize slotBytes = 0;
   if (!multiplyFits(m, n, &numel)) return nullptr;
-  const hvSize perElement = cls == hvSTRUCT_CLASS ? fieldNames.size() : 1;
-  if (!multiplyFits(numel, perElement, &slots)) return nullptr;
-  hvArray* a = newValue();
+  if (!multiplyFits(numel, cls == hvSTRUCT_CLASS ? fieldCount : 1, &slots)) return nullptr;
+  if (!multiplyFits(slots, slotSize(cls), &slotBytes)) return nullptr;
+  if (slotBytes > std::numeric_limits<std::size_t>::max() / 2) return nullptr;
+  const std::size_t tailSlots =
+      slotBytes > sizeof(hvArray::inline_) ? roundToPointer(slotBytes) : 0;
+  const std::size_t nameBytes = fieldCount ? FieldList::bytesFor(fieldNames, fieldCount) : 0;
+  if (nameBytes > std::numeric_limits<std::size_t>::max() / 2) return nullptr;
+  hvArray* a = newValue(tailSlots + nameBytes);
   if (!a) return nullptr;
   a->classID = cls;
-  a->fieldNames = std::move(fieldNames);
-  if (!resizeSlots(a, slots)) {
-    hvDestroyArray(a);
-    return nullptr;
-  }
+  a->data = tailSlots ? static_cast<void*>(a->tail()) : a->inline_;
+  if (fieldCount) a->fields.layOut(a->tail() + tailSlots, fieldNames, fieldCount);
   // The shape is set last so that a half-made value never claims slots.
   a->m = m;
   a->n = n;
@@ -191,17 +205,22 @@ hvArray* hvCreateString(const char* text) {
 hvArray* hvCreateCellMatrix(hvSize m, hvSize n) { return hvimpl::allocate(hvCELL_CLASS, m, n); }
 
 hvArray* hvCreateStructMatrix(hvSize m, hvSize n, int nfields, const char** fieldNames) {
-  std::vector<std::string> names;
-  if (fieldNames && nfields > 0) names.reserve(static_cast<std::size_t>(nfields));
-  for (int k = 0; fieldNames && k < nfields; ++k) {
+  const hvSize given = fieldNames && nfields > 0 ? static_cast<hvSize>(nfields) : 0;
+  // Event structures have a few fields: their names are sorted out on the stack.
+  const char* few[8];
+  std::unique_ptr<const char*[]> many(given > 8 ? new (std::nothrow) const char*[given] : nullptr);
+  const char** names = given > 8 ? many.get() : few;
+  if (!names) return nullptr;
+  hvSize count = 0;
+  for (hvSize k = 0; k < given; ++k) {
     const char* name = fieldNames[k];
     // A null, empty or repeated name would make the field list ambiguous.
     if (!name || !*name) continue;
     bool seen = false;
-    for (const std::string& have : names) seen = seen || have == name;
-    if (!seen) names.emplace_back(name);
+    for (hvSize j = 0; j < count && !seen; ++j) seen = std::strcmp(names[j], name) == 0;
+    if (!seen) names[count++] = name;
   }
-  return hvimpl::allocate(hvSTRUCT_CLASS, m, n, std::move(names));
+  return hvimpl::allocate(hvSTRUCT_CLASS, m, n, names, count);
 }
 
 hvArray* hvCreateNumericMatrix(hvSize m, hvSize n, int classID, hvComplexity) {
@@ -227,7 +246,7 @@ void hvDestroyArray(hvArray* a) {
 
 hvArray* hvDuplicateArray(const hvArray* a) {
   if (!a) return nullptr;
-  hvArray* copy = hvimpl::allocate(a->classID, a->m, a->n, a->fieldNames);
+  hvArray* copy = hvimpl::allocate(a->classID, a->m, a->n, a->fields.data(), a->fields.size());
   if (copy) copySlots(a, copy);
   return copy;
 }

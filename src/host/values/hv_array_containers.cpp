@@ -1,7 +1,11 @@
 // Host values: cells, structures, function and object handles, comparison and descriptions.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
 
 #include "hv_array_impl.h"
 #include "object_refs.h"
@@ -22,19 +26,19 @@ void placeInSlot(hvArray** slot, hvArray* v) {
 }
 
 hvArray** fieldSlot(hvArray* a, hvSize i, int k) {
-  if (!hvIsStruct(a) || i >= a->numel() || k < 0 || static_cast<hvSize>(k) >= a->fieldNames.size())
+  if (!hvIsStruct(a) || i >= a->numel() || k < 0 || static_cast<hvSize>(k) >= a->fields.size())
     return nullptr;
-  return &a->slots<hvArray*>()[i * a->fieldNames.size() + k];
+  return &a->slots<hvArray*>()[i * a->fields.size() + k];
 }
 
 bool slotsEqual(const hvArray* a, const hvArray* b, hvSize i);
 
 bool structsEqual(const hvArray* a, const hvArray* b) {
-  if (a->fieldNames.size() != b->fieldNames.size()) return false;
+  if (a->fields.size() != b->fields.size()) return false;
   for (hvSize e = 0; e < a->numel(); ++e) {
-    for (hvSize k = 0; k < a->fieldNames.size(); ++k) {
+    for (hvSize k = 0; k < a->fields.size(); ++k) {
       // Field order is not part of a structure's value.
-      const int kb = hvGetFieldNumber(b, a->fieldNames[k].c_str());
+      const int kb = b->fields.find(a->fields[k]);
       if (kb < 0) return false;
       if (!hvIsEqual(hvGetFieldByNumber(a, e, static_cast<int>(k)), hvGetFieldByNumber(b, e, kb)))
         return false;
@@ -69,6 +73,51 @@ bool slotsEqual(const hvArray* a, const hvArray* b, hvSize i) {
 
 }  // namespace
 
+// --- field lists ---
+
+int FieldList::find(const char* name) const {
+  for (hvSize k = 0; k < count_; ++k)
+    if (std::strcmp(names_[k], name) == 0) return static_cast<int>(k);
+  return -1;
+}
+
+std::size_t FieldList::bytesFor(const char* const* names, hvSize count) {
+  std::size_t bytes = count * sizeof(char*);
+  for (hvSize k = 0; k < count; ++k) bytes += std::strlen(names[k]) + 1;
+  return (bytes + sizeof(char*) - 1) / sizeof(char*) * sizeof(char*);
+}
+
+void FieldList::layOut(void* block, const char* const* names, hvSize count) {
+  char** pointers = static_cast<char**>(block);
+  char* text = reinterpret_cast<char*>(pointers + count);
+  for (hvSize k = 0; k < count; ++k) {
+    const std::size_t length = std::strlen(names[k]) + 1;
+    std::memcpy(text, names[k], length);
+    pointers[k] = text;
+    text += length;
+  }
+  names_ = pointers;
+  count_ = count;
+}
+
+bool FieldList::append(const char* name) {
+  const char* few[8];
+  std::unique_ptr<const char*[]> many(count_ >= 8 ? new (std::nothrow) const char*[count_ + 1]
+                                                  : nullptr);
+  const char** names = count_ >= 8 ? many.get() : few;
+  if (!names) return false;
+  std::copy(names_, names_ + count_, names);
+  names[count_] = name;
+  void* block = std::malloc(bytesFor(names, count_ + 1));
+  if (!block) return false;
+  // The old texts are read while the new block is laid out, and freed after.
+  void* old = owned_;
+  layOut(block, names, count_ + 1);
+  owned_ = block;
+  std::free(old);
+  return true;
+}
+
 // --- cells ---
 
 hvArray* hvGetCell(const hvArray* a, hvSize i) {
@@ -85,19 +134,17 @@ void hvSetCell(hvArray* a, hvSize i, hvArray* v) {
 // --- structures ---
 
 int hvGetNumberOfFields(const hvArray* a) {
-  return hvIsStruct(a) ? static_cast<int>(a->fieldNames.size()) : 0;
+  return hvIsStruct(a) ? static_cast<int>(a->fields.size()) : 0;
 }
 
 const char* hvGetFieldNameByNumber(const hvArray* a, int k) {
-  if (!hvIsStruct(a) || k < 0 || static_cast<hvSize>(k) >= a->fieldNames.size()) return nullptr;
-  return a->fieldNames[k].c_str();
+  if (!hvIsStruct(a) || k < 0 || static_cast<hvSize>(k) >= a->fields.size()) return nullptr;
+  return a->fields[k];
 }
 
 int hvGetFieldNumber(const hvArray* a, const char* name) {
   if (!hvIsStruct(a) || !name) return -1;
-  for (hvSize k = 0; k < a->fieldNames.size(); ++k)
-    if (a->fieldNames[k] == name) return static_cast<int>(k);
-  return -1;
+  return a->fields.find(name);
 }
 
 hvArray* hvGetField(const hvArray* a, hvSize i, const char* name) {
@@ -125,14 +172,18 @@ int hvAddField(hvArray* a, const char* name) {
   if (!hvIsStruct(a) || !name || !*name) return -1;
   const int existing = hvGetFieldNumber(a, name);
   if (existing >= 0) return existing;
-  const hvSize oldFields = a->fieldNames.size();
+  const hvSize oldFields = a->fields.size();
   const hvSize numel = a->numel();
   // Move the elements' slots aside, grow the block, and lay them out again
   // with an empty slot for the new field at the end of each element.
   std::vector<hvArray*> old(a->slots<hvArray*>(), a->slots<hvArray*>() + a->slotCount());
   // On failure resizeSlots leaves the old block in place.
   if (!hvimpl::resizeSlots(a, numel * (oldFields + 1))) return -1;
-  a->fieldNames.emplace_back(name);
+  if (!a->fields.append(name)) {
+    // The grown block holds the old layout as well; the list still has the old fields.
+    std::copy(old.begin(), old.end(), a->slots<hvArray*>());
+    return -1;
+  }
   for (hvSize e = 0; e < numel; ++e)
     for (hvSize k = 0; k < oldFields; ++k)
       a->slots<hvArray*>()[e * (oldFields + 1) + k] = old[e * oldFields + k];

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "common/hv_values.h"
 #include "zelhost/objects/qx_interface.h"
@@ -96,6 +97,33 @@ TEST(HvArrayTest, ContainersOwnWhatIsPutIn) {
   EXPECT_TRUE(hvIsEqual(s, copy));
   hvSetCell(hvGetField(s, 0, "zeta"), 0, hvCreateString("changed"));  // the copy is deep
   EXPECT_EQ(hvtest::texts(hvGetField(copy, 0, "zeta")), (std::vector<std::string>{"z"}));
+}
+
+// A structure's names live in its own block until a field is added; many names take the path
+// that a few event fields do not.
+TEST(HvArrayTest, StructuresKeepTheirFieldsInOrderThroughAddsAndCopies) {
+  std::vector<std::string> texts;
+  for (int k = 0; k < 12; ++k) texts.push_back("field" + std::to_string(k));
+  std::vector<const char*> names;
+  for (const std::string& t : texts) names.push_back(t.c_str());
+  names.push_back("field3");  // repeated: dropped
+  Scoped s(hvCreateStructMatrix(2, 1, static_cast<int>(names.size()), names.data()));
+  ASSERT_EQ(hvGetNumberOfFields(s), 12);
+  for (const char* added : {"late", "later"}) hvAddField(s, added);
+  texts.insert(texts.end(), {"late", "later"});
+  texts[0].assign("reused");  // the structure holds copies
+  ASSERT_EQ(hvGetNumberOfFields(s), 14);
+  for (int k = 0; k < 14; ++k) hvSetFieldByNumber(s, 1, k, hvCreateDoubleScalar(k));
+  Scoped copy(hvDuplicateArray(s));
+  for (int k = 1; k < 14; ++k) {
+    SCOPED_TRACE(k);
+    EXPECT_STREQ(hvGetFieldNameByNumber(copy, k), texts[k].c_str());
+    EXPECT_EQ(hvGetFieldNumber(s, texts[k].c_str()), k);
+    EXPECT_EQ(hvGetScalar(hvGetFieldByNumber(copy, 1, k)), k);
+    EXPECT_EQ(hvGetFieldByNumber(copy, 0, k), nullptr);
+  }
+  EXPECT_STREQ(hvGetFieldNameByNumber(s, 0), "field0");
+  EXPECT_TRUE(hvIsEqual(s, copy));
 }
 
 TEST(HvArrayTest, EqualityComparesClassShapeAndContents) {
