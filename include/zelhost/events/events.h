@@ -122,7 +122,7 @@ class IEvent {
   friend class EventService;
   IEventInfo* info_;
   // Set when the service takes the event; a second hand-over is refused.
-  bool handedOver_ = false;
+  std::atomic<bool> handedOver_{false};
   const std::atomic<bool>* withdrawn_ = nullptr;
 };
 

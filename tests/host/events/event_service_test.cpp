@@ -48,7 +48,7 @@ class TestEvent : public IEvent {
   ~TestEvent() override { ++deletedEvents; }
   bool isExecutable() const override { return executable; }
   bool serviceEvent(bool runFirst) override {
-    if (owner_ == nullptr) return serviceOrCoalesceEvent(runFirst, nullptr, nullptr);
+    if (owner_ == nullptr || !coalesces) return serviceOrCoalesceEvent(runFirst, nullptr, nullptr);
     Match match(owner_, name_);
     LogMerge merge;
     return serviceOrCoalesceEvent(runFirst, &match, &merge);
@@ -71,6 +71,7 @@ class TestEvent : public IEvent {
     }
   };
   bool executable = true;
+  bool coalesces = true;  // false: handed over plainly, though it has an owner
   std::function<void(TestEvent*)> onRun;
 
  protected:
@@ -209,6 +210,37 @@ TEST_F(EventServiceTest, KeyChainsPickWhatAScanPicks) {
   }
 }
 
+// Events handed over plainly wait apart from the queue until the host thread needs them; a
+// coalescing event, a flush and an event placed first still see them where they arrived.
+TEST_F(EventServiceTest, PlainHandOversAreSeenWhereTheyArrived) {
+  int a = 0;
+  for (bool keyed : {false, true}) {
+    SCOPED_TRACE(keyed ? "indexed" : "scanned");
+    runLog.clear();
+    merges.clear();
+    const std::set<int> first{1}, third{3};
+    auto plain = [&](int id, const void* owner) {
+      auto* event = new TestEvent(id, owner, "x", keyed);
+      event->coalesces = false;
+      return event;
+    };
+    EXPECT_TRUE(plain(1, &a)->serviceEvent(false));
+    EXPECT_TRUE(plain(2, &a)->serviceEvent(false));
+    accepting = &first;
+    EXPECT_FALSE((new TestEvent(3, &a, "x", keyed))->serviceEvent(false));  // merges into 1
+    EXPECT_TRUE(plain(3, nullptr)->serviceEvent(false));
+    EXPECT_TRUE(plain(4, nullptr)->serviceEvent(true));
+    accepting = &third;
+    TestEvent::Match any(nullptr, "");
+    IEvent::flushEvents(&any, false);
+    accepting = nullptr;
+    EXPECT_EQ(EventService::queuedCount(), 3u);
+    EXPECT_EQ(EventService::processEvents(), 3u);
+    EXPECT_EQ(merges, (std::vector<std::pair<int, int>>{{1, 3}}));
+    EXPECT_EQ(runLog, (std::vector<int>{4, 1, 2}));
+  }
+}
+
 TEST_F(EventServiceTest, EventsFromAnotherThreadRunOnceInOrder) {
   constexpr int kCount = 2000;
   std::atomic<bool> done{false};
@@ -216,7 +248,13 @@ TEST_F(EventServiceTest, EventsFromAnotherThreadRunOnceInOrder) {
     for (int i = 0; i < kCount; ++i) (new TestEvent(i))->serviceEvent(false);
     done = true;
   });
-  while (!done || EventService::queuedCount() > 0) EventService::processEvents();
+  const std::set<int> none;
+  accepting = &none;
+  TestEvent::Match nothing(nullptr, "");
+  while (!done || EventService::queuedCount() > 0) {
+    IEvent::flushEvents(&nothing, false);  // takes the producer's events in meanwhile
+    EventService::processEvents();
+  }
   producer.join();
   ASSERT_EQ(runLog.size(), static_cast<std::size_t>(kCount));
   for (int i = 0; i < kCount; ++i) ASSERT_EQ(runLog[i], i);
