@@ -34,10 +34,10 @@ class Thread {
   // Called from the thread itself, it only asks it to stop (it cannot wait for
   // itself); the thread is joined by the next start, stop or the destructor.
   void stop();
-  // Asks the thread to stop (stopping()) and returns without waiting for it:
-  // a thread buried under busy siblings may take the scheduler a long while
-  // to reach. isRunning() is false from here; the next start, stop or the
-  // destructor joins the thread.
+  // Asks the thread to stop (requestingStop()) and returns without waiting for
+  // it: a thread buried under busy siblings may take the scheduler a long
+  // while to reach. isRunning() is false from here; the next start, stop or
+  // the destructor joins the thread, calling stopping() first.
   void requestStop();
   // True between start() and the end of stop() or requestStop().
   bool isRunning() const;
@@ -53,8 +53,12 @@ class Thread {
   virtual void starting();
   // Called on the new thread before run().
   virtual void running();
-  // Called by stop() on the stopping thread: tell run() to return.
+  // Called by stop() on the stopping thread, and before any join: tell run()
+  // to return.
   virtual void stopping();
+  // Called by requestStop(): tell run() to return, without waiting for
+  // anything the thread may hold. The default calls stopping().
+  virtual void requestingStop();
 
   // True on the thread that runs run().
   bool isCurrentThread() const;
@@ -74,6 +78,12 @@ class WorkThread : public Thread {
  protected:
   void starting() override;
   void stopping() override;
+  // Never waits for the wait lock: a thread preempted while holding it, among
+  // many busy ones, could keep the requester waiting for hundreds of
+  // milliseconds. When the lock is taken, the request may miss a wait that is
+  // about to begin; that wait then ends at its deadline, and stopping(),
+  // which every join calls first, ends it at once.
+  void requestingStop() override;
 
   // Waits until the deadline, a stop request or wake(), whichever comes first.
   // True when a stop was requested.
@@ -88,7 +98,8 @@ class WorkThread : public Thread {
  private:
   mutable std::mutex waitMutex_;
   std::condition_variable waitCond_;
-  // Written under waitMutex_ (the waits test it there); read without it.
+  // Written under waitMutex_ (the waits test it there), except by
+  // requestingStop(); read without it.
   std::atomic<bool> stopRequested_{false};
   bool woken_ = false;
 };

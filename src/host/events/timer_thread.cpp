@@ -58,8 +58,11 @@ bool Thread::start() {
   if (isCurrentThread()) return false;
   std::lock_guard<std::mutex> lock(lifeMutex_);
   if (running_) return false;
-  // A thread that stopped itself is still to be joined.
-  if (thread_.joinable()) thread_.join();
+  // A thread that stopped itself, or was asked to, is still to be joined.
+  if (thread_.joinable()) {
+    stopping();
+    thread_.join();
+  }
   starting();
   running_ = true;
   thread_ = std::thread([this] { body(); });
@@ -85,7 +88,7 @@ void Thread::requestStop() {
     return;
   }
   std::lock_guard<std::mutex> lock(lifeMutex_);
-  if (thread_.joinable()) stopping();
+  if (thread_.joinable()) requestingStop();
   running_ = false;
 }
 
@@ -99,6 +102,7 @@ void Thread::sleep(double seconds) {
 void Thread::starting() {}
 void Thread::running() {}
 void Thread::stopping() {}
+void Thread::requestingStop() { stopping(); }
 
 bool Thread::isCurrentThread() const { return runnerId_.load() == std::this_thread::get_id(); }
 
@@ -122,6 +126,14 @@ void WorkThread::stopping() {
     std::lock_guard<std::mutex> lock(waitMutex_);
     stopRequested_ = true;
   }
+  waitCond_.notify_all();
+}
+
+void WorkThread::requestingStop() {
+  stopRequested_ = true;
+  std::unique_lock<std::mutex> lock(waitMutex_, std::try_to_lock);
+  if (!lock.owns_lock()) return;
+  lock.unlock();
   waitCond_.notify_all();
 }
 
