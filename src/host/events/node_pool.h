@@ -64,16 +64,18 @@ struct PooledAllocator {
   PooledAllocator() = default;
   template <class U>
   explicit PooledAllocator(const PooledAllocator<U>&) {}
+  // T is a node, or a bucket (a pointer) of the index.
+  static constexpr std::size_t kBytes = sizeof(T);  // NOLINT(bugprone-sizeof-expression)
   T* allocate(std::size_t n) {
-    if (n != 1) return static_cast<T*>(::operator new(n * sizeof(T)));
-    return static_cast<T*>(nodePool().take(sizeof(T)));
+    if (n != 1) return static_cast<T*>(::operator new(n* kBytes));
+    return static_cast<T*>(nodePool().take(kBytes));
   }
   void deallocate(T* p, std::size_t n) {
     if (n != 1) {
       ::operator delete(p);
       return;
     }
-    nodePool().give(p, sizeof(T));
+    nodePool().give(p, kBytes);
   }
   template <class U>
   bool operator==(const PooledAllocator<U>&) const {

@@ -103,8 +103,10 @@ TEST(HvArrayTest, ContainersOwnWhatIsPutIn) {
 // that a few event fields do not.
 TEST(HvArrayTest, StructuresKeepTheirFieldsInOrderThroughAddsAndCopies) {
   std::vector<std::string> texts;
-  for (int k = 0; k < 12; ++k) texts.push_back("field" + std::to_string(k));
   std::vector<const char*> names;
+  texts.reserve(14);
+  names.reserve(13);
+  for (int k = 0; k < 12; ++k) texts.push_back("field" + std::to_string(k));
   for (const std::string& t : texts) names.push_back(t.c_str());
   names.push_back("field3");  // repeated: dropped
   Scoped s(hvCreateStructMatrix(2, 1, static_cast<int>(names.size()), names.data()));
