@@ -437,6 +437,25 @@ TEST(TimerThreadTest, PeriodChangesFromAnotherThreadAndBadPeriodsAreRefused) {
   expectOnSchedule(timer.runs(), 0.02);
 }
 
+// A stop, a stop request and the start after one end an hour's wait at once, and no tick runs.
+TEST(TimerThreadTest, StopsEndALongWaitAtOnce) {
+  RecordingTimer timer(TimerThread::executeEveryTick, 3600.0);
+  const Timestamp before;
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_TRUE(timer.start());
+    Thread::sleep(0.01);  // well inside the wait
+    if (round == 1) {
+      timer.requestStop();  // the next start joins it
+    } else {
+      timer.stop();
+    }
+  }
+  ASSERT_TRUE(timer.start());
+  timer.stop();
+  EXPECT_LT(Timestamp() - before, 60.0) << "a wait ran to its deadline";
+  EXPECT_EQ(timer.ticks, 0);
+}
+
 // A thread that cannot get to its stop request until the test lets it, as one the scheduler has
 // not reached yet.
 class HeldThread : public Thread {
