@@ -91,6 +91,8 @@ TEST(HvArrayTest, ContainersOwnWhatIsPutIn) {
               hvGetField(s, 0, "beta"), hvGetField(s, 0, "ALPHA")});
   hvSetFieldByNumber(s, 0, 7, hvCreateDoubleScalar(1));  // no such field: freed
   hvSetField(s, 4, "gamma", hvCreateDoubleScalar(1));    // no such element: freed
+  hvSetFieldByNumber(s, 2, 1, hvCreateDoubleScalar(1));  // no such element, a field: freed
+  EXPECT_EQ(hvGetFieldByNumber(s, 2, 1), nullptr);
   EXPECT_EQ(hvGetFieldNumber(s, "gamma"), -1);
   hvSetFieldByNumber(s, 0, 0, hvtest::cellOf({hvCreateString("z")}));
   Scoped copy(hvDuplicateArray(s));
