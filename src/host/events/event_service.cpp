@@ -14,8 +14,16 @@ namespace zelutil {
 namespace {
 
 // The host's event processor before the service's own, put back by stop().
-std::mutex processorMutex;
-HoxEventProcessor previousProcessor;
+// Never destroyed, like the queue: a stop may come from a static destructor.
+struct Displaced {
+  std::mutex mutex;
+  HoxEventProcessor processor;
+};
+
+Displaced& displaced() {
+  static Displaced* d = new Displaced;
+  return *d;
+}
 
 }  // namespace
 
@@ -63,8 +71,9 @@ void IEvent::flushEvents(IMatchEventFcn* match, bool runFlushed) {
 void EventService::start() {
   if (!eventqueue::start()) return;
   HoxEventProcessor previous = hoxSetEventProcessor([] { processEvents(); });
-  std::lock_guard<std::mutex> lock(processorMutex);
-  previousProcessor = std::move(previous);
+  Displaced& d = displaced();
+  std::lock_guard<std::mutex> lock(d.mutex);
+  d.processor = std::move(previous);
 }
 
 void EventService::stop() {
@@ -72,9 +81,10 @@ void EventService::stop() {
   if (!eventqueue::stop(dropped)) return;
   HoxEventProcessor previous;
   {
-    std::lock_guard<std::mutex> lock(processorMutex);
-    previous = std::move(previousProcessor);
-    previousProcessor = nullptr;
+    Displaced& d = displaced();
+    std::lock_guard<std::mutex> lock(d.mutex);
+    previous = std::move(d.processor);
+    d.processor = nullptr;
   }
   hoxSetEventProcessor(std::move(previous));
 }
