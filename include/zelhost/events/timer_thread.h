@@ -81,8 +81,8 @@ class WorkThread : public Thread {
   // Never waits for the wait lock: a thread preempted while holding it, among
   // many busy ones, could keep the requester waiting for hundreds of
   // milliseconds. When the lock is taken, the request may miss a wait that is
-  // about to begin; that wait then ends at its deadline, and stopping(),
-  // which every join calls first, ends it at once.
+  // about to begin; that wait then ends at its deadline, and stop() and
+  // start(), which call stopping() before they join, end it at once.
   void requestingStop() override;
 
   // Waits until the deadline, a stop request or wake(), whichever comes first.
