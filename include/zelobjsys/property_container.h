@@ -112,8 +112,9 @@ class PropertyContainer : public KTIPropContainer {
   };
 
   void createProperties();
-  // Makes an entry (or takes the namesake's over) outside the class layout.
-  void createProperty(const PropInfo* info, bool isInstance);
+  // Makes an instance property's entry (or takes the namesake's over), outside
+  // the class layout.
+  void createInstanceEntry(const PropInfo* info);
   Property* makeEntry(const EntryDefinition& definition) const;
   // The entry at a position of the layout, made on first use.
   Property* entryAt(std::size_t position) const;

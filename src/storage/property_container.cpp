@@ -115,7 +115,7 @@ void PropertyContainer::createProperties() {
   entries_.assign(layout_->size(), nullptr);
   RecordCast recordOf;
   for (QxBreadthOnlyIterator it(instanceList, false); it.hasMoreElements();) {
-    if (const PropInfo* info = recordOf(it.nextElement())) createProperty(info, true);
+    if (const PropInfo* info = recordOf(it.nextElement())) createInstanceEntry(info);
   }
 }
 
@@ -134,12 +134,8 @@ const PropInfo* PropertyContainer::infoAt(std::size_t position) const {
   return entry != nullptr ? entry->getPropInfo() : layout_->definition(position).record;
 }
 
-void PropertyContainer::createProperty(const PropInfo* info, bool isInstance) {
+void PropertyContainer::createInstanceEntry(const PropInfo* info) {
   const char* name = info->getName() != nullptr ? info->getName() : "";
-  if (!layout_) {
-    layout_ = std::make_shared<const ContainerLayout>(std::vector<std::string>(),
-                                                      std::vector<EntryDefinition>());
-  }
   const std::size_t position = layout_->lowerBound(name);
   Property* entry = nullptr;
   if (position < entries_.size() && layout_->name(position) == name) {
@@ -163,13 +159,13 @@ void PropertyContainer::createProperty(const PropInfo* info, bool isInstance) {
     forgetLastFound();
   }
   if (info->getPIConstraint() == kPIConstraintBounded) entry->addSharedCheckFcn(boundsCheck());
-  if (isInstance && info->isInitAccess()) entry->setValue(info->getFactoryDefault(), false);
+  if (info->isInitAccess()) entry->setValue(info->getFactoryDefault(), false);
 }
 
 void PropertyContainer::addInstanceProperty(PropInfo* info) {
   if (info == nullptr || object_ == nullptr) return;
   object_->addInstanceProperty(info);
-  createProperty(info, true);
+  createInstanceEntry(info);
 }
 
 void PropertyContainer::removeInstanceProperty(const char* name) {
