@@ -47,11 +47,7 @@ BoundedConstraintCheck& boundsCheck() {
 
 // Whether the C string is exactly key; stops at the first difference, so it
 // never reads past the string's end.
-bool isKey(const std::string& key, const char* name) {
-  std::size_t i = 0;
-  while (i < key.size() && key[i] == name[i]) ++i;
-  return i == key.size() && name[i] == '\0';
-}
+bool isKey(const std::string& key, const char* name) { return std::strcmp(key.c_str(), name) == 0; }
 
 }  // namespace
 

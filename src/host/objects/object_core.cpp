@@ -15,13 +15,36 @@
 
 namespace {
 
-// Names are short and a hash match almost always means equal: a loop the
-// compiler keeps inline beats a call of memcmp here.
+// Names are read a 64-bit word at a time; what is left past the last whole
+// word is read as one word of overlapping loads (the length, known to both
+// sides, tells the readings of different lengths apart).
+std::uint64_t load64(const char* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, sizeof w);
+  return w;
+}
+std::uint64_t load32(const char* p) {
+  std::uint32_t w;
+  std::memcpy(&w, p, sizeof w);
+  return w;
+}
+// The last eight bytes of p[0, n), or all of them when fewer; n > 0.
+std::uint64_t lastWord(const char* p, std::size_t n) {
+  if (n >= 8) return load64(p + n - 8);
+  if (n >= 4) return load32(p) << 32 | load32(p + n - 4);
+  const auto byte = [p](std::size_t i) { return std::uint64_t{static_cast<unsigned char>(p[i])}; };
+  return byte(0) << 16 | byte(n / 2) << 8 | byte(n - 1);
+}
+
+// Names are short and a hash match almost always means equal: whole words,
+// compared inline, beat a call of memcmp here.
 bool sameBytes(const char* a, const char* b, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) {
-    if (a[i] != b[i]) return false;
+  if (n == 0) return true;
+  std::size_t i = 0;
+  for (; i + 8 < n; i += 8) {
+    if (load64(a + i) != load64(b + i)) return false;
   }
-  return true;
+  return lastWord(a, n) == lastWord(b, n);
 }
 
 struct Registry {
@@ -234,47 +257,29 @@ bool QxObjectCore::isAncestorOf(const QxObjectCore* other) const {
 
 namespace {
 
-// Gathers the bytes of a name into 64-bit words and mixes in each full word
-// with one multiply: per byte only a shift and an or stand between it and the
-// next, where a multiply per byte made a chain three times as long.
-class NameHash {
- public:
-  void add(unsigned char c) {
-    word_ = (word_ << 8) | c;
-    if (++filled_ == 8) mix();
-  }
-  std::size_t finish(std::size_t length) {
-    mix();
-    const std::uint64_t h = (hash_ ^ length) * 0xc4ceb9fe1a85ec53ULL;
-    return static_cast<std::size_t>(h ^ (h >> 29));
-  }
-
- private:
-  void mix() {
-    hash_ = (hash_ ^ word_) * 0xff51afd7ed558ccdULL;
-    hash_ ^= hash_ >> 32;
-    word_ = 0;
-    filled_ = 0;
-  }
-  std::uint64_t hash_ = 0x9e3779b97f4a7c15ULL;
-  std::uint64_t word_ = 0;
-  unsigned filled_ = 0;
-};
+// One multiply per word of the name.
+std::size_t hashName(const char* p, std::size_t n) {
+  const auto mix = [](std::uint64_t h, std::uint64_t word) {
+    h = (h ^ word) * 0xff51afd7ed558ccdULL;
+    return h ^ (h >> 32);
+  };
+  std::uint64_t h = 0x9e3779b97f4a7c15ULL;
+  std::size_t i = 0;
+  for (; i + 8 < n; i += 8) h = mix(h, load64(p + i));
+  if (n != 0) h = mix(h, lastWord(p, n));
+  h = (h ^ n) * 0xc4ceb9fe1a85ec53ULL;
+  return static_cast<std::size_t>(h ^ (h >> 29));
+}
 
 }  // namespace
 
 QxExactNames::Key QxExactNames::keyOf(const char* name) {
-  NameHash hash;
-  const char* p = name;
-  for (; *p != '\0'; ++p) hash.add(static_cast<unsigned char>(*p));
-  const auto length = static_cast<std::size_t>(p - name);
-  return {name, length, hash.finish(length)};
+  const std::size_t length = std::strlen(name);
+  return {name, length, hashName(name, length)};
 }
 
 QxExactNames::Key QxExactNames::keyOf(std::string_view name) {
-  NameHash hash;
-  for (char c : name) hash.add(static_cast<unsigned char>(c));
-  return {name.data(), name.size(), hash.finish(name.size())};
+  return {name.data(), name.size(), hashName(name.data(), name.size())};
 }
 
 std::size_t QxExactNames::slotOf(const Key& key) const {

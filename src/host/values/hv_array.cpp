@@ -9,6 +9,7 @@
 
 #include "hv_array_impl.h"
 #include "object_refs.h"
+#include "spare_blocks.h"
 
 namespace {
 
@@ -40,6 +41,11 @@ void freeBlock(hvArray* a) {
   if (a->ownsBlock()) std::free(a->data);
   a->data = nullptr;
 }
+
+// Every get of a number makes a value without a tail, which its caller soon
+// frees: such blocks are reused on their thread instead of going through the
+// allocator each time.
+using BareBlocks = SpareBlocks<sizeof(hvArray)>;
 
 constexpr std::size_t kPointer = sizeof(void*);
 
@@ -97,9 +103,11 @@ hvArray* newValue(std::size_t tailBytes) {
   // A C value of a C interface: its blocks come from malloc like its slots',
   // and no replaced operator new stands between a get and its value.
   if (tailBytes > std::numeric_limits<std::size_t>::max() - sizeof(hvArray)) return nullptr;
-  void* block =
-      tailBytes ? std::calloc(1, sizeof(hvArray) + tailBytes) : std::malloc(sizeof(hvArray));
-  return block ? new (block) hvArray : nullptr;
+  void* block = tailBytes ? std::calloc(1, sizeof(hvArray) + tailBytes) : BareBlocks::take();
+  if (!block) return nullptr;
+  hvArray* a = new (block) hvArray;
+  a->hasTail = tailBytes != 0;
+  return a;
 }
 
 std::size_t slotSize(hvClassID cls) {
@@ -240,8 +248,10 @@ hvArray* hvCreateNumericMatrix(hvSize m, hvSize n, int classID, hvComplexity) {
 
 void hvDestroyArray(hvArray* a) {
   if (!a) return;
+  const bool hasTail = a->hasTail;
   a->~hvArray();
-  std::free(a);
+  if (hasTail) return std::free(a);
+  BareBlocks::give(a);
 }
 
 hvArray* hvDuplicateArray(const hvArray* a) {

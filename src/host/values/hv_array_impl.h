@@ -60,6 +60,7 @@ struct hvArray {
   hvArray& operator=(const hvArray&) = delete;
 
   hvClassID classID = hvDOUBLE_CLASS;
+  bool hasTail = false;  // the allocation continues past the value
   hvSize m = 0;
   hvSize n = 0;
   FieldList fields;      // structures only

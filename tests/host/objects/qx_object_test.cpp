@@ -448,5 +448,28 @@ TEST_F(PropertyLookupTest, ExactNamesStayFoundThroughScatteredAddsAndRemovals) {
   }
 }
 
+// Names are hashed and compared a word at a time, the last bytes in overlapping loads: of names
+// of every length up to 20 that differ in one byte, at any place, each finds itself exactly and a
+// third variant finds nothing.
+TEST_F(PropertyLookupTest, NamesDifferingInAnyOneByteAreToldApart) {
+  const std::string letters = "qwertyuiopasdfghjklzxc";
+  for (std::size_t length = 1; length <= 20; ++length) {
+    const std::string base = letters.substr(0, length);
+    std::vector<std::pair<std::string, MapPropInfo*>> filed;
+    auto file = [&](const std::string& n) {
+      filed.emplace_back(n, new MapPropInfo(n.c_str(), "double"));
+      obj->addInstanceProperty(filed.back().second);
+    };
+    file(base);
+    for (std::size_t k = 0; k < length; ++k) file(std::string(base).replace(k, 1, "7"));
+    for (const auto& [n, prop] : filed) EXPECT_EQ(onObject(n.c_str()), prop) << n;
+    for (std::size_t k = 0; k < length; ++k) {
+      const std::string unknown = std::string(base).replace(k, 1, "8");
+      EXPECT_EQ(onObject(unknown.c_str()), nullptr) << unknown;
+    }
+    for (const auto& entry : filed) obj->removeInstanceProperty(entry.second->getInterface());
+  }
+}
+
 }  // namespace
 }  // namespace hosttest

@@ -7,6 +7,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -180,6 +181,38 @@ TEST(HvArrayTest, HandlesOwnTheirNamesAndRecords) {
   object->destroy(QxDatabaseClient::getInternalClient());
   ASSERT_EQ(hvGetObjectHandle(handleCopy), reference->getCanonical());
   EXPECT_FALSE(hvGetObjectHandle(handleCopy)->isValid());  // still readable, and invalid
+}
+
+// Freed values' blocks are reused on their thread: a value made in a reused block starts as
+// new, blocks freed on another thread than their own are taken there, and a thread's blocks go
+// back when it ends, also those freed by its thread-exit destructors after that (the sanitized
+// build reports any block lost or used after its value was freed).
+TEST(HvArrayTest, ReusedBlocksStartNewOnEveryThread) {
+  struct ExitFree {
+    hvArray* value = nullptr;
+    ~ExitFree() { hvDestroyArray(value); }
+  };
+  std::vector<hvArray*> handedOver;
+  std::thread maker([&handedOver] {
+    thread_local ExitFree lateValue;  // destroyed after the thread's blocks went back
+    lateValue.value = hvCreateDoubleScalar(1);
+    for (int round = 0; round < 3; ++round) {
+      std::vector<hvArray*> many;
+      for (int i = 0; i < 40; ++i) many.push_back(hvCreateDoubleScalar(i));
+      for (hvArray* value : many) hvDestroyArray(value);
+    }
+    Scoped reused(hvCreateDoubleMatrix(1, 2));
+    EXPECT_EQ(std::vector<double>(hvGetPr(reused), hvGetPr(reused) + 2),
+              std::vector<double>(2, 0.0));
+    Scoped flag(hvCreateLogicalMatrix(1, 1));
+    EXPECT_FALSE(hvGetLogicals(flag)[0]);
+    for (int i = 0; i < 40; ++i) handedOver.push_back(hvCreateDoubleScalar(i));
+  });
+  maker.join();
+  for (hvArray* value : handedOver) hvDestroyArray(value);
+  Scoped text(hvCreateString("a"));
+  EXPECT_EQ(getString(text), "a");
+  EXPECT_EQ(hvGetN(text), 1U);
 }
 
 }  // namespace
