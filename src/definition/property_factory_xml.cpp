@@ -229,9 +229,6 @@ void PropertyFactory::addPropHelpFromXML(void* handle, const char* text) const {
     addLine("");
     record.addDescriptionLine(seeAlso.c_str(), "See also ", true);
   }
-  // The file's help is all in: the room a record reserves for its text goes
-  // back, or a class of 10,000 properties would hold 25 MB of it.
-  record.description_.shrink_to_fit();
 }
 
 bool PropertyFactory::findAdaptorHelp(const char* propertyName) const {

@@ -13,8 +13,6 @@ namespace zelobjsys {
 
 namespace {
 
-constexpr std::size_t kDescriptionReserve = 2500;
-
 // Whether an array is the "no value" that the record stores for null.
 bool isEmptyValue(const hvArray* a) { return a == nullptr || hvIsEmpty(a); }
 
@@ -23,7 +21,6 @@ bool isEmptyValue(const hvArray* a) { return a == nullptr || hvIsEmpty(a); }
 PropInfo::PropInfo()
     : strictCallbackType_(QxTypeRepository::getType("StrictHCallback", true)),
       callbackType_(QxTypeRepository::getType("PULVRA callback", true)) {
-  description_.reserve(kDescriptionReserve);
   setPIConstraintValue(nullptr);
   setAccess(kAccessInit, true);
   setAccess(kAccessVisible, true);
