@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <malloc.h>
 
+#include <array>
 #include <limits>
 #include <memory>
 #include <string>
@@ -197,8 +198,9 @@ TEST(HvArrayTest, ReusedBlocksStartNewOnEveryThread) {
     thread_local ExitFree lateValue;  // destroyed after the thread's blocks went back
     lateValue.value = hvCreateDoubleScalar(1);
     for (int round = 0; round < 3; ++round) {
-      std::vector<hvArray*> many;
-      for (int i = 0; i < 40; ++i) many.push_back(hvCreateDoubleScalar(i));
+      std::array<hvArray*, 40> many{};
+      for (std::size_t i = 0; i < many.size(); ++i)
+        many[i] = hvCreateDoubleScalar(static_cast<double>(i));
       for (hvArray* value : many) hvDestroyArray(value);
     }
     Scoped reused(hvCreateDoubleMatrix(1, 2));
